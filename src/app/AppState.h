@@ -1,0 +1,33 @@
+// Everything the program holds while it runs, as plain data: the settings,
+// the master data lists and the send page's recipients. The windows show and
+// edit this state and call the core operations on it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "store/DataFolder.h"
+#include "store/Grid.h"
+#include "store/Groups.h"
+#include "store/Settings.h"
+#include "store/Staff.h"
+#include "store/Templates.h"
+
+namespace zentavo {
+
+struct AppState {
+  DataFolder folder;
+  Settings settings;
+  StaffList staff;
+  GroupState groups;
+  TemplateState templates;
+  std::vector<std::string> signature;   // Memo2 "署名"
+
+  // The send page's recipient side.
+  Grid recipients{3, 30};               // StringGrid4 "伝達者名"
+  std::vector<std::string> lastNames;   // ListBox5, names last loaded or added
+  std::string callerMode;               // "01" send page, "13" reservation editor
+  Grid reserveRecipients{3, 30};        // the reservation editor's recipient grid
+};
+
+}  // namespace zentavo

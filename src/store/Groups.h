@@ -1,0 +1,56 @@
+// Groups: named lists of staff names. The group list is kept in "JIAN/jian";
+// each group's members in "KANREN/" + its name, one name or "//" marker line
+// per line.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "store/DataFolder.h"
+#include "store/Operator.h"
+
+namespace zentavo {
+
+struct GroupState {
+  std::vector<std::string> groups;    // ListBox2, mirrored by ComboBox1 and ComboBox2
+  std::string editGroup;              // the name ComboBox2 shows ("" for none)
+  std::vector<std::string> members;   // ListBox3, the member editor
+  bool memberEditEnabled = false;     // "職員追加" and "登録"
+};
+
+// The marker line of a new group's member file.
+const std::string& NoMembersMarker();
+// Entries beginning with "//" are markers, skipped wherever members are used.
+bool IsMarker(const std::string& entry);
+
+void LoadGroups(const DataFolder& folder, GroupState& state);
+// Silent on failure, as at shut-down; returns false when the write failed.
+bool SaveGroups(const DataFolder& folder, const GroupState& state);
+
+// "追加" with the name box's text (Edit2), emptied once the group is added.
+bool AddGroup(const DataFolder& folder, GroupState& state, std::string& nameBox, Operator& op);
+
+// "行削除" on the group list: deletes the selected groups and their member files.
+void DeleteGroups(const DataFolder& folder, GroupState& state, const std::set<int>& selected);
+
+// The arrow buttons; the result is the moved group's new index or -1.
+int MoveGroupUp(GroupState& state, const std::set<int>& selected);
+int MoveGroupDown(GroupState& state, const std::set<int>& selected);
+
+// ComboBox2 change: loads the members of `state.editGroup` into the editor.
+void LoadMembers(const DataFolder& folder, GroupState& state, Operator& op);
+
+// "職員追加": appends the selected staff names (repeats allowed).
+void AddMembers(GroupState& state, const std::vector<std::string>& selectedNames, Operator& op);
+
+// "行削除" on the member editor.
+void RemoveMembers(GroupState& state, const std::set<int>& selected);
+
+// "登録": writes the editor's entries as the member file of `state.editGroup`.
+void RegisterMembers(const DataFolder& folder, GroupState& state, Operator& op);
+
+// The message shown for a group or template name that cannot be a file name.
+std::string UnusableNameMessage(const std::string& what);
+
+}  // namespace zentavo

@@ -1,0 +1,38 @@
+// The operations that the group list and the template list share: a list of
+// names kept in one enciphered list file, each name also the file name of a
+// file in a directory of its own ("KANREN", "TEIKEI").
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zentavo {
+
+// Reads a list file: empty lines skipped, every other line deciphered. A
+// missing file or a damaged line ends the reading silently; what was read
+// stays in `names` (which is cleared first).
+void LoadNameList(const std::filesystem::path& file, std::vector<std::string>& names);
+
+// Writes the non-empty names enciphered. Throws FileError on failure.
+void SaveNameList(const std::filesystem::path& file, const std::vector<std::string>& names);
+
+// Moves the first selected name that can move one place up (or down) and
+// returns its new index, or -1 when nothing moved.
+int MoveNameUp(std::vector<std::string>& names, const std::set<int>& selected);
+int MoveNameDown(std::vector<std::string>& names, const std::set<int>& selected);
+
+// A file of enciphered lines, all of them (empty lines included), as far as
+// it could be read: `complete` is false after a missing file or a damaged
+// line, and `lines` then holds the lines before it.
+struct CipherLines {
+  std::vector<std::string> lines;
+  bool complete = false;
+};
+CipherLines ReadCipherLines(const std::filesystem::path& file);
+// Writes lines enciphered, empty ones included. Throws FileError.
+void WriteCipherLines(const std::filesystem::path& file, const std::vector<std::string>& lines);
+
+}  // namespace zentavo

@@ -1,0 +1,102 @@
+#include "store/Recipients.h"
+
+#include "store/Groups.h"
+#include "store/LineCipher.h"
+#include "store/NameList.h"
+#include "store/TextFile.h"
+#include "text/SjisUnicode.h"
+
+namespace zentavo {
+namespace {
+
+// Copies staff row `from` into recipient row `to`.
+void CopyStaffRow(const Grid& staff, int from, Grid& target, int to) {
+  for (int c = 0; c < 3; ++c) target.Cell(c, to) = staff.Cell(c, from);
+}
+
+std::string MismatchMessage() {
+  const std::string blanks(22, ' ');
+  return Sj("「職員リスト」が更新されたために、伝達者名と職員リストに\r"
+            "不整合が発生しました。\r") +
+         blanks + "\r" +
+         Sj("このまま送信も可能ですが、伝達者名を確認してから\r"
+            "送信してください。\r") +
+         blanks + "\r" +
+         Sj("修正は、「各種設定」-「事案別伝達職員登録」の事案名別の\r"
+            "職員情報を更新してください。");
+}
+
+}  // namespace
+
+void FillRecipients(const DataFolder& folder, std::string_view group, const Grid& staff,
+                    Grid& recipients, std::vector<std::string>& lastNames, Operator& op) {
+  if (group.empty()) return;
+  lastNames.clear();
+  recipients.Clear(30);
+  if (auto file = folder.NamedFile(kMemberDir, group)) {
+    try {
+      for (const std::string& line : ReadTextLines(*file)) {
+        if (line.empty()) continue;
+        std::string entry = DecryptLine(line);
+        if (!IsMarker(entry)) lastNames.push_back(entry);
+      }
+    } catch (const std::exception&) {
+      // A missing or damaged member file ends the reading silently.
+    }
+  }
+  int counter = 0;
+  for (const auto& name : lastNames) {
+    for (int r = 1; r < staff.RowCount(); ++r) {
+      if (staff.Cell(0, r) != name) continue;
+      ++counter;
+      CopyStaffRow(staff, r, recipients, counter);
+      recipients.SetRowCount(recipients.RowCount() + 1);
+    }
+  }
+  if (static_cast<int>(lastNames.size()) != counter) {
+    op.Message(ConfirmCaption(), MismatchMessage(), MsgIcon::Warning, MsgButtons::Ok);
+  }
+}
+
+AddRecipientsDialog OpenAddRecipients(const Grid& staff) {
+  AddRecipientsDialog dialog;
+  for (int r = 1; r < staff.RowCount(); ++r) {
+    if (!staff.Cell(0, r).empty()) dialog.registered.push_back(staff.Cell(0, r));
+  }
+  return dialog;
+}
+
+void AddToRecipientList(AddRecipientsDialog& dialog, const std::set<int>& selected) {
+  for (int i : selected) {
+    if (i < 0 || i >= static_cast<int>(dialog.registered.size())) continue;
+    const std::string& name = dialog.registered[i];
+    if (!name.empty() && !IsMarker(name)) dialog.added.push_back(name);
+  }
+}
+
+bool SetAddedRecipients(const AddRecipientsDialog& dialog, std::string_view callerMode,
+                        const Grid& staff, Grid& sendRecipients, Grid& reserveRecipients,
+                        std::vector<std::string>& lastNames, Operator& op) {
+  if (dialog.added.empty()) {
+    Warn(op, Sj("職員が追加登録されていません"));
+    return false;
+  }
+  lastNames = dialog.added;
+  Grid& target = callerMode == kCallerSendPage ? sendRecipients : reserveRecipients;
+  // Each new recipient goes into the next empty data row; with none left
+  // (the empty rows were removed by hand) it goes after the last row. Never
+  // over the header or a recipient already there.
+  int row = target.fixedRows;
+  for (const auto& name : dialog.added) {
+    for (int r = 1; r < staff.RowCount(); ++r) {
+      if (staff.Cell(0, r) != name) continue;
+      while (row < target.RowCount() && !target.RowEmpty(row)) ++row;
+      CopyStaffRow(staff, r, target, row);
+      ++row;
+      target.SetRowCount(target.RowCount() + 1);
+    }
+  }
+  return true;
+}
+
+}  // namespace zentavo

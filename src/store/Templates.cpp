@@ -1,0 +1,159 @@
+#include "store/Templates.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "store/Groups.h"
+#include "store/NameList.h"
+#include "store/TextFile.h"
+#include "text/SjisUnicode.h"
+
+namespace zentavo {
+namespace fs = std::filesystem;
+
+void LoadTemplateList(const DataFolder& folder, TemplateState& state) {
+  LoadNameList(folder.Path(kTemplateListFile), state.names);
+}
+
+bool SaveTemplateList(const DataFolder& folder, const TemplateState& state) {
+  try {
+    SaveNameList(folder.Path(kTemplateListFile), state.names);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+void RebuildTemplateList(const DataFolder& folder, TemplateState& state) {
+  state.names.clear();
+  std::vector<std::string> files;
+  try {
+    for (const auto& entry : fs::directory_iterator(folder.Path(kTemplateDir))) {
+      if (entry.is_directory()) continue;
+      std::string name = entry.path().filename().string();
+      if (IsTempFileName(name)) continue;  // a write cut short by a crash
+      files.push_back(std::move(name));
+    }
+  } catch (const std::exception&) {
+    // The listing ends where it failed.
+  }
+  // A stable order, whatever order the file system lists them in.
+  std::sort(files.begin(), files.end());
+  for (const auto& file : files) {
+    SjisConversion name = Utf8ToSjis(file);
+    // A file whose name Shift_JIS cannot hold could never be opened by name.
+    if (name.dropped.empty() && IsSafeFileName(name.text)) state.names.push_back(name.text);
+  }
+}
+
+bool AddTemplate(const DataFolder& folder, TemplateState& state, std::string& nameBox, Operator& op) {
+  const std::string name = nameBox;
+  if (name.empty()) {
+    Warn(op, Sj("文書名が登録されていません"));
+    return false;
+  }
+  if (std::find(state.names.begin(), state.names.end(), name) != state.names.end()) {
+    Warn(op, Sj("既に同名の文書名が登録されています"));
+    return false;
+  }
+  auto file = folder.NamedFile(kTemplateDir, name);
+  if (!file) {
+    Warn(op, UnusableNameMessage(Sj("文書名")));
+    return false;
+  }
+  state.names.push_back(name);
+  try {
+    WriteCipherLines(*file, {Sj("定型本文を登録してください")});
+  } catch (const std::exception&) {
+    // Listed all the same; loading it later reports the missing file.
+  }
+  nameBox.clear();
+  state.body.clear();
+  return true;
+}
+
+void DeleteTemplates(const DataFolder& folder, TemplateState& state, const std::set<int>& selected) {
+  std::vector<std::string> kept;
+  for (int i = 0; i < static_cast<int>(state.names.size()); ++i) {
+    if (!selected.count(i)) {
+      kept.push_back(state.names[i]);
+      continue;
+    }
+    if (auto file = folder.NamedFile(kTemplateDir, state.names[i])) {
+      std::error_code ignored;
+      fs::remove(*file, ignored);
+    }
+  }
+  state.names = std::move(kept);
+  state.body.clear();
+}
+
+int MoveTemplateUp(TemplateState& state, const std::set<int>& selected) {
+  return MoveNameUp(state.names, selected);
+}
+
+int MoveTemplateDown(TemplateState& state, const std::set<int>& selected) {
+  return MoveNameDown(state.names, selected);
+}
+
+void LoadTemplateBody(const DataFolder& folder, TemplateState& state, Operator& op) {
+  if (state.editTemplate.empty()) return;
+  CipherLines read;
+  if (auto file = folder.NamedFile(kTemplateDir, state.editTemplate)) read = ReadCipherLines(*file);
+  state.body = std::move(read.lines);
+  if (!read.complete) Warn(op, Sj("定型文書の読込に失敗しました"));
+}
+
+void SaveTemplateBody(const DataFolder& folder, TemplateState& state, Operator& op) {
+  if (state.editTemplate.empty()) {
+    Warn(op, Sj("見出しが登録されていません"));
+    return;
+  }
+  if (state.body.empty()) {
+    Warn(op, Sj("本文が登録されていません"));
+    return;
+  }
+  try {
+    auto file = folder.NamedFile(kTemplateDir, state.editTemplate);
+    if (!file) throw FileError("unusable template name");
+    WriteCipherLines(*file, state.body);
+  } catch (const std::exception&) {
+    Warn(op, Sj("定型文書の登録に失敗しました"));
+    return;
+  }
+  Warn(op, Sj("定型文書を登録しました"));
+  state.editTemplate.clear();
+  state.body.clear();
+}
+
+TemplateChooser OpenTemplateChooser(const TemplateState& state) {
+  TemplateChooser chooser;
+  chooser.names = state.names;
+  return chooser;
+}
+
+void PreviewTemplate(const DataFolder& folder, TemplateChooser& chooser, int index) {
+  if (index < 0 || index >= static_cast<int>(chooser.names.size())) return;
+  chooser.chosen = chooser.names[index];
+  chooser.preview.clear();
+  auto file = folder.NamedFile(kTemplateDir, chooser.chosen);
+  if (!file) return;
+  CipherLines read = ReadCipherLines(*file);
+  chooser.preview = std::move(read.lines);
+  if (read.complete) chooser.loaded = true;
+}
+
+bool ChooseTemplate(const DataFolder& folder, TemplateChooser& chooser, int index,
+                    std::vector<std::string>& body, std::string& subject, Operator& op) {
+  chooser.loaded = false;
+  PreviewTemplate(folder, chooser, index);
+  if (!chooser.loaded) {
+    Warn(op, Sj("定型文書が選択されていません"));
+    return false;
+  }
+  body = chooser.preview;
+  subject = chooser.chosen;
+  return true;
+}
+
+}  // namespace zentavo

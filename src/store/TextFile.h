@@ -1,0 +1,39 @@
+// Text files of lines with CR LF line ends, as every data file is kept.
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zentavo {
+
+struct FileError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The lines of a file, split at LF with a CR before it dropped; a last line
+// without its line end counts, an empty file has no lines. Throws FileError
+// when the file cannot be read.
+std::vector<std::string> ReadTextLines(const std::filesystem::path& path);
+
+// Splits bytes into lines as ReadTextLines does.
+std::vector<std::string> SplitLines(std::string_view bytes);
+
+// Replaces the file with `lines`, each ended by CR LF. The lines go to a
+// temporary file beside it that is flushed to disk and then renamed over the
+// old one, so a crash or a failed write never leaves a shortened file: on
+// failure the old file is untouched, the temporary file is removed and
+// FileError is thrown.
+void WriteTextLines(const std::filesystem::path& path, const std::vector<std::string>& lines);
+
+// The same for raw bytes.
+void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// Temporary files of the atomic writer carry this mark in their names, so
+// that a directory listing can tell them from data files.
+inline constexpr std::string_view kTempMark = ".~zt";
+bool IsTempFileName(std::string_view fileName);
+
+}  // namespace zentavo

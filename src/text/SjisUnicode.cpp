@@ -1,0 +1,94 @@
+#include "text/SjisUnicode.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+namespace zentavo {
+namespace {
+
+// One iconv descriptor per call: conversions are rare and short, and a
+// per-call descriptor keeps the functions safe to call from any thread.
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
+    }
+  }
+  ~Iconv() { iconv_close(cd_); }
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+
+  // Converts as much of [in, in+left) as it can; returns errno of the stop
+  // (0 when all input was taken).
+  int Run(const char*& in, size_t& left, std::string& out) {
+    char buffer[256];
+    while (left > 0) {
+      char* dst = buffer;
+      size_t room = sizeof buffer;
+      size_t rc = iconv(cd_, const_cast<char**>(&in), &left, &dst, &room);
+      out.append(buffer, static_cast<size_t>(dst - buffer));
+      if (rc == static_cast<size_t>(-1) && errno != E2BIG) return errno;
+    }
+    return 0;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+// Length of the UTF-8 sequence starting with `lead` (1 for a stray byte).
+size_t Utf8Length(unsigned char lead) {
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
+  if (lead >= 0xC2) return 2;
+  return 1;
+}
+
+}  // namespace
+
+SjisConversion Utf8ToSjis(std::string_view utf8) {
+  SjisConversion result;
+  Iconv cv("CP932", "UTF-8");
+  const char* in = utf8.data();
+  size_t left = utf8.size();
+  while (left > 0) {
+    if (cv.Run(in, left, result.text) == 0) break;
+    // EILSEQ or EINVAL: a character that code page 932 lacks, or broken
+    // UTF-8. Leave the one character out and say which it was.
+    size_t n = std::min(Utf8Length(static_cast<unsigned char>(*in)), left);
+    result.dropped.emplace_back(in, n);
+    in += n;
+    left -= n;
+  }
+  return result;
+}
+
+std::string Sj(std::string_view utf8) {
+  SjisConversion c = Utf8ToSjis(utf8);
+  if (!c.dropped.empty()) {
+    throw std::logic_error("text not representable in code page 932: " + std::string(utf8));
+  }
+  return c.text;
+}
+
+std::string SjisToUtf8(std::string_view sjis) {
+  std::string out;
+  Iconv cv("UTF-8", "CP932");
+  const char* in = sjis.data();
+  size_t left = sjis.size();
+  while (left > 0) {
+    if (cv.Run(in, left, out) == 0) break;
+    // An invalid byte or a lead byte without its trail: one replacement
+    // character, then go on with the next byte.
+    out += "\xEF\xBF\xBD";
+    ++in;
+    --left;
+  }
+  return out;
+}
+
+}  // namespace zentavo

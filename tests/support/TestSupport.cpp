@@ -1,0 +1,70 @@
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "text/SjisUnicode.h"
+
+namespace zentavo::test {
+
+std::string S(const std::string& utf8) { return Sj(utf8); }
+std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
+
+MsgAnswer ScriptedOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon,
+                                    MsgButtons buttons) {
+  messages.push_back({U(std::string(caption)), U(std::string(text)), icon, buttons});
+  if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+  if (answers.empty()) return MsgAnswer::Yes;
+  MsgAnswer a = answers.front();
+  answers.pop_front();
+  return a;
+}
+
+void ScriptedOperator::Progress(std::string_view text) { progress.push_back(U(std::string(text))); }
+
+std::optional<std::filesystem::path> ScriptedOperator::ChooseOpenFile(const FileChoice& choice) {
+  fileChoices.push_back(choice);
+  if (files.empty()) return std::nullopt;
+  auto f = files.front();
+  files.pop_front();
+  return f;
+}
+
+std::optional<std::filesystem::path> ScriptedOperator::ChooseSaveFile(const FileChoice& choice) {
+  return ChooseOpenFile(choice);
+}
+
+std::vector<std::string> ScriptedOperator::Texts() const {
+  std::vector<std::string> texts;
+  for (const auto& m : messages) texts.push_back(m.text);
+  return texts;
+}
+
+TempFolder::TempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zentavo-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+}  // namespace zentavo::test
