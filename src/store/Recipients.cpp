@@ -46,6 +46,8 @@ void FillRecipients(const DataFolder& folder, std::string_view group, const Grid
   }
   int counter = 0;
   for (const auto& name : lastNames) {
+    // An empty entry names nobody; it would otherwise match every empty row.
+    if (name.empty()) continue;
     for (int r = 1; r < staff.RowCount(); ++r) {
       if (staff.Cell(0, r) != name) continue;
       ++counter;
