@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "send/SendPage.h"
 #include "store/DataFolder.h"
 #include "store/Grid.h"
 #include "store/Groups.h"
@@ -23,7 +24,9 @@ struct AppState {
   TemplateState templates;
   std::vector<std::string> signature;   // Memo2 "署名"
 
-  // The send page's recipient side.
+  // The send page.
+  SendPage send;
+  SendRunState run;
   Grid recipients{3, 30};               // StringGrid4 "伝達者名"
   std::vector<std::string> lastNames;   // ListBox5, names last loaded or added
   std::string callerMode;               // "01" send page, "13" reservation editor

@@ -1,0 +1,45 @@
+// One SMTP session: connect, greet (EHLO, HELO as the fallback), AUTH LOGIN
+// when the server offers it and a user name is set, RSET, the envelope, DATA,
+// QUIT. Each batch of a notice goes out in a session of its own.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zentavo {
+
+struct SmtpAccount {
+  std::string host;        // settings: SMTP server
+  std::string port;        // settings: SMTP port, decimal text
+  std::string user;
+  std::string password;
+};
+
+struct SmtpEnvelope {
+  std::string from;                     // MAIL FROM
+  std::vector<std::string> recipients;  // RCPT TO, in order: To, then Cc, then Bcc
+};
+
+struct SmtpTimeouts {
+  int connectMs = 30000;
+  int replyMs = 60000;
+};
+
+struct SmtpError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// How the send runs reach the server; tests put a fake in its place.
+class SmtpTransport {
+ public:
+  virtual ~SmtpTransport() = default;
+  // Delivers `data` (the message's header and body, lines ended by CR LF,
+  // not yet dot-stuffed) in one session. Throws SmtpError (or another
+  // std::exception) when the message was not accepted. Called on a worker
+  // thread: it must use nothing but its arguments.
+  virtual void Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
+                    const std::string& data) = 0;
+};
+
+}  // namespace zentavo

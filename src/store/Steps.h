@@ -1,0 +1,105 @@
+// How the long runs (a send, a reception, a scheduled send) reach the
+// network without freezing the window. A run is written as a coroutine that
+// reads step by step; each network step is handed to a StepRunner, which
+// runs it where it does not hold up the window (the windows use a worker
+// thread that owns its own socket) and resumes the run on the window's
+// thread with the step's value. Tests use a runner that does every step at
+// once, so a whole run completes inside the call that started it.
+#pragma once
+
+#include <coroutine>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <utility>
+
+namespace zentavo {
+
+class StepRunner {
+ public:
+  virtual ~StepRunner() = default;
+  // Runs `work` away from the window's thread, then `done` on the caller's
+  // thread. `work` must touch no application state: only its own values.
+  virtual void Start(std::function<void()> work, std::function<void()> done) = 0;
+  // Calls `done` on the caller's thread after `ms` milliseconds; the window
+  // stays responsive meanwhile.
+  virtual void After(int ms, std::function<void()> done) = 0;
+};
+
+// Runs every step at once on the caller's thread (tests, command-line use).
+class InlineStepRunner : public StepRunner {
+ public:
+  void Start(std::function<void()> work, std::function<void()> done) override {
+    work();
+    done();
+  }
+  void After(int ms, std::function<void()> done) override {
+    waited += ms;
+    done();
+  }
+  long long waited = 0;  // milliseconds the runs asked to wait
+};
+
+// The return type of a run: it starts at once and frees itself at the end.
+// Runs catch their own errors; one escaping is a programming error.
+struct RunTask {
+  struct promise_type {
+    RunTask get_return_object() noexcept { return {}; }
+    std::suspend_never initial_suspend() noexcept { return {}; }
+    std::suspend_never final_suspend() noexcept { return {}; }
+    void return_void() noexcept {}
+    void unhandled_exception() noexcept { std::terminate(); }
+  };
+};
+
+// `co_await OffThread(runner, work)`: the value of `work()` run by the
+// runner; an exception thrown by `work` is thrown again in the run.
+template <typename T>
+class [[nodiscard]] OffThread {
+ public:
+  OffThread(StepRunner& runner, std::function<T()> work) : runner_(runner), work_(std::move(work)) {}
+  bool await_ready() const noexcept { return false; }
+  void await_suspend(std::coroutine_handle<> h) {
+    // `done` may run inside Start (the inline runner): the run then goes on
+    // before Start returns, so nothing here is touched after Start.
+    runner_.Start(
+        [this] {
+          try {
+            if constexpr (std::is_void_v<T>) {
+              work_();
+            } else {
+              value_.emplace(work_());
+            }
+          } catch (...) {
+            error_ = std::current_exception();
+          }
+        },
+        [h] { h.resume(); });
+  }
+  T await_resume() {
+    if (error_) std::rethrow_exception(error_);
+    if constexpr (!std::is_void_v<T>) return std::move(*value_);
+  }
+
+ private:
+  struct Empty {};
+  StepRunner& runner_;
+  std::function<T()> work_;
+  std::conditional_t<std::is_void_v<T>, std::optional<Empty>, std::optional<T>> value_;
+  std::exception_ptr error_;
+};
+
+// `co_await Pause(runner, ms)`: a wait that keeps the window responsive.
+class [[nodiscard]] Pause {
+ public:
+  Pause(StepRunner& runner, int ms) : runner_(runner), ms_(ms) {}
+  bool await_ready() const noexcept { return false; }
+  void await_suspend(std::coroutine_handle<> h) { runner_.After(ms_, [h] { h.resume(); }); }
+  void await_resume() const noexcept {}
+
+ private:
+  StepRunner& runner_;
+  int ms_;
+};
+
+}  // namespace zentavo
