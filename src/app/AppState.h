@@ -16,8 +16,14 @@
 
 namespace zentavo {
 
+// How far start-up got: shut-down saves only what was loaded, so that a
+// stop requested in the middle of start-up (a signal while the staff
+// message box shows) never writes an empty list over a file not yet read.
+enum class Loaded { Nothing, Settings, Staff, Groups, Templates, Signature };
+
 struct AppState {
   DataFolder folder;
+  Loaded loaded = Loaded::Nothing;
   Settings settings;
   StaffList staff;
   GroupState groups;

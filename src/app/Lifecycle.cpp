@@ -27,6 +27,7 @@ void UseStaffFile(AppState& state) {
 void StartUp(AppState& state, Operator& op) {
   CreateDataDirectories(state.folder);
   LoadSettings(state.folder.SettingsFile(), state.settings);
+  state.loaded = Loaded::Settings;
 
   state.staff.grid.SetHeader(StaffHeader());
   state.recipients.SetHeader(StaffHeader());
@@ -34,26 +35,37 @@ void StartUp(AppState& state, Operator& op) {
 
   UseStaffFile(state);
   LoadStaff(state.staff, op);
+  state.loaded = Loaded::Staff;
   LoadGroups(state.folder, state.groups);
+  state.loaded = Loaded::Groups;
   if (!fs::exists(state.folder.Path(kTemplateListFile))) {
     RebuildTemplateList(state.folder, state.templates);
     SaveTemplateList(state.folder, state.templates);
   }
   LoadTemplateList(state.folder, state.templates);
+  state.loaded = Loaded::Templates;
   LoadSignature(state.folder, state.signature);
+  state.loaded = Loaded::Signature;
+}
+
+void SaveAll(AppState& state, Operator& op) {
+  const Loaded loaded = state.loaded;
+  UseStaffFile(state);
+  if (loaded >= Loaded::Staff) SaveStaff(state.staff, op);
+  if (loaded >= Loaded::Groups) SaveGroups(state.folder, state.groups);
+  if (loaded >= Loaded::Templates) SaveTemplateList(state.folder, state.templates);
+  if (loaded >= Loaded::Signature) SaveSignature(state.folder, state.signature);
+  if (loaded >= Loaded::Settings) {
+    try {
+      SaveSettings(state.folder.SettingsFile(), state.settings);
+    } catch (const std::exception&) {
+      // Shut-down goes on; the old settings file stays whole.
+    }
+  }
 }
 
 void ShutDown(AppState& state, Operator& op) {
-  UseStaffFile(state);
-  SaveStaff(state.staff, op);
-  SaveGroups(state.folder, state.groups);
-  SaveTemplateList(state.folder, state.templates);
-  SaveSignature(state.folder, state.signature);
-  try {
-    SaveSettings(state.folder.SettingsFile(), state.settings);
-  } catch (const std::exception&) {
-    // Shut-down goes on; the old settings file stays whole.
-  }
+  SaveAll(state, op);
   CleanTempFiles(state.folder);
 }
 

@@ -20,6 +20,10 @@ void StartUp(AppState& state, Operator& op);
 // failure is isolated; only the staff writer reports one.
 void ShutDown(AppState& state, Operator& op);
 
+// Steps 1 to 5 of the shut-down alone: what the session manager asks for
+// when the desktop session ends (the program may yet go on).
+void SaveAll(AppState& state, Operator& op);
+
 // Deletes "*.tmp" files directly in the program folder and every file in
 // "TEMP"; sub-directories stay, failures are ignored.
 void CleanTempFiles(const DataFolder& folder);

@@ -177,3 +177,27 @@ TEST(InstanceGuard, SecondInstanceIsRefusedAndACrashFreesTheLock) {
 
 }  // namespace
 }  // namespace zentavo
+
+namespace zentavo {
+namespace {
+
+// A stop during start-up (a signal while the staff message box shows) must
+// not write empty lists over files that were never read.
+TEST(Lifecycle, StopDuringStartUpSavesOnlyWhatWasLoaded) {
+  test::TempFolder dir;
+  CreateDataDirectories(DataFolder(dir.path()));
+  WriteTextLines(dir.path() / "JIAN" / "jian", {EncryptLine("G")});
+  AppState state = StateIn(dir.path());
+  LoadSettings(state.folder.SettingsFile(), state.settings);
+  state.loaded = Loaded::Settings;
+  test::ScriptedOperator op;
+  ShutDown(state, op);
+  std::vector<std::string> groups;
+  LoadNameList(dir.path() / "JIAN" / "jian", groups);
+  EXPECT_EQ(groups, std::vector<std::string>{"G"});
+  EXPECT_FALSE(fs::exists(dir.path() / "SYOKUIN" / "name"));
+  EXPECT_TRUE(fs::exists(dir.path() / "zentavo.ini"));
+}
+
+}  // namespace
+}  // namespace zentavo
