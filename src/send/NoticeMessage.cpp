@@ -1,1 +1,338 @@
-// placeholder, filled in by the send work
+#include "send/NoticeMessage.h"
+
+#include <ctime>
+
+#include "store/Base64.h"
+#include "store/TextFile.h"
+#include "text/KanjiCode.h"
+#include "text/SjisUnicode.h"
+
+namespace zentavo {
+
+namespace {
+
+std::string TwoDigits(int v) {
+  std::string s = std::to_string(v);
+  return s.size() < 2 ? "0" + s : s;
+}
+
+std::string FourDigits(int v) {
+  std::string s = std::to_string(v);
+  while (s.size() < 4) s.insert(s.begin(), '0');
+  return s;
+}
+
+// Day of the week of a Gregorian date, 0 = Sunday.
+int Weekday(int y, int m, int d) {
+  static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  if (m < 3) y -= 1;
+  return (y + y / 4 - y / 100 + y / 400 + offsets[(m - 1) % 12] + d) % 7;
+}
+
+const std::string& Cell(const Grid& grid, int col, int row) {
+  static const std::string empty;
+  const auto& cells = grid.rows.at(static_cast<size_t>(row));
+  return static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : empty;
+}
+
+// ---- Subject header -------------------------------------------------------
+
+constexpr std::string_view kWordStart = "=?ISO-2022-JP?B?";
+constexpr std::string_view kWordEnd = "?=";
+constexpr std::string_view kToKanji = "\x1b$B";
+// Header text must return to ASCII proper (RFC 1468), not to JIS Roman as
+// the body conversion does.
+constexpr std::string_view kToAscii = "\x1b(B";
+constexpr size_t kMaxLine = 78;
+constexpr size_t kMaxWord = 75;
+constexpr std::string_view kSubjectName = "Subject: ";
+constexpr std::string_view kFold = "\r\n ";
+
+size_t EncodedWordLength(size_t bytes) {
+  return kWordStart.size() + (bytes + 2) / 3 * 4 + kWordEnd.size();
+}
+
+// One character of a Shift_JIS text: an ASCII byte, a two-byte character, or
+// a half-width katakana together with a following sound mark (the two become
+// one full-width character in JIS, so they must not land in different words).
+std::vector<std::string_view> SjisCharacters(std::string_view s) {
+  std::vector<std::string_view> chars;
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    size_t n = 1;
+    if (c >= 0xA1 && c <= 0xDF) {
+      if (i + 1 < s.size()) {
+        const auto d = static_cast<unsigned char>(s[i + 1]);
+        if (d == 0xDE || d == 0xDF) n = 2;
+      }
+    } else if (c >= 0x80) {
+      n = i + 1 < s.size() ? 2 : 1;
+    }
+    chars.push_back(s.substr(i, n));
+    i += n;
+  }
+  return chars;
+}
+
+// Splits the subject into JIS byte strings, each of which starts and ends in
+// ASCII and fits one encoded word. The first word has to share its line with
+// "Subject: ".
+std::vector<std::string> SubjectWords(std::string_view sjis) {
+  std::vector<std::string> words;
+  std::string current;
+  bool kanji = false;
+  auto closed = [](const std::string& bytes, bool inKanji) {
+    return inKanji ? bytes + std::string(kToAscii) : bytes;
+  };
+  for (std::string_view ch : SjisCharacters(sjis)) {
+    std::string candidate = current;
+    bool candidateKanji = kanji;
+    if (static_cast<unsigned char>(ch[0]) < 0x80) {
+      if (candidateKanji) candidate += kToAscii;
+      candidateKanji = false;
+      candidate += ch;
+    } else {
+      // Our own conversion, without its leading escape; a lead byte
+      // without its second byte converts to nothing and is left out.
+      const std::string jis = SjisToJis(ch);
+      if (jis.size() <= kToKanji.size()) continue;
+      if (!candidateKanji) candidate += kToKanji;
+      candidateKanji = true;
+      candidate += jis.substr(kToKanji.size());
+    }
+    const size_t limit = words.empty() ? kMaxLine - kSubjectName.size() : kMaxWord;
+    if (!current.empty() && EncodedWordLength(closed(candidate, candidateKanji).size()) > limit) {
+      words.push_back(closed(current, kanji));
+      current.clear();
+      kanji = false;
+      // Start the new word with this character alone.
+      if (static_cast<unsigned char>(ch[0]) < 0x80) {
+        current = std::string(ch);
+      } else {
+        current = std::string(kToKanji) + SjisToJis(ch).substr(kToKanji.size());
+        kanji = true;
+      }
+      continue;
+    }
+    current = std::move(candidate);
+    kanji = candidateKanji;
+  }
+  if (!current.empty() || words.empty()) words.push_back(closed(current, kanji));
+  return words;
+}
+
+// A subject that can go as plain text and come back exactly: printable
+// ASCII with single blanks between words, nothing that a decoder could take
+// for an encoded word, and no word too long for a line.
+bool FoldPlain(std::string_view s, std::string& out) {
+  if (s.empty() || s.front() == ' ' || s.back() == ' ') return false;
+  if (s.find("=?") != std::string_view::npos || s.find("?=") != std::string_view::npos) return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == ' ') {
+      if (s[i + 1] == ' ') return false;
+    } else if (c < 0x21 || c > 0x7E) {
+      return false;
+    }
+  }
+  out.clear();
+  size_t lineLength = kSubjectName.size();
+  size_t start = 0;
+  while (start <= s.size()) {
+    size_t end = s.find(' ', start);
+    if (end == std::string_view::npos) end = s.size();
+    const std::string_view word = s.substr(start, end - start);
+    if (start == 0) {
+      if (lineLength + word.size() > kMaxLine) return false;
+      out += word;
+      lineLength += word.size();
+    } else if (lineLength + 1 + word.size() <= kMaxLine) {
+      out += ' ';
+      out += word;
+      lineLength += 1 + word.size();
+    } else {
+      // Folding before the blank keeps it: unfolding removes only CR LF.
+      if (1 + word.size() > kMaxLine) return false;
+      out += kFold;
+      out += word;
+      lineLength = 1 + word.size();
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+std::string JoinAddresses(const std::vector<std::string>& addresses) {
+  std::string out;
+  for (const auto& a : addresses) {
+    const std::string clean = WithoutLineBreaks(a);
+    if (clean.empty()) continue;
+    if (!out.empty()) out += ", ";
+    out += clean;
+  }
+  return out;
+}
+
+}  // namespace
+
+LocalDateTime NowLocal() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  LocalDateTime t;
+  t.year = tm.tm_year + 1900;
+  t.month = tm.tm_mon + 1;
+  t.day = tm.tm_mday;
+  t.hour = tm.tm_hour;
+  t.minute = tm.tm_min;
+  t.second = tm.tm_sec;
+  t.utcOffsetMinutes = static_cast<int>(tm.tm_gmtoff / 60);
+  return t;
+}
+
+std::string FormatDisplayTime(const LocalDateTime& t) {
+  return FourDigits(t.year) + "/" + TwoDigits(t.month) + "/" + TwoDigits(t.day) + " " +
+         TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second);
+}
+
+std::string FormatMailDate(const LocalDateTime& t) {
+  static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const int month = t.month >= 1 && t.month <= 12 ? t.month : 1;
+  const int offset = t.utcOffsetMinutes < 0 ? -t.utcOffsetMinutes : t.utcOffsetMinutes;
+  return std::string(days[Weekday(t.year, month, t.day)]) + ", " + TwoDigits(t.day) + " " +
+         months[month - 1] + " " + FourDigits(t.year) + " " + TwoDigits(t.hour) + ":" +
+         TwoDigits(t.minute) + ":" + TwoDigits(t.second) + " " +
+         (t.utcOffsetMinutes < 0 ? "-" : "+") + TwoDigits(offset / 60) + TwoDigits(offset % 60);
+}
+
+std::string NoticeSubject(std::string_view identifier, std::string_view mailNo,
+                          std::string_view subject) {
+  std::string s(identifier);
+  s += mailNo;
+  s += '_';
+  s += subject;
+  return s;
+}
+
+NoticeMessage BuildNoticeMessage(const Settings& settings, const SendPage& page,
+                                 std::string_view mailNo) {
+  NoticeMessage m;
+  // The sender's name stays out of From: the address alone is what staff
+  // reply to and what their mail programs show.
+  m.from = settings.senderAddress;
+  m.subject = NoticeSubject(settings.identifier, mailNo, page.subject);
+  return m;
+}
+
+std::vector<std::string> ComposeNoticeBody(const SendPage& page, const Grid& recipients,
+                                           std::string_view groupName, const LocalDateTime& now) {
+  std::vector<std::string> lines = page.body;
+  lines.emplace_back(" ");
+  lines.push_back("SEND:" + FormatDisplayTime(now));
+  lines.emplace_back(" ");
+  if (page.appendNames) {
+    lines.push_back(Sj("≪本メールの同報伝達者≫"));
+    for (int r = 1; r < recipients.RowCount(); ++r) {
+      const std::string& name = Cell(recipients, 0, r);
+      if (!name.empty()) lines.push_back(name);
+    }
+  }
+  if (page.appendGroup) {
+    lines.push_back(Sj("≪本メールの伝達グループ名≫"));
+    lines.push_back(groupName.empty() ? Sj("個別伝達") : std::string(groupName));
+  }
+  return lines;
+}
+
+std::vector<std::string> ConvertBodyToJis(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  std::string jis = ConvertKanjiCode(text, kCodeJisNew);
+  // The detection can leave a Shift_JIS text as it is (only half-width
+  // katakana, or a stray control byte), which would put raw Shift_JIS into a
+  // message labelled ISO-2022-JP and 7bit. Everything we hold is Shift_JIS,
+  // so convert it directly whenever the dispatcher did not make it seven-bit.
+  for (char c : jis) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      jis = SjisToJis(text);
+      break;
+    }
+  }
+  return SplitLines(jis);
+}
+
+std::string WithoutLineBreaks(std::string_view text) {
+  // Stripped rather than replaced: a line break has no place in a subject or
+  // an address, and dropping it cannot join the text to a header line of
+  // its own.
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c != '\r' && c != '\n') out.push_back(c);
+  }
+  return out;
+}
+
+std::string EncodeSubjectHeader(std::string_view sjisSubject) {
+  const std::string subject = WithoutLineBreaks(sjisSubject);
+  std::string plain;
+  if (FoldPlain(subject, plain)) return plain;
+  std::string out;
+  for (const std::string& word : SubjectWords(subject)) {
+    if (!out.empty()) out += kFold;  // the blank at a fold between words is not part of the text
+    out += kWordStart;
+    out += EncodeBase64(word);
+    out += kWordEnd;
+  }
+  return out;
+}
+
+std::string RenderNoticeMessage(const NoticeMessage& message, const LocalDateTime& date) {
+  std::string out;
+  out += "From: " + WithoutLineBreaks(message.from) + "\r\n";
+  const std::string to = JoinAddresses(message.to);
+  if (!to.empty()) out += "To: " + to + "\r\n";
+  out += std::string(kSubjectName) + EncodeSubjectHeader(message.subject) + "\r\n";
+  out += "Date: " + FormatMailDate(date) + "\r\n";
+  out += "MIME-Version: 1.0\r\n";
+  out += "Content-Type: text/plain; charset=ISO-2022-JP\r\n";
+  out += "Content-Transfer-Encoding: 7bit\r\n";
+  out += "\r\n";
+  for (const auto& line : message.body) {
+    // A CR or LF inside a line ends that line: a bare one must never reach
+    // the SMTP data stream.
+    size_t start = 0;
+    while (true) {
+      const size_t brk = line.find_first_of("\r\n", start);
+      if (brk == std::string::npos) {
+        out.append(line, start, std::string::npos);
+        out += "\r\n";
+        break;
+      }
+      out.append(line, start, brk - start);
+      out += "\r\n";
+      start = brk + ((line[brk] == '\r' && brk + 1 < line.size() && line[brk + 1] == '\n') ? 2 : 1);
+    }
+  }
+  return out;
+}
+
+SmtpEnvelope NoticeEnvelope(const NoticeMessage& message) {
+  SmtpEnvelope e;
+  e.from = WithoutLineBreaks(message.from);
+  for (const auto* list : {&message.to, &message.bcc}) {
+    for (const auto& a : *list) {
+      std::string clean = WithoutLineBreaks(a);
+      if (!clean.empty()) e.recipients.push_back(std::move(clean));
+    }
+  }
+  return e;
+}
+
+}  // namespace zentavo

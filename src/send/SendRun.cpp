@@ -1,1 +1,201 @@
-// placeholder, filled in by the send work
+#include "send/SendRun.h"
+
+#include <exception>
+
+#include "send/TransmissionLogs.h"
+#include "text/SjisUnicode.h"
+
+namespace zentavo {
+
+namespace {
+
+const std::string& Cell(const Grid& grid, int col, int row) {
+  static const std::string empty;
+  const auto& cells = grid.rows.at(static_cast<size_t>(row));
+  return static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : empty;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+void EndRun(SendContext& c) {
+  c.run.running = false;
+  c.op.SendRunEnded();
+}
+
+}  // namespace
+
+std::optional<std::string> FailedSendCheck(const Settings& settings, const SendPage& page,
+                                           const Grid& recipients) {
+  // Nothing is trimmed: a value of blanks counts as given.
+  if (settings.smtpHost.empty()) return Sj("SMTPサーバが指定されていません");
+  if (settings.smtpPort.empty()) return Sj("SMTPサーバのポートが指定されていません");
+  if (settings.user.empty()) return Sj("ユーザ情報のユーザ名が指定されていません");
+  if (settings.password.empty()) return Sj("ユーザ情報のパスワードが指定されていません");
+  if (page.subject.empty()) return Sj("伝達件名が指定されていません");
+  if (page.body.empty()) return Sj("伝達内容が指定されていません");
+  if (recipients.RowCount() < 2 || Cell(recipients, 0, 1).empty())
+    return Sj("伝達者が指定されていません");
+  if (settings.identifier.empty()) return Sj("伝達件名の識別が指定されていません");
+  return std::nullopt;
+}
+
+SmtpAccount SmtpAccountFor(const Settings& settings) {
+  std::int32_t port = 0;
+  if (!ParseInt32(settings.smtpPort, port) || port < 0 || port > 65535) {
+    throw SmtpError("the SMTP port is not a port number");
+  }
+  return {settings.smtpHost, settings.smtpPort, settings.user, settings.password};
+}
+
+std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limit) {
+  std::vector<std::string> addresses;
+  int taken = 0;
+  while (cursor + 1 < recipients.RowCount() && (limit <= 0 || taken < limit)) {
+    ++cursor;
+    const std::string& cell = Cell(recipients, 1, cursor);
+    if (cell.empty()) continue;
+    ++taken;
+    std::string_view rest = cell;
+    while (true) {
+      const size_t comma = rest.find(',');
+      const std::string_view entry = TrimBlanks(rest.substr(0, comma));
+      if (!entry.empty()) addresses.emplace_back(entry);
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
+  }
+  return addresses;
+}
+
+BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const Grid& recipients,
+                         std::string_view mailNo, std::string_view groupName,
+                         const std::vector<std::string>& addresses, const LocalDateTime& now) {
+  NoticeMessage message = BuildNoticeMessage(settings, page, mailNo);
+  message.bcc = addresses;
+  if (page.copyToSelf) message.to.push_back(settings.senderAddress);
+  BatchMail mail;
+  mail.composed = ComposeNoticeBody(page, recipients, groupName, now);
+  message.body = ConvertBodyToJis(mail.composed);
+  mail.envelope = NoticeEnvelope(message);
+  // A server refuses DATA without a recipient anyway; say so before
+  // connecting.
+  if (mail.envelope.recipients.empty()) throw SmtpError("the batch has no recipient");
+  mail.data = RenderNoticeMessage(message, now);
+  return mail;
+}
+
+RunTask SendNotice(SendContext c) {
+  if (c.run.running) co_return;
+  c.run.running = true;
+  c.op.SendRunStarted();
+
+  // The run works on the values as they stood when the button was pressed:
+  // every batch of one notice carries the same subject, sender and options,
+  // whatever happens on the other pages meanwhile.
+  const Settings settings = c.settings;
+  const SendPage page = c.page;
+  const Grid recipients = c.recipients;
+
+  c.run.sent = false;
+  c.run.batchCount = 0;
+
+  if (auto warning = FailedSendCheck(settings, page, recipients)) {
+    Warn(c.op, *warning);
+    EndRun(c);
+    co_return;
+  }
+
+  if (settings.splitSend && settings.confirmSplit) {
+    const SplitVerdict verdict = MakeSplitVerdict(recipients, settings.splitSize);
+    c.run.batchCount = verdict.batchCount;
+    c.run.go = SplitGoFlag(c.op.ConfirmSplit(verdict));
+  } else if (settings.splitSend) {
+    c.run.batchCount = SplitBatchCount(CountAddressedRows(recipients), settings.splitSize);
+    c.run.go = AskYesNo(c.op, Sj("分割送信の準備が完了しました\r送信を実行してよろしいですか？")) ? "ON" : "";
+  } else if (AskYesNo(c.op, Sj("送信の準備が完了しました\r送信を実行してよろしいですか？"))) {
+    c.run.go = "ON";
+    c.run.batchCount = 1;
+  } else {
+    c.run.go = "";
+  }
+  if (c.run.go != "ON") {
+    EndRun(c);
+    co_return;
+  }
+
+  if (CountAddressedRows(recipients) == 0) {
+    Warn(c.op, Sj("伝達者が選択されていません"));
+    EndRun(c);
+    co_return;
+  }
+
+  bool failed = false;
+  bool progressOpen = false;
+  std::string mailNo;
+  try {
+    c.op.ShowProgressWindow();
+    progressOpen = true;
+    c.op.Progress(Sj("処理を開始しました"));
+
+    std::int32_t last = 0;
+    if (!ParseInt32(settings.lastMailNo, last)) throw SmtpError("the last MailNo is not a number");
+    mailNo = std::to_string(static_cast<long long>(last) + 1);
+    c.page.mailNoBox = mailNo;
+    c.op.Progress(settings.identifier + mailNo + Sj("を送信します"));
+
+    const int batches = c.run.batchCount;
+    const int limit = settings.splitSend ? settings.splitSize : 0;
+    int cursor = 0;
+    for (int b = 1; b <= batches; ++b) {
+      if (batches != 1) {
+        c.op.Progress(std::to_string(b) + "/" + std::to_string(batches) + Sj("を送信しています"));
+      }
+      const SmtpAccount account = SmtpAccountFor(settings);
+      const std::vector<std::string> addresses = TakeBatch(recipients, cursor, limit);
+      BatchMail mail = BuildBatchMail(settings, page, recipients, mailNo, page.group, addresses, c.clock());
+      const SmtpEnvelope envelope = mail.envelope;
+      const std::string data = std::move(mail.data);
+      SmtpTransport& transport = c.transport;
+      co_await OffThread<void>(c.runner, [account, envelope, data, &transport] {
+        transport.Send(account, envelope, data);
+      });
+      c.run.sent = true;
+      if (b == batches) {
+        c.page.body = std::move(mail.composed);
+        c.op.Progress(settings.identifier + mailNo + Sj("は正常に送信しました"));
+        // Long enough to read before the window goes.
+        co_await Pause(c.runner, 1000);
+        c.op.CloseProgressWindow();
+        progressOpen = false;
+      }
+    }
+  } catch (...) {
+    failed = true;
+  }
+  if (failed) {
+    if (progressOpen) c.op.CloseProgressWindow();
+    progressOpen = false;
+    Warn(c.op, Sj("伝達の送信に失敗しました"));
+  }
+  if (progressOpen) c.op.CloseProgressWindow();
+
+  if (c.run.sent) {
+    // A settings file that cannot be written is not reported; the counter
+    // has moved on in memory all the same.
+    AdvanceMailNo(c.settings, c.page, c.folder.SettingsFile());
+    if (HasUnregistered(recipients)) c.op.ShowUnregistered(UnregisteredRows(recipients));
+    try {
+      WriteTransmissionLogs(c.folder, settings.identifier, mailNo, page.subject, recipients,
+                            c.page.body, c.clock());
+    } catch (...) {
+      Warn(c.op, Sj("ログの出力に失敗しました"));
+    }
+  }
+  EndRun(c);
+}
+
+}  // namespace zentavo

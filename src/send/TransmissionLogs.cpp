@@ -1,1 +1,169 @@
-// placeholder, filled in by the send work
+#include "send/TransmissionLogs.h"
+
+#include "store/Base64.h"
+#include "store/LineCipher.h"
+#include "store/TextFile.h"
+#include "text/SjisUnicode.h"
+
+namespace zentavo {
+
+namespace {
+
+std::string TwoDigits(int v) {
+  std::string s = std::to_string(v);
+  return s.size() < 2 ? "0" + s : s;
+}
+
+std::string FourDigits(int v) {
+  std::string s = std::to_string(v);
+  while (s.size() < 4) s.insert(s.begin(), '0');
+  return s;
+}
+
+const std::string& Cell(const Grid& grid, int col, int row) {
+  static const std::string empty;
+  const auto& cells = grid.rows.at(static_cast<size_t>(row));
+  return static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : empty;
+}
+
+// Byte length of each Shift_JIS character, so that a cut never falls
+// between the two bytes of one.
+std::vector<size_t> CharacterLengths(std::string_view s) {
+  std::vector<size_t> lengths;
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    const size_t n = lead && i + 1 < s.size() ? 2 : 1;
+    lengths.push_back(n);
+    i += n;
+  }
+  return lengths;
+}
+
+// "/" separates directories and so cannot stand in a file name; the
+// full-width solidus reads the same to the operator. A "/" byte is never the
+// second byte of a Shift_JIS character, so replacing bytes is safe.
+std::string WithoutSlashes(std::string_view s) {
+  static const std::string fullWidthSolidus = Sj("／");
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    if (c == '/') {
+      out += fullWidthSolidus;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string LogFileName(std::string_view prefix, std::string_view key) {
+  std::string name(prefix);
+  name += key;
+  return SjisToUtf8(name);
+}
+
+}  // namespace
+
+bool AdvanceMailNo(Settings& settings, SendPage& page, const std::filesystem::path& settingsFile) {
+  std::int32_t last = 0;
+  if (!ParseInt32(settings.lastMailNo, last)) return false;
+  page.mailNoBox = std::to_string(static_cast<long long>(last) + 1);
+  settings.lastMailNo = page.mailNoBox;
+  if (page.mailNoBox == "9999") {
+    page.mailNoBox = "1000";
+    settings.lastMailNo = "999";
+  }
+  try {
+    SaveSettings(settingsFile, settings);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+std::string LogStamp(const LocalDateTime& t) {
+  return FourDigits(t.year) + TwoDigits(t.month) + TwoDigits(t.day) + " " + TwoDigits(t.hour) +
+         TwoDigits(t.minute) + TwoDigits(t.second);
+}
+
+std::string HistoryKey(std::string_view stamp, std::string_view identifier,
+                       std::string_view mailNo, std::string_view subject) {
+  std::string key(stamp);
+  key += '_';
+  key += NoticeSubject(identifier, mailNo, subject);
+  return key;
+}
+
+std::size_t MaxLogFileNameBytes() {
+  // The atomic writer names its temporary file after the target plus the
+  // mark, up to nine random digits and ".tmp"; that name must fit the file
+  // system's 255 bytes as well, or the log could never be written.
+  constexpr std::size_t kNameMax = 255;
+  constexpr std::size_t kTempSuffix = kTempMark.size() + 9 + 4;
+  return kNameMax - kTempSuffix;
+}
+
+std::string LogFileKey(std::string_view stamp, std::string_view identifier,
+                       std::string_view mailNo, std::string_view subject) {
+  const std::string head = WithoutSlashes(HistoryKey(stamp, identifier, mailNo, ""));
+  const std::string tail = WithoutSlashes(subject);
+  const std::size_t limit = MaxLogFileNameBytes();
+  if (LogFileName("0_", head + tail).size() <= limit) return head + tail;
+
+  // Keep as many whole characters of the subject as fit: estimate from the
+  // characters' own lengths, then check the whole name, since damaged bytes
+  // may convert differently alone than in company.
+  std::vector<size_t> ends = {0};  // byte offsets after each character
+  for (size_t n : CharacterLengths(tail)) ends.push_back(ends.back() + n);
+  std::size_t used = LogFileName("0_", head).size();
+  size_t k = 0;
+  while (k + 1 < ends.size()) {
+    const std::size_t add = SjisToUtf8(tail.substr(ends[k], ends[k + 1] - ends[k])).size();
+    if (used + add > limit) break;
+    used += add;
+    ++k;
+  }
+  while (k > 0 && LogFileName("0_", head + tail.substr(0, ends[k])).size() > limit) --k;
+  const size_t cut = ends[k];
+  return head + tail.substr(0, cut);
+}
+
+std::vector<std::string> RecipientLogLines(const Grid& recipients) {
+  // Line 1 is always the header, even from a grid whose header cells were
+  // never set: the readers of the log take the first line as the header.
+  std::vector<std::string> lines = {Sj("氏名,メールアドレス,電話番号,返信時間")};
+  for (int r = 1; r < recipients.RowCount(); ++r) {
+    const std::string& name = Cell(recipients, 0, r);
+    const std::string& address = Cell(recipients, 1, r);
+    if (name.empty() || address.empty()) continue;
+    lines.push_back(name + "," + address + "," + Cell(recipients, 2, r));
+  }
+  return lines;
+}
+
+std::filesystem::path LogFilePath(const DataFolder& folder, std::string_view prefix,
+                                  std::string_view key) {
+  return folder.Path(kLogDir) / std::filesystem::path(LogFileName(prefix, key));
+}
+
+std::string WriteTransmissionLogs(const DataFolder& folder, std::string_view identifier,
+                                  std::string_view mailNo, std::string_view subject,
+                                  const Grid& recipients, const std::vector<std::string>& body,
+                                  const LocalDateTime& now) {
+  const std::string key = LogFileKey(LogStamp(now), identifier, mailNo, subject);
+
+  WriteTextLines(LogFilePath(folder, "0_", key), {EncodeBase64(subject)});
+
+  std::vector<std::string> lines;
+  for (const auto& line : RecipientLogLines(recipients)) lines.push_back(EncryptLine(line));
+  WriteTextLines(LogFilePath(folder, "1_", key), lines);
+
+  lines.clear();
+  for (const auto& line : body) lines.push_back(EncryptLine(line));
+  WriteTextLines(LogFilePath(folder, "2_", key), lines);
+  return key;
+}
+
+}  // namespace zentavo

@@ -1,0 +1,92 @@
+// One mail message of a notice: its fields, the body as composed from the
+// send page, and the text that goes over the wire.
+//
+// The subject is "identifier + MailNo + _ + subject" (the reply matching
+// finds the notice again by identifier and MailNo side by side), the body is
+// the operator's text followed by the send stamp and the optional lists, in
+// ISO-2022-JP. Recipients travel in blind copy, so they exist only in the
+// SMTP envelope, never in the header.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "send/SendPage.h"
+#include "send/SmtpSession.h"
+#include "store/Grid.h"
+#include "store/Settings.h"
+
+namespace zentavo {
+
+// A local date and time as the clock gives it, with the offset from UTC
+// (needed only for the Date header). Runs take it from a Clock so that tests
+// can fix it.
+struct LocalDateTime {
+  int year = 2000;
+  int month = 1;    // 1..12
+  int day = 1;      // 1..31
+  int hour = 0;     // 0..23
+  int minute = 0;
+  int second = 0;
+  int utcOffsetMinutes = 0;  // +540 for Japan
+};
+
+using Clock = std::function<LocalDateTime()>;
+
+// The machine's local time now.
+LocalDateTime NowLocal();
+
+// "yyyy/MM/dd HH:mm:ss", the program's display and stored form.
+std::string FormatDisplayTime(const LocalDateTime& t);
+
+// RFC 5322 date-time: "Tue, 01 May 2012 09:30:00 +0900".
+std::string FormatMailDate(const LocalDateTime& t);
+
+struct NoticeMessage {
+  std::string from;               // the bare sender address
+  std::vector<std::string> to;    // the sender address with copy to self, else empty
+  std::vector<std::string> bcc;   // the batch's addresses; envelope only
+  std::string subject;            // Shift_JIS: identifier + MailNo + "_" + subject
+  std::vector<std::string> body;  // ISO-2022-JP lines, without line ends
+};
+
+// identifier + MailNo + "_" + subject, nothing between them.
+std::string NoticeSubject(std::string_view identifier, std::string_view mailNo,
+                          std::string_view subject);
+
+// From (the bare sender address) and Subject; To, Bcc and the body are the
+// send run's to fill in for each batch.
+NoticeMessage BuildNoticeMessage(const Settings& settings, const SendPage& page,
+                                 std::string_view mailNo);
+
+// The body as sent, in Shift_JIS: the body box's lines, " ", the send stamp
+// "SEND:yyyy/MM/dd HH:mm:ss" of `now`, " ", then the recipient names and the
+// group name when the page asks for them. `groupName` is the group to name
+// ("" gives "個別伝達"): the page's group for the interactive send, the
+// reservation's for the unattended one.
+std::vector<std::string> ComposeNoticeBody(const SendPage& page, const Grid& recipients,
+                                           std::string_view groupName, const LocalDateTime& now);
+
+// The composed lines joined with CR LF, converted to ISO-2022-JP and split
+// into lines again.
+std::vector<std::string> ConvertBodyToJis(const std::vector<std::string>& lines);
+
+// The Subject header's value as it goes on the wire, folded: CR LF + blank
+// between lines, no line (with "Subject: " in front of the first) longer
+// than 78 characters. Plain printable ASCII goes as it is; anything else
+// becomes self-contained ISO-2022-JP B words.
+std::string EncodeSubjectHeader(std::string_view sjisSubject);
+
+// The message's header and body, every line ended by CR LF, not dot-stuffed.
+// `date` fills the Date header.
+std::string RenderNoticeMessage(const NoticeMessage& message, const LocalDateTime& date);
+
+// MAIL FROM and the RCPT TO list: To first, then Bcc.
+SmtpEnvelope NoticeEnvelope(const NoticeMessage& message);
+
+// An address or header text with every CR and LF taken out.
+std::string WithoutLineBreaks(std::string_view text);
+
+}  // namespace zentavo

@@ -1,0 +1,97 @@
+// The send run behind "  メッセージ送信": check the inputs, ask, work out the
+// batches, send each batch as one message in its own SMTP session, and once
+// anything went out advance the MailNo, list the recipients without an
+// address and write the notice's logs.
+//
+// The run is a coroutine: each SMTP session runs on the step runner's
+// worker, so the window stays responsive, and the run goes on on the
+// window's thread when the session is done. A second run cannot start while
+// one is under way (SendRunState::running).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "send/NoticeMessage.h"
+#include "send/SendPage.h"
+#include "send/SmtpSession.h"
+#include "send/SplitSend.h"
+#include "store/DataFolder.h"
+#include "store/Grid.h"
+#include "store/Operator.h"
+#include "store/Settings.h"
+#include "store/Steps.h"
+
+namespace zentavo {
+
+// What the send run needs of the windows besides message boxes. Progress
+// texts go through Operator::Progress while the progress window is open.
+class SendOperator : public Operator {
+ public:
+  // The run has begun: the send page and its button are locked until
+  // SendRunEnded.
+  virtual void SendRunStarted() = 0;
+  virtual void SendRunEnded() = 0;
+
+  // The borderless progress window, shown without being modal.
+  virtual void ShowProgressWindow() = 0;
+  virtual void CloseProgressWindow() = 0;
+
+  // The modal "分割送信" window; true for "送信実行", false for "キャンセル" or
+  // when it was closed otherwise.
+  virtual bool ConfirmSplit(const SplitVerdict& verdict) = 0;
+
+  // The modal "未送信" list. The window hides the main window while it is
+  // shown and shows it again afterwards.
+  virtual void ShowUnregistered(const std::vector<UnregisteredRow>& rows) = 0;
+};
+
+// Everything the run reads and changes. The referenced objects must outlive
+// the run, which may end long after SendNotice returns.
+struct SendContext {
+  const DataFolder& folder;
+  Settings& settings;
+  const Grid& recipients;   // the send page's StringGrid4
+  SendPage& page;
+  SendRunState& run;
+  SendOperator& op;
+  SmtpTransport& transport;
+  StepRunner& runner;
+  Clock clock = NowLocal;
+};
+
+// The eight checks before anything is asked, in order: the warning of the
+// first that fails (Shift_JIS), or nullopt.
+std::optional<std::string> FailedSendCheck(const Settings& settings, const SendPage& page,
+                                           const Grid& recipients);
+
+// The SMTP account from the settings. Throws SmtpError when the port is not
+// a decimal number from 0 to 65535.
+SmtpAccount SmtpAccountFor(const Settings& settings);
+
+// The addresses of the next batch: the rows after `cursor` are taken, and
+// `cursor` moves over them, until `limit` addressed rows were taken (0: no
+// limit) or the grid ends. Rows without an address are passed over. A cell
+// holding commas gives one entry per non-blank piece.
+std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limit);
+
+// One batch ready to go: the wire text, its envelope, and the composed body
+// lines in Shift_JIS (what the body box shows after the last batch).
+struct BatchMail {
+  SmtpEnvelope envelope;
+  std::string data;
+  std::vector<std::string> composed;
+};
+
+// Builds the message of one batch composed at `now`. Throws SmtpError when
+// the batch would go to nobody.
+BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const Grid& recipients,
+                         std::string_view mailNo, std::string_view groupName,
+                         const std::vector<std::string>& addresses, const LocalDateTime& now);
+
+// The send button. Returns at once when a run is already under way.
+RunTask SendNotice(SendContext ctx);
+
+}  // namespace zentavo
