@@ -8,4 +8,4 @@ scripts/install-deps.sh
 build=build
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTAVO_TESTS=OFF
 ninja -C "$build" zentavo zentavo-data
-exec "$build/src/app/zentavo" "$@"
+exec "$build/zentavo" "$@"
