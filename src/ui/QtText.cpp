@@ -38,8 +38,21 @@ QString LinesToQ(const std::vector<std::string>& lines) {
   return ToQ(lines).join(QChar('\n'));
 }
 
+namespace {
+DropReporter& Reporter() {
+  static DropReporter reporter;
+  return reporter;
+}
+}  // namespace
+
+void SetDropReporter(DropReporter reporter) { Reporter() = std::move(reporter); }
+
 void ReportDropped(QWidget* parent, const QString& where, const QString& dropped) {
   if (dropped.isEmpty()) return;
+  if (Reporter()) {
+    Reporter()(parent, where, dropped);
+    return;
+  }
   QMessageBox box(QMessageBox::Warning, QStringLiteral("確認"),
                   QStringLiteral("「%1」に入力された次の文字は保存できないため、取り除きました。\n%2")
                       .arg(where, dropped),

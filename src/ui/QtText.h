@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,5 +27,9 @@ QString LinesToQ(const std::vector<std::string>& lines);
 // Tells the operator that the characters in `dropped` cannot be kept in
 // `where` (a box's name) and were left out.
 void ReportDropped(QWidget* parent, const QString& where, const QString& dropped);
+
+// Tests watch the reports instead of a message box.
+using DropReporter = std::function<void(QWidget*, const QString&, const QString&)>;
+void SetDropReporter(DropReporter reporter);
 
 }  // namespace zentavo::ui
