@@ -42,4 +42,30 @@ class SmtpTransport {
                     const std::string& data) = 0;
 };
 
+// The real transport: plain TCP, one session (and one socket) per Send, so
+// that a failed batch never leaves a half-used connection behind and several
+// worker threads may share one transport object.
+//
+// The exchange: greeting 220; "EHLO name" (on any reply but 250, "HELO
+// name"); AUTH LOGIN only when a user name is set and the EHLO reply has an
+// AUTH line naming LOGIN; "RSET"; "MAIL FROM: <from>"; "RCPT TO:<to>" for
+// each recipient in order; "DATA"; the dot-stuffed message; "."; "QUIT".
+// Every wait is bounded by `timeouts`. Failures come back as SmtpError; a
+// failing QUIT after the message was accepted is not a failure.
+class PocoSmtpTransport final : public SmtpTransport {
+ public:
+  // `helloName` is the name given in EHLO/HELO; empty means this machine's
+  // host name.
+  explicit PocoSmtpTransport(SmtpTimeouts timeouts = {}, std::string helloName = {});
+
+  void Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
+            const std::string& data) override;
+
+  const std::string& helloName() const { return helloName_; }
+
+ private:
+  SmtpTimeouts timeouts_;
+  std::string helloName_;
+};
+
 }  // namespace zentavo

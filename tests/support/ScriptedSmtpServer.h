@@ -1,0 +1,56 @@
+// A small SMTP server for tests: it listens on 127.0.0.1 (a free port) and
+// plays a transcript on its own thread, checking every line the client sends.
+//
+// Script lines:
+//   "S: text"  the server sends "text" CR LF
+//   "C: text"  the next line from the client must be exactly "text"
+//   "CLOSE"    the server drops the connection and the script ends there
+//   "STALL"    the server stops answering and waits for the client to hang up
+//   "ACCEPT"   the server drops the connection and takes the next one
+// The first connection is taken before the first line. After the last line
+// the client must hang up without a further word. Every wait is bounded, so
+// a client that misbehaves fails the test instead of hanging it.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zentavo::test {
+
+class ScriptedSmtpServer {
+ public:
+  explicit ScriptedSmtpServer(std::vector<std::string> script);
+  ~ScriptedSmtpServer();
+  ScriptedSmtpServer(const ScriptedSmtpServer&) = delete;
+  ScriptedSmtpServer& operator=(const ScriptedSmtpServer&) = delete;
+
+  // The port as the settings hold it (decimal text).
+  std::string port() const;
+
+  // Waits until the script has played out and returns what went wrong: each
+  // line that differed from the script, a client that hung up too early or
+  // not at all. Empty when the client kept to the script.
+  std::vector<std::string> Finish();
+
+  // Valid after Finish(): every line the client sent, in order.
+  const std::vector<std::string>& received() const { return received_; }
+  int connections() const { return connections_; }
+
+ private:
+  void Run();
+
+  struct Listener;
+  std::unique_ptr<Listener> listener_;
+  std::vector<std::string> script_;
+  std::vector<std::string> received_;
+  std::vector<std::string> failures_;
+  int connections_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace zentavo::test
