@@ -52,8 +52,15 @@ struct RunTask {
   };
 };
 
-// `co_await OffThread(runner, work)`: the value of `work()` run by the
-// runner; an exception thrown by `work` is thrown again in the run.
+// The value of `work()` run by the runner; an exception thrown by `work` is
+// thrown again in the run. Always name the step and await the name:
+//
+//   OffThread<int> step(runner, [values...] { ... });
+//   int n = co_await step;
+//
+// GCC 12 destroys the temporaries of a co_await expression twice when the
+// coroutine really suspends, so `co_await OffThread<int>(runner, lambda)`
+// frees the lambda's captured values twice.
 template <typename T>
 class [[nodiscard]] OffThread {
  public:
@@ -89,7 +96,7 @@ class [[nodiscard]] OffThread {
   std::exception_ptr error_;
 };
 
-// `co_await Pause(runner, ms)`: a wait that keeps the window responsive.
+// A wait that keeps the window responsive (name it as for OffThread).
 class [[nodiscard]] Pause {
  public:
   Pause(StepRunner& runner, int ms) : runner_(runner), ms_(ms) {}

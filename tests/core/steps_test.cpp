@@ -28,11 +28,14 @@ class HeldRunner : public StepRunner {
 
 RunTask CountTo(StepRunner& runner, std::vector<std::string>& log) {
   log.push_back("start");
-  int a = co_await OffThread<int>(runner, [] { return 1; });
+  OffThread<int> one(runner, [] { return 1; });
+  int a = co_await one;
   log.push_back("a=" + std::to_string(a));
-  co_await Pause(runner, 1000);
+  Pause pause(runner, 1000);
+  co_await pause;
   try {
-    co_await OffThread<void>(runner, [] { throw std::runtime_error("refused"); });
+    OffThread<void> refused(runner, [] { throw std::runtime_error("refused"); });
+    co_await refused;
   } catch (const std::exception& e) {
     log.push_back(std::string("error ") + e.what());
   }
@@ -58,6 +61,34 @@ TEST(Steps, ARunWaitsForEachStepWithoutBlocking) {
   runner.ReleaseOne();
   EXPECT_EQ(log.back(), "end");
   EXPECT_TRUE(runner.pending.empty());
+}
+
+}  // namespace
+}  // namespace zentavo
+
+namespace zentavo {
+namespace {
+
+RunTask SendsCopies(StepRunner& runner, std::vector<std::string>& seen) {
+  for (int i = 0; i < 2; ++i) {
+    const std::string text(100, static_cast<char>('a' + i));  // owns heap memory
+    OffThread<void> step(runner, [text, &seen] { seen.push_back(text); });
+    co_await step;
+  }
+}
+
+// A step whose work owns values (a lambda capturing strings) must leave
+// them intact across a real suspension, however long the step takes. (With
+// the step written as a temporary inside the co_await, GCC 12 destroys the
+// captured values twice; hence the named step.)
+TEST(Steps, ValuesCapturedByAStepSurviveTheSuspension) {
+  HeldRunner runner;
+  std::vector<std::string> seen;
+  SendsCopies(runner, seen);
+  runner.ReleaseOne();
+  runner.ReleaseOne();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1], std::string(100, 'b'));
 }
 
 }  // namespace
