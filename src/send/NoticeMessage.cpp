@@ -1,5 +1,6 @@
 #include "send/NoticeMessage.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "store/Base64.h"
@@ -52,73 +53,100 @@ size_t EncodedWordLength(size_t bytes) {
   return kWordStart.size() + (bytes + 2) / 3 * 4 + kWordEnd.size();
 }
 
-// One character of a Shift_JIS text: an ASCII byte, a two-byte character, or
-// a half-width katakana together with a following sound mark (the two become
-// one full-width character in JIS, so they must not land in different words).
-std::vector<std::string_view> SjisCharacters(std::string_view s) {
-  std::vector<std::string_view> chars;
+// One character of a Shift_JIS text in JIS: ASCII as it is, anything else
+// as its JIS X 0208 pair(s) without escapes. A half-width katakana takes a
+// following sound mark along (the two become one full-width character, so
+// they must not land in different words).
+struct JisCharacter {
+  std::string bytes;
+  bool ascii;
+};
+
+std::vector<JisCharacter> JisCharacters(std::string_view s) {
+  std::vector<JisCharacter> chars;
   size_t i = 0;
   while (i < s.size()) {
     const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      chars.push_back({std::string(1, s[i]), true});
+      ++i;
+      continue;
+    }
     size_t n = 1;
     if (c >= 0xA1 && c <= 0xDF) {
       if (i + 1 < s.size()) {
         const auto d = static_cast<unsigned char>(s[i + 1]);
         if (d == 0xDE || d == 0xDF) n = 2;
       }
-    } else if (c >= 0x80) {
-      n = i + 1 < s.size() ? 2 : 1;
+    } else if (i + 1 < s.size()) {
+      n = 2;
     }
-    chars.push_back(s.substr(i, n));
+    // Our own conversion, without its leading escape; a lead byte without
+    // its second byte converts to nothing and is left out.
+    const std::string jis = SjisToJis(s.substr(i, n));
+    if (jis.size() > kToKanji.size()) chars.push_back({jis.substr(kToKanji.size()), false});
     i += n;
   }
   return chars;
 }
 
-// Splits the subject into JIS byte strings, each of which starts and ends in
-// ASCII and fits one encoded word. The first word has to share its line with
-// "Subject: ".
-std::vector<std::string> SubjectWords(std::string_view sjis) {
-  std::vector<std::string> words;
-  std::string current;
+// The JIS bytes of characters [from, to): starting in ASCII, ending in
+// ASCII.
+std::string WordBytes(const std::vector<JisCharacter>& chars, size_t from, size_t to) {
+  std::string out;
   bool kanji = false;
-  auto closed = [](const std::string& bytes, bool inKanji) {
-    return inKanji ? bytes + std::string(kToAscii) : bytes;
-  };
-  for (std::string_view ch : SjisCharacters(sjis)) {
-    std::string candidate = current;
-    bool candidateKanji = kanji;
-    if (static_cast<unsigned char>(ch[0]) < 0x80) {
-      if (candidateKanji) candidate += kToAscii;
-      candidateKanji = false;
-      candidate += ch;
-    } else {
-      // Our own conversion, without its leading escape; a lead byte
-      // without its second byte converts to nothing and is left out.
-      const std::string jis = SjisToJis(ch);
-      if (jis.size() <= kToKanji.size()) continue;
-      if (!candidateKanji) candidate += kToKanji;
-      candidateKanji = true;
-      candidate += jis.substr(kToKanji.size());
+  for (size_t k = from; k < to; ++k) {
+    if (chars[k].ascii == kanji) {
+      out += kanji ? kToAscii : kToKanji;
+      kanji = !kanji;
     }
-    const size_t limit = words.empty() ? kMaxLine - kSubjectName.size() : kMaxWord;
-    if (!current.empty() && EncodedWordLength(closed(candidate, candidateKanji).size()) > limit) {
-      words.push_back(closed(current, kanji));
-      current.clear();
-      kanji = false;
-      // Start the new word with this character alone.
-      if (static_cast<unsigned char>(ch[0]) < 0x80) {
-        current = std::string(ch);
-      } else {
-        current = std::string(kToKanji) + SjisToJis(ch).substr(kToKanji.size());
-        kanji = true;
-      }
-      continue;
-    }
-    current = std::move(candidate);
-    kanji = candidateKanji;
+    out += chars[k].bytes;
   }
-  if (!current.empty() || words.empty()) words.push_back(closed(current, kanji));
+  if (kanji) out += kToAscii;
+  return out;
+}
+
+// Splits the subject into JIS byte strings, each of which starts and ends in
+// ASCII and fits one encoded word; the first word shares its line with
+// "Subject: ".
+//
+// Every word but the last is cut where its bytes are a multiple of three, so
+// that its Base64 text needs no "=" padding: some decoders (GMime among them)
+// run the Base64 of adjacent words of one charset together and stop at the
+// first padding, losing the rest of the subject. Only a text that offers no
+// such cut within a word's reach (strictly alternating one- and two-byte
+// characters) falls back to the longest word that fits.
+std::vector<std::string> SubjectWords(std::string_view sjis) {
+  const std::vector<JisCharacter> chars = JisCharacters(sjis);
+  size_t leadingAscii = 0;
+  while (leadingAscii < chars.size() && chars[leadingAscii].ascii) ++leadingAscii;
+
+  std::vector<std::string> words;
+  size_t i = 0;
+  do {
+    const size_t limit = words.empty() ? kMaxLine - kSubjectName.size() : kMaxWord;
+    size_t bytes = 0;
+    bool kanji = false;
+    size_t longest = i;
+    size_t unpadded = i;
+    for (size_t j = i; j < chars.size(); ++j) {
+      if (chars[j].ascii == kanji) {
+        bytes += kToAscii.size();
+        kanji = !kanji;
+      }
+      bytes += chars[j].bytes.size();
+      const size_t closed = bytes + (kanji ? kToAscii.size() : 0);
+      if (EncodedWordLength(closed) > limit) break;
+      longest = j + 1;
+      if (closed % 3 == 0 || j + 1 == chars.size()) unpadded = j + 1;
+    }
+    // The first word keeps the identifier and the MailNo (the leading ASCII
+    // run) together whatever the padding.
+    const size_t minimum = words.empty() ? std::min(longest, leadingAscii) : i + 1;
+    const size_t end = unpadded > i && unpadded >= minimum ? unpadded : longest;
+    words.push_back(WordBytes(chars, i, end));
+    i = end;
+  } while (i < chars.size());
   return words;
 }
 
@@ -281,6 +309,7 @@ std::string WithoutLineBreaks(std::string_view text) {
 
 std::string EncodeSubjectHeader(std::string_view sjisSubject) {
   const std::string subject = WithoutLineBreaks(sjisSubject);
+  if (subject.empty()) return subject;
   std::string plain;
   if (FoldPlain(subject, plain)) return plain;
   std::string out;

@@ -160,15 +160,19 @@ RunTask SendNotice(SendContext c) {
       const SmtpEnvelope envelope = mail.envelope;
       const std::string data = std::move(mail.data);
       SmtpTransport& transport = c.transport;
-      co_await OffThread<void>(c.runner, [account, envelope, data, &transport] {
+      // The session sees copies of its values and the transport, nothing
+      // of the window's state.
+      OffThread<void> session(c.runner, [account, envelope, data, &transport] {
         transport.Send(account, envelope, data);
       });
+      co_await session;
       c.run.sent = true;
       if (b == batches) {
         c.page.body = std::move(mail.composed);
         c.op.Progress(settings.identifier + mailNo + Sj("は正常に送信しました"));
         // Long enough to read before the window goes.
-        co_await Pause(c.runner, 1000);
+        Pause readable(c.runner, 1000);
+        co_await readable;
         c.op.CloseProgressWindow();
         progressOpen = false;
       }
