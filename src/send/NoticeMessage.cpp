@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "send/SplitSend.h"
 #include "store/Base64.h"
 #include "store/TextFile.h"
 #include "text/KanjiCode.h"
@@ -28,12 +29,6 @@ int Weekday(int y, int m, int d) {
   static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
   if (m < 3) y -= 1;
   return (y + y / 4 - y / 100 + y / 400 + offsets[(m - 1) % 12] + d) % 7;
-}
-
-const std::string& Cell(const Grid& grid, int col, int row) {
-  static const std::string empty;
-  const auto& cells = grid.rows.at(static_cast<size_t>(row));
-  return static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : empty;
 }
 
 // ---- Subject header -------------------------------------------------------
@@ -191,6 +186,47 @@ bool FoldPlain(std::string_view s, std::string& out) {
   return true;
 }
 
+// A mail line may hold at most 998 bytes; a longer one (a paragraph typed
+// without a line break) would be cut by some relay, possibly inside a kanji
+// run, which garbles the rest of the line. So a long line is broken at a
+// character boundary, closing the kanji run before the break and opening it
+// again after, so every piece stands on its own.
+constexpr size_t kMaxBodyLine = 998;
+
+std::vector<std::string> WrapJisLine(const std::string& line) {
+  if (line.size() <= kMaxBodyLine) return {line};
+  constexpr std::string_view kBodyToRoman = "\x1b(J";  // as the body conversion writes it
+  std::vector<std::string> pieces;
+  std::string piece;
+  bool kanji = false;
+  size_t i = 0;
+  while (i < line.size()) {
+    size_t n = 1;
+    bool switches = false;
+    if (line[i] == '\x1b') {
+      n = std::min<size_t>(3, line.size() - i);
+      switches = true;
+    } else if (kanji) {
+      n = std::min<size_t>(2, line.size() - i);
+    }
+    const size_t closing = kanji && !switches ? kBodyToRoman.size() : 0;
+    if (!piece.empty() && piece.size() + n + closing > kMaxBodyLine) {
+      if (kanji) piece += kBodyToRoman;
+      pieces.push_back(std::move(piece));
+      piece = kanji ? std::string(kToKanji) : std::string();
+    }
+    const std::string_view unit(line.data() + i, n);
+    if (switches && n == 3) {
+      if (unit[1] == '$') kanji = true;
+      if (unit[1] == '(') kanji = false;
+    }
+    piece += unit;
+    i += n;
+  }
+  if (!piece.empty()) pieces.push_back(std::move(piece));
+  return pieces;
+}
+
 std::string JoinAddresses(const std::vector<std::string>& addresses) {
   std::string out;
   for (const auto& a : addresses) {
@@ -264,7 +300,7 @@ std::vector<std::string> ComposeNoticeBody(const SendPage& page, const Grid& rec
   if (page.appendNames) {
     lines.push_back(Sj("≪本メールの同報伝達者≫"));
     for (int r = 1; r < recipients.RowCount(); ++r) {
-      const std::string& name = Cell(recipients, 0, r);
+      const std::string& name = RecipientCell(recipients, 0, r);
       if (!name.empty()) lines.push_back(name);
     }
   }
@@ -292,7 +328,11 @@ std::vector<std::string> ConvertBodyToJis(const std::vector<std::string>& lines)
       break;
     }
   }
-  return SplitLines(jis);
+  std::vector<std::string> out;
+  for (const auto& line : SplitLines(jis)) {
+    for (auto& piece : WrapJisLine(line)) out.push_back(std::move(piece));
+  }
+  return out;
 }
 
 std::string WithoutLineBreaks(std::string_view text) {

@@ -9,12 +9,6 @@ namespace zentavo {
 
 namespace {
 
-const std::string& Cell(const Grid& grid, int col, int row) {
-  static const std::string empty;
-  const auto& cells = grid.rows.at(static_cast<size_t>(row));
-  return static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : empty;
-}
-
 std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
@@ -37,7 +31,7 @@ std::optional<std::string> FailedSendCheck(const Settings& settings, const SendP
   if (settings.password.empty()) return Sj("ユーザ情報のパスワードが指定されていません");
   if (page.subject.empty()) return Sj("伝達件名が指定されていません");
   if (page.body.empty()) return Sj("伝達内容が指定されていません");
-  if (recipients.RowCount() < 2 || Cell(recipients, 0, 1).empty())
+  if (recipients.RowCount() < 2 || RecipientCell(recipients, 0, 1).empty())
     return Sj("伝達者が指定されていません");
   if (settings.identifier.empty()) return Sj("伝達件名の識別が指定されていません");
   return std::nullopt;
@@ -56,7 +50,7 @@ std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limi
   int taken = 0;
   while (cursor + 1 < recipients.RowCount() && (limit <= 0 || taken < limit)) {
     ++cursor;
-    const std::string& cell = Cell(recipients, 1, cursor);
+    const std::string& cell = RecipientCell(recipients, 1, cursor);
     if (cell.empty()) continue;
     ++taken;
     std::string_view rest = cell;

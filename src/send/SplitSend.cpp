@@ -5,20 +5,16 @@
 
 namespace zentavo {
 
-namespace {
-
-const std::string& Cell(const Grid& grid, int col, int row) {
+const std::string& RecipientCell(const Grid& grid, int col, int row) {
   static const std::string empty;
   const auto& cells = grid.rows.at(static_cast<size_t>(row));
   return static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : empty;
 }
 
-}  // namespace
-
 int CountAddressedRows(const Grid& recipients) {
   int n = 0;
   for (int r = 1; r < recipients.RowCount(); ++r) {
-    if (!Cell(recipients, 1, r).empty()) ++n;
+    if (!RecipientCell(recipients, 1, r).empty()) ++n;
   }
   return n;
 }
@@ -47,7 +43,7 @@ std::string SplitGoFlag(bool sendChosen) { return sendChosen ? "ON" : "OF"; }
 
 bool HasUnregistered(const Grid& recipients) {
   for (int r = 1; r < recipients.RowCount(); ++r) {
-    if (!Cell(recipients, 0, r).empty() && Cell(recipients, 1, r).empty()) return true;
+    if (!RecipientCell(recipients, 0, r).empty() && RecipientCell(recipients, 1, r).empty()) return true;
   }
   return false;
 }
@@ -56,9 +52,9 @@ std::vector<UnregisteredRow> UnregisteredRows(const Grid& recipients) {
   std::vector<UnregisteredRow> rows;
   for (int r = 1; r < recipients.RowCount(); ++r) {
     if (static_cast<int>(rows.size()) == kUnregisteredListRows) break;
-    const std::string& name = Cell(recipients, 0, r);
-    if (name.empty() || !Cell(recipients, 1, r).empty()) continue;
-    rows.push_back({name, "", Cell(recipients, 2, r)});
+    const std::string& name = RecipientCell(recipients, 0, r);
+    if (name.empty() || !RecipientCell(recipients, 1, r).empty()) continue;
+    rows.push_back({name, "", RecipientCell(recipients, 2, r)});
   }
   return rows;
 }

@@ -12,6 +12,10 @@
 
 namespace zentavo {
 
+// A cell of a recipient grid (0 name, 1 address, 2 telephone); empty for a
+// column the grid does not have.
+const std::string& RecipientCell(const Grid& grid, int col, int row);
+
 // Data rows whose mail address (column 1) is not empty.
 int CountAddressedRows(const Grid& recipients);
 

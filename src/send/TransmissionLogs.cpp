@@ -1,5 +1,6 @@
 #include "send/TransmissionLogs.h"
 
+#include "send/SplitSend.h"
 #include "store/Base64.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
@@ -18,12 +19,6 @@ std::string FourDigits(int v) {
   std::string s = std::to_string(v);
   while (s.size() < 4) s.insert(s.begin(), '0');
   return s;
-}
-
-const std::string& Cell(const Grid& grid, int col, int row) {
-  static const std::string empty;
-  const auto& cells = grid.rows.at(static_cast<size_t>(row));
-  return static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : empty;
 }
 
 // Byte length of each Shift_JIS character, so that a cut never falls
@@ -135,10 +130,10 @@ std::vector<std::string> RecipientLogLines(const Grid& recipients) {
   // never set: the readers of the log take the first line as the header.
   std::vector<std::string> lines = {Sj("氏名,メールアドレス,電話番号,返信時間")};
   for (int r = 1; r < recipients.RowCount(); ++r) {
-    const std::string& name = Cell(recipients, 0, r);
-    const std::string& address = Cell(recipients, 1, r);
+    const std::string& name = RecipientCell(recipients, 0, r);
+    const std::string& address = RecipientCell(recipients, 1, r);
     if (name.empty() || address.empty()) continue;
-    lines.push_back(name + "," + address + "," + Cell(recipients, 2, r));
+    lines.push_back(name + "," + address + "," + RecipientCell(recipients, 2, r));
   }
   return lines;
 }

@@ -8,6 +8,7 @@
 #include "send/SendRun.h"
 #include "support/TestSupport.h"
 #include "text/EncodedWords.h"
+#include "text/KanjiCode.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -188,6 +189,26 @@ TEST_F(SendComposeTest, HalfWidthKanaBecomesFullWidthEvenWhenDetectionCannotDeci
   const Lines kana = ConvertBodyToJis({S("ｱｲ")});
   EXPECT_EQ(kana, Lines{"\x1b$B%\"%$\x1b(J"});
   for (char c : kana[0]) EXPECT_LT(static_cast<unsigned char>(c), 0x80);
+}
+
+TEST_F(SendComposeTest, OverlongLinesAreBrokenBetweenCharactersWithinTheMailLimit) {
+  std::string paragraph;
+  for (int i = 0; i < 700; ++i) paragraph += i % 50 == 49 ? std::string("a") : S("会");
+  const Lines jis = ConvertBodyToJis({paragraph, "short"});
+  ASSERT_GT(jis.size(), 2u);
+  std::string joined;
+  for (size_t i = 0; i + 1 < jis.size(); ++i) {
+    EXPECT_LE(jis[i].size(), 998u);
+    // Each piece is whole ISO-2022-JP: it ends in the one-byte code.
+    const size_t lastEscape = jis[i].rfind('\x1b');
+    ASSERT_NE(lastEscape, std::string::npos);
+    EXPECT_EQ(jis[i].substr(lastEscape, 3), "\x1b(J");
+    joined += JisToSjis(jis[i]);
+  }
+  EXPECT_EQ(joined, paragraph);
+  EXPECT_EQ(jis.back(), "short");
+  // A line within the limit stays whole.
+  EXPECT_EQ(ConvertBodyToJis({S("会議")}).size(), 1u);
 }
 
 TEST_F(SendComposeTest, ReaderSeesTheComposedBody) {
