@@ -174,12 +174,9 @@ RunTask SendNotice(SendContext c) {
   } catch (...) {
     failed = true;
   }
-  if (failed) {
-    if (progressOpen) c.op.CloseProgressWindow();
-    progressOpen = false;
-    Warn(c.op, Sj("伝達の送信に失敗しました"));
-  }
+  // The progress window goes first, so that the warning stands alone.
   if (progressOpen) c.op.CloseProgressWindow();
+  if (failed) Warn(c.op, Sj("伝達の送信に失敗しました"));
 
   if (c.run.sent) {
     // A settings file that cannot be written is not reported; the counter

@@ -10,17 +10,6 @@ namespace zentavo {
 
 namespace {
 
-std::string TwoDigits(int v) {
-  std::string s = std::to_string(v);
-  return s.size() < 2 ? "0" + s : s;
-}
-
-std::string FourDigits(int v) {
-  std::string s = std::to_string(v);
-  while (s.size() < 4) s.insert(s.begin(), '0');
-  return s;
-}
-
 // Byte length of each Shift_JIS character, so that a cut never falls
 // between the two bytes of one.
 std::vector<size_t> CharacterLengths(std::string_view s) {
@@ -79,8 +68,12 @@ bool AdvanceMailNo(Settings& settings, SendPage& page, const std::filesystem::pa
 }
 
 std::string LogStamp(const LocalDateTime& t) {
-  return FourDigits(t.year) + TwoDigits(t.month) + TwoDigits(t.day) + " " + TwoDigits(t.hour) +
-         TwoDigits(t.minute) + TwoDigits(t.second);
+  // The display form without its separators: "yyyyMMdd HHmmss".
+  std::string stamp;
+  for (char c : FormatDisplayTime(t)) {
+    if (c != '/' && c != ':') stamp.push_back(c);
+  }
+  return stamp;
 }
 
 std::string HistoryKey(std::string_view stamp, std::string_view identifier,
