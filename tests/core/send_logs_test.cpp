@@ -174,14 +174,6 @@ TEST_F(SendLogsTest, FirstFileThatCannotBeWrittenStopsTheLogs) {
   EXPECT_THROW(WriteTransmissionLogs(folder, "MailNo", "1000", "s", recipients, {"x"}, kNoon), FileError);
 }
 
-TEST_F(SendLogsTest, SameSubjectInTheSameSecondOverwritesTheNotice) {
-  Row(1, "山田", "y@example.jp");
-  WriteTransmissionLogs(folder, "MailNo", "1000", "s", recipients, {"first"}, kNoon);
-  const std::string key = WriteTransmissionLogs(folder, "MailNo", "1000", "s", recipients, {"second"}, kNoon);
-  EXPECT_EQ(LogNames(dir.path() / "LOG").size(), 3u);
-  EXPECT_EQ(Deciphered(Log("2_", U(key))), Lines{"second"});
-}
-
 // ---- Split sending and the unregistered list ---------------------------------
 
 Grid Addressed(int addressed, int nameOnly = 0) {

@@ -12,7 +12,6 @@
 #include "store/TextFile.h"
 #include "support/TestSupport.h"
 #include "text/EncodedWords.h"
-#include "text/KanjiCode.h"
 
 namespace zentavo {
 namespace {
@@ -84,7 +83,7 @@ class HeldRunner : public StepRunner {
   }
   void After(int, std::function<void()> done) override { pending.emplace_back([] {}, std::move(done)); }
   void ReleaseAll() {
-    while (!pending.empty()) {
+    while (!pending.empty()) {  // a released step may add the next
       auto [work, done] = std::move(pending.front());
       pending.erase(pending.begin());
       work();
@@ -134,7 +133,6 @@ class SendRunTest : public ::testing::Test {
   }
   void Send() { Send(runner); }
 
-  Lines ProgressTexts() const { return op.script.progress; }
   std::vector<size_t> BccSizes() const {
     std::vector<size_t> sizes;
     for (const auto& b : transport.batches) sizes.push_back(b.envelope.recipients.size());
@@ -146,25 +144,14 @@ class SendRunTest : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  Lines RecipientLog() const {
+  // The deciphered lines of the log file that starts with `prefix`.
+  Lines Log(const std::string& prefix) const {
+    Lines plain;
     for (const auto& name : LogFiles()) {
-      if (name.rfind("1_", 0) == 0) {
-        Lines plain;
-        for (const auto& l : ReadTextLines(dir.path() / "LOG" / name)) plain.push_back(DecryptLine(l));
-        return plain;
-      }
+      if (name.rfind(prefix, 0) != 0) continue;
+      for (const auto& l : ReadTextLines(dir.path() / "LOG" / name)) plain.push_back(DecryptLine(l));
     }
-    return {};
-  }
-  Lines TextLog() const {
-    for (const auto& name : LogFiles()) {
-      if (name.rfind("2_", 0) == 0) {
-        Lines plain;
-        for (const auto& l : ReadTextLines(dir.path() / "LOG" / name)) plain.push_back(DecryptLine(l));
-        return plain;
-      }
-    }
-    return {};
+    return plain;
   }
   std::string StoredLastMailNo() const {
     return DecryptLine(ReadTextLines(folder.SettingsFile()).at(9));
@@ -263,7 +250,7 @@ TEST_F(SendRunTest, SixtyFiveRecipientsInBatchesOfThirty) {
   EXPECT_EQ(BccSizes(), (std::vector<size_t>{30, 30, 5}));
   EXPECT_EQ(transport.batches[1].envelope.recipients.front(), "a30@example.jp");
   EXPECT_EQ(transport.batches[2].envelope.recipients.back(), "a64@example.jp");
-  EXPECT_EQ(ProgressTexts(), (Lines{"処理を開始しました", "MailNo1000を送信します", "1/3を送信しています",
+  EXPECT_EQ(op.script.progress, (Lines{"処理を開始しました", "MailNo1000を送信します", "1/3を送信しています",
                                     "2/3を送信しています", "3/3を送信しています", "MailNo1000は正常に送信しました"}));
   for (const auto& b : transport.batches) {
     EXPECT_EQ(SubjectOf(b.data), S("MailNo1000_会議"));  // one MailNo for all three
@@ -285,7 +272,7 @@ TEST_F(SendRunTest, SplitOffSendsOneMessageToEveryone) {
   Addressed(65);
   Send();
   EXPECT_EQ(BccSizes(), std::vector<size_t>{65});
-  EXPECT_EQ(ProgressTexts(),
+  EXPECT_EQ(op.script.progress,
             (Lines{"処理を開始しました", "MailNo1000を送信します", "MailNo1000は正常に送信しました"}));
 }
 
@@ -353,8 +340,8 @@ TEST_F(SendRunTest, SuccessAdvancesTheCounterAndWritesTheLogs) {
   const Lines sent = {S("本日"), " ", "SEND:2012/05/01 09:30:00", " ", S("≪本メールの同報伝達者≫"),
                       S("山田"), S("佐藤"), S("鈴木")};
   EXPECT_EQ(page.body, sent);  // the box shows the text as sent
-  EXPECT_EQ(TextLog(), sent);
-  EXPECT_EQ(RecipientLog(), (Lines{S("氏名,メールアドレス,電話番号,返信時間"), S("山田,yamada@example.jp,"),
+  EXPECT_EQ(Log("2_"), sent);
+  EXPECT_EQ(Log("1_"), (Lines{S("氏名,メールアドレス,電話番号,返信時間"), S("山田,yamada@example.jp,"),
                                    S("鈴木,suzuki@example.jp,")}));
   const Lines files = LogFiles();
   ASSERT_EQ(files.size(), 3u);
@@ -385,8 +372,8 @@ TEST_F(SendRunTest, LaterBatchFailingKeepsWhatWentOut) {
   EXPECT_EQ(settings.lastMailNo, "1000");
   EXPECT_EQ(StoredLastMailNo(), "1000");
   EXPECT_EQ(page.body, Lines{S("本日")});  // the operator's text
-  EXPECT_EQ(TextLog(), Lines{S("本日")});
-  EXPECT_EQ(RecipientLog().size(), 66u);  // header and every addressed row, sent or not
+  EXPECT_EQ(Log("2_"), Lines{S("本日")});
+  EXPECT_EQ(Log("1_").size(), 66u);  // header and every addressed row, sent or not
   EXPECT_EQ(op.unregistered.size(), 1u);
 }
 
