@@ -10,12 +10,49 @@
 
 #include "app/Lifecycle.h"
 #include "store/Staff.h"
+#include "text/SjisUnicode.h"
+#include "ui/QtSendOperator.h"
+#include "ui/QtStepRunner.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
 
 namespace zentavo::ui {
 
 namespace {
+
+// Locks the send page for the run's duration, whichever operator serves the
+// run (the windows, or a test's script).
+class LockingSendOperator : public SendOperator {
+ public:
+  LockingSendOperator(SendOperator& inner, std::function<void(bool)> lock)
+      : inner_(inner), lock_(std::move(lock)) {}
+  MsgAnswer Message(std::string_view c, std::string_view t, MsgIcon i, MsgButtons b) override {
+    return inner_.Message(c, t, i, b);
+  }
+  void Progress(std::string_view text) override { inner_.Progress(text); }
+  std::optional<std::filesystem::path> ChooseOpenFile(const FileChoice& c) override {
+    return inner_.ChooseOpenFile(c);
+  }
+  std::optional<std::filesystem::path> ChooseSaveFile(const FileChoice& c) override {
+    return inner_.ChooseSaveFile(c);
+  }
+  void SendRunStarted() override {
+    lock_(true);
+    inner_.SendRunStarted();
+  }
+  void SendRunEnded() override {
+    inner_.SendRunEnded();
+    lock_(false);
+  }
+  void ShowProgressWindow() override { inner_.ShowProgressWindow(); }
+  void CloseProgressWindow() override { inner_.CloseProgressWindow(); }
+  bool ConfirmSplit(const SplitVerdict& v) override { return inner_.ConfirmSplit(v); }
+  void ShowUnregistered(const std::vector<UnregisteredRow>& rows) override { inner_.ShowUnregistered(rows); }
+
+ private:
+  SendOperator& inner_;
+  std::function<void(bool)> lock_;
+};
 
 // The program's icon, drawn rather than shipped as a file.
 QIcon ProgramIcon() {
@@ -110,6 +147,11 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   });
 
   connect(PageControl1, &QTabWidget::currentChanged, this, &MainWindow::PageControl1Change);
+
+  smtp_ = std::make_unique<PocoSmtpTransport>();
+  stepRunner_ = std::make_unique<QtStepRunner>(this);
+  sendOperator_ = std::make_unique<QtSendOperator>(this);
+  setSendBackends(nullptr, nullptr, nullptr);
   connect(PageControl2, &QTabWidget::currentChanged, this, &MainWindow::PageControl1Change);
 }
 
@@ -137,7 +179,35 @@ void MainWindow::SaveForSessionEnd() {
   SaveAll(state_, silent);
 }
 
+void MainWindow::setSendBackends(SmtpTransport* transport, StepRunner* runner, SendOperator* op) {
+  transport_ = transport ? transport : smtp_.get();
+  runner_ = runner ? runner : stepRunner_.get();
+  lockingOperator_ = std::make_unique<LockingSendOperator>(*(op ? op : sendOperator_.get()),
+                                                          [this](bool locked) { SendPageLocked(locked); });
+  sendOp_ = lockingOperator_.get();
+}
+
+void MainWindow::SpeedButton3Click() {
+  if (state_.run.running) return;  // the send run refuses too; this spares the call
+  SendNotice(SendContext{state_.folder, state_.settings, state_.recipients, state_.send, state_.run,
+                         *sendOp_, *transport_, *runner_});
+  RefreshSendPage();
+}
+
+void MainWindow::SendPageLocked(bool locked) {
+  // One run at a time: the send page stays locked until the run has ended.
+  TabSheet1->setEnabled(!locked);
+  if (!locked) RefreshSendPage();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (state_.run.running) {
+    // The run still needs the window and its state; a notice half sent
+    // must not be cut off by closing.
+    event->ignore();
+    Warn(*op_, Sj("送信中のため終了できません。送信が終わってから終了してください。"));
+    return;
+  }
   FormDestroy();
   IconTray1->hide();
   event->accept();

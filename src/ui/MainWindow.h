@@ -28,6 +28,9 @@
 #include <set>
 
 #include "app/AppState.h"
+#include "send/SendRun.h"
+#include "send/SmtpSession.h"
+#include "store/Steps.h"
 #include "ui/GridModel.h"
 #include "ui/QtOperator.h"
 
@@ -50,6 +53,9 @@ class MainWindow : public QMainWindow {
   AppState& state() { return state_; }
   // Tests put a scripted operator in place of the message boxes.
   void setOperator(Operator* op) { op_ = op ? op : &qtOperator_; }
+  // Tests put a fake server, an inline runner and a scripted operator in
+  // place of the send run's real ones (nullptr: the real one).
+  void setSendBackends(SmtpTransport* transport, StepRunner* runner, SendOperator* op);
   Operator& op() { return *op_; }
 
   // Pushes the state into every control (after core operations changed it).
@@ -187,6 +193,7 @@ class MainWindow : public QMainWindow {
   void SpeedButton1Click();
   void SpeedButton8Click();
   void SpeedButton12Click();
+  void SpeedButton3Click();
   void CheckBox7Click();
   void CheckBox13Click();
   void Timer2Timer();
@@ -241,8 +248,17 @@ class MainWindow : public QMainWindow {
   // Keeps a text box's characters to those the files can hold.
   std::string Take(QLineEdit* edit, const QString& where);
 
+  void SendPageLocked(bool locked);
+
   AppState& state_;
   QtOperator qtOperator_;
+  std::unique_ptr<SmtpTransport> smtp_;
+  std::unique_ptr<StepRunner> stepRunner_;
+  std::unique_ptr<SendOperator> sendOperator_;
+  std::unique_ptr<SendOperator> lockingOperator_;
+  SmtpTransport* transport_ = nullptr;
+  StepRunner* runner_ = nullptr;
+  SendOperator* sendOp_ = nullptr;
   Operator* op_;
   bool refreshing_ = false;
   bool destroyed_ = false;

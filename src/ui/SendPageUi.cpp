@@ -141,7 +141,7 @@ QWidget* MainWindow::BuildSendPage() {
   connect(SpeedButton30, &QPushButton::clicked, this, &MainWindow::SpeedButton30Click);
   // Booking notices comes with the reservation editor.
   SpeedButton29->setEnabled(false);
-  SpeedButton3->setEnabled(false);  // wired by the send run
+  connect(SpeedButton3, &QPushButton::clicked, this, &MainWindow::SpeedButton3Click);
 
   SpeedButton7 = Button("SpeedButton7", QStringLiteral("終了"), page);
   SpeedButton7->setMinimumHeight(44);
