@@ -15,10 +15,6 @@ const std::string& NoMembersMarker() {
 
 bool IsMarker(const std::string& entry) { return entry.compare(0, 2, "//") == 0; }
 
-std::string UnusableNameMessage(const std::string& what) {
-  return what + Sj("に使用できない名前です\r「/」を含む名前や「.」「..」は登録できません");
-}
-
 void LoadGroups(const DataFolder& folder, GroupState& state) {
   LoadNameList(folder.Path(kGroupListFile), state.groups);
 }
@@ -33,47 +29,12 @@ bool SaveGroups(const DataFolder& folder, const GroupState& state) {
 }
 
 bool AddGroup(const DataFolder& folder, GroupState& state, std::string& nameBox, Operator& op) {
-  const std::string name = nameBox;
-  if (name.empty()) {
-    Warn(op, Sj("事案名が登録されていません"));
-    return false;
-  }
-  for (const auto& group : state.groups) {
-    if (group == name) {
-      Warn(op, Sj("既に同名の事案名が登録されています"));
-      return false;
-    }
-  }
-  // The name becomes a file name under "KANREN"; one that could reach
-  // outside it (or collide after conversion) is refused here.
-  auto file = folder.NamedFile(kMemberDir, name);
-  if (!file) {
-    Warn(op, UnusableNameMessage(Sj("事案名")));
-    return false;
-  }
-  state.groups.push_back(name);
-  try {
-    WriteCipherLines(*file, {NoMembersMarker()});
-  } catch (const std::exception&) {
-    // The group stays listed; choosing it later reports the missing file.
-  }
-  nameBox.clear();
-  return true;
+  return AddNamedFile(folder, kMemberDir, state.groups, nameBox, NoMembersMarker(),
+                      {Sj("事案名が登録されていません"), Sj("既に同名の事案名が登録されています"), Sj("事案名")}, op);
 }
 
 void DeleteGroups(const DataFolder& folder, GroupState& state, const std::set<int>& selected) {
-  std::vector<std::string> kept;
-  for (int i = 0; i < static_cast<int>(state.groups.size()); ++i) {
-    if (!selected.count(i)) {
-      kept.push_back(state.groups[i]);
-      continue;
-    }
-    if (auto file = folder.NamedFile(kMemberDir, state.groups[i])) {
-      std::error_code ignored;
-      std::filesystem::remove(*file, ignored);
-    }
-  }
-  state.groups = std::move(kept);
+  DeleteNamedFiles(folder, kMemberDir, state.groups, selected);
 }
 
 int MoveGroupUp(GroupState& state, const std::set<int>& selected) {

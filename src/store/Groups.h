@@ -50,7 +50,4 @@ void RemoveMembers(GroupState& state, const std::set<int>& selected);
 // "登録": writes the editor's entries as the member file of `state.editGroup`.
 void RegisterMembers(const DataFolder& folder, GroupState& state, Operator& op);
 
-// The message shown for a group or template name that cannot be a file name.
-std::string UnusableNameMessage(const std::string& what);
-
 }  // namespace zentavo

@@ -4,6 +4,7 @@
 
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
+#include "text/SjisUnicode.h"
 
 namespace zentavo {
 
@@ -25,6 +26,55 @@ void SaveNameList(const std::filesystem::path& file, const std::vector<std::stri
     if (!name.empty()) lines.push_back(EncryptLine(name));
   }
   WriteTextLines(file, lines);
+}
+
+std::string UnusableNameMessage(const std::string& what) {
+  return what + Sj("に使用できない名前です\r「/」を含む名前や「.」「..」は登録できません");
+}
+
+bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names,
+                  std::string& nameBox, const std::string& firstLine, const AddNameTexts& texts, Operator& op) {
+  const std::string name = nameBox;
+  if (name.empty()) {
+    Warn(op, texts.emptyText);
+    return false;
+  }
+  for (const auto& listed : names) {
+    if (listed == name) {
+      Warn(op, texts.takenText);
+      return false;
+    }
+  }
+  // The name becomes a file name under `dir`; one that could reach outside
+  // it (or collide with another after conversion) is refused here.
+  auto file = folder.NamedFile(dir, name);
+  if (!file) {
+    Warn(op, UnusableNameMessage(texts.what));
+    return false;
+  }
+  names.push_back(name);
+  try {
+    WriteCipherLines(*file, {firstLine});
+  } catch (const std::exception&) {
+  }
+  nameBox.clear();
+  return true;
+}
+
+void DeleteNamedFiles(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names,
+                      const std::set<int>& selected) {
+  std::vector<std::string> kept;
+  for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+    if (!selected.count(i)) {
+      kept.push_back(names[i]);
+      continue;
+    }
+    if (auto file = folder.NamedFile(dir, names[i])) {
+      std::error_code ignored;
+      std::filesystem::remove(*file, ignored);
+    }
+  }
+  names = std::move(kept);
 }
 
 int MoveNameUp(std::vector<std::string>& names, const std::set<int>& selected) {

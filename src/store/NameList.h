@@ -9,6 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "store/DataFolder.h"
+#include "store/Operator.h"
+
 namespace zentavo {
 
 // Reads a list file: empty lines skipped, every other line deciphered. A
@@ -18,6 +21,27 @@ void LoadNameList(const std::filesystem::path& file, std::vector<std::string>& n
 
 // Writes the non-empty names enciphered. Throws FileError on failure.
 void SaveNameList(const std::filesystem::path& file, const std::vector<std::string>& names);
+
+// Adds the name in `nameBox` to `names` and creates its file `dir`/name
+// holding `firstLine` (a failure there is silent: the name stays listed and
+// opening it later reports the missing file). Refused with a message when
+// the box is empty (`emptyText`), the name is listed already (`takenText`)
+// or cannot be a file name here (`what` + "に使用できない名前です..."). The
+// box is emptied once the name is added.
+struct AddNameTexts {
+  std::string emptyText;
+  std::string takenText;
+  std::string what;
+};
+bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names,
+                  std::string& nameBox, const std::string& firstLine, const AddNameTexts& texts, Operator& op);
+
+// Removes the selected names and deletes their files (failures ignored).
+void DeleteNamedFiles(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names,
+                      const std::set<int>& selected);
+
+// The message for a name that cannot be a file name; `what` names the kind.
+std::string UnusableNameMessage(const std::string& what);
 
 // Moves the first selected name that can move one place up (or down) and
 // returns its new index, or -1 when nothing moved.

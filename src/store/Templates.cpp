@@ -47,44 +47,16 @@ void RebuildTemplateList(const DataFolder& folder, TemplateState& state) {
 }
 
 bool AddTemplate(const DataFolder& folder, TemplateState& state, std::string& nameBox, Operator& op) {
-  const std::string name = nameBox;
-  if (name.empty()) {
-    Warn(op, Sj("文書名が登録されていません"));
+  if (!AddNamedFile(folder, kTemplateDir, state.names, nameBox, Sj("定型本文を登録してください"),
+                    {Sj("文書名が登録されていません"), Sj("既に同名の文書名が登録されています"), Sj("文書名")}, op)) {
     return false;
   }
-  if (std::find(state.names.begin(), state.names.end(), name) != state.names.end()) {
-    Warn(op, Sj("既に同名の文書名が登録されています"));
-    return false;
-  }
-  auto file = folder.NamedFile(kTemplateDir, name);
-  if (!file) {
-    Warn(op, UnusableNameMessage(Sj("文書名")));
-    return false;
-  }
-  state.names.push_back(name);
-  try {
-    WriteCipherLines(*file, {Sj("定型本文を登録してください")});
-  } catch (const std::exception&) {
-    // Listed all the same; loading it later reports the missing file.
-  }
-  nameBox.clear();
   state.body.clear();
   return true;
 }
 
 void DeleteTemplates(const DataFolder& folder, TemplateState& state, const std::set<int>& selected) {
-  std::vector<std::string> kept;
-  for (int i = 0; i < static_cast<int>(state.names.size()); ++i) {
-    if (!selected.count(i)) {
-      kept.push_back(state.names[i]);
-      continue;
-    }
-    if (auto file = folder.NamedFile(kTemplateDir, state.names[i])) {
-      std::error_code ignored;
-      fs::remove(*file, ignored);
-    }
-  }
-  state.names = std::move(kept);
+  DeleteNamedFiles(folder, kTemplateDir, state.names, selected);
   state.body.clear();
 }
 

@@ -27,10 +27,6 @@ QTableView* ResultGrid(const char* name, const QString& caption, const QStringLi
   return view;
 }
 
-QGroupBox* Box(const char* objectName, const QString& title, QWidget* parent) {
-  return Named(new QGroupBox(title, parent), objectName, title);
-}
-
 }  // namespace
 
 QWidget* MainWindow::BuildConfirmPage() {

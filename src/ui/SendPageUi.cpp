@@ -16,14 +16,6 @@
 
 namespace zentavo::ui {
 
-namespace {
-
-QGroupBox* Box(const char* objectName, const QString& title, QWidget* parent) {
-  return Named(new QGroupBox(title, parent), objectName, title);
-}
-
-}  // namespace
-
 QWidget* MainWindow::BuildSendPage() {
   auto* page = Named(new QWidget, "TabSheet1", QStringLiteral("職員伝達"));
   auto* grid = new QGridLayout(page);

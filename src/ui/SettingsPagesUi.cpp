@@ -16,10 +16,6 @@ namespace zentavo::ui {
 
 namespace {
 
-QGroupBox* Box(const char* objectName, const QString& title, QWidget* parent) {
-  return Named(new QGroupBox(title, parent), objectName, title);
-}
-
 QListWidget* List(const char* name, const QString& caption, QWidget* parent, bool multi = true) {
   auto* list = Named(new QListWidget(parent), name, caption);
   list->setSelectionMode(multi ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QString>
@@ -24,6 +25,10 @@ inline QPushButton* Button(const char* objectName, const QString& caption, QWidg
 
 inline QCheckBox* Check(const char* objectName, const QString& caption, QWidget* parent = nullptr) {
   return Named(new QCheckBox(caption, parent), objectName, caption);
+}
+
+inline QGroupBox* Box(const char* objectName, const QString& title, QWidget* parent = nullptr) {
+  return Named(new QGroupBox(title, parent), objectName, title);
 }
 
 // The fixed one-line text at the bottom of a page.
