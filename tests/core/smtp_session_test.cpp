@@ -103,13 +103,15 @@ TEST(SmtpGreeting, OldStyleAuthEqualsLineCountsAsOffer) {
 }
 
 TEST(SmtpGreeting, EhloRefusedFallsBackToHeloWithoutAuth) {
-  ScriptedSmtpServer server(Join({kGreeting,
-                                  {"C: EHLO client.test", "S: 502 5.5.2 Error: command not recognized",
-                                   "C: HELO client.test", "S: 250 mail.test"},
-                                  Envelope("office@example.test", {"staff1@example.test"}),
-                                  Data(kMessageLines), kQuit}));
-  Transport().Send(Account(server, "staff1", "s3cret!"), OneRecipient(), kMessage);
-  EXPECT_SCRIPT_KEPT(server);
+  // Any reply but 250 to EHLO, permanent or temporary, means HELO.
+  for (const char* refusal : {"S: 502 5.5.2 Error: command not recognized", "S: 451 4.3.0 try HELO"}) {
+    ScriptedSmtpServer server(Join({kGreeting,
+                                    {"C: EHLO client.test", refusal, "C: HELO client.test", "S: 250 mail.test"},
+                                    Envelope("office@example.test", {"staff1@example.test"}),
+                                    Data(kMessageLines), kQuit}));
+    Transport().Send(Account(server, "staff1", "s3cret!"), OneRecipient(), kMessage);
+    EXPECT_SCRIPT_KEPT(server);
+  }
 }
 
 TEST(SmtpGreeting, NoAuthLoginOfferedMeansNoAuthentication) {

@@ -38,6 +38,7 @@ MailStack MailStack::FromEnvironment() {
   stack.dir = dir;
   stack.smtpHost = get("SMTP_HOST");
   stack.smtpPort = get("SMTP_PORT");
+  stack.pop3Host = get("POP3_HOST");
   stack.pop3Port = get("POP3_PORT");
   stack.domain = get("MAIL_DOMAIN");
   stack.password = get("MAIL_PASSWORD");
@@ -48,7 +49,7 @@ MailStack MailStack::FromEnvironment() {
 }
 
 std::vector<std::string> MailStack::Fetch(const std::string& user) const {
-  Poco::Net::POP3ClientSession pop(smtpHost, static_cast<Poco::UInt16>(std::stoi(pop3Port)));
+  Poco::Net::POP3ClientSession pop(pop3Host, static_cast<Poco::UInt16>(std::stoi(pop3Port)));
   pop.setTimeout(Poco::Timespan(10, 0));
   pop.login(user, password);
   std::vector<std::string> messages;

@@ -17,6 +17,7 @@ struct MailStack {
   std::string dir;
   std::string smtpHost;
   std::string smtpPort;
+  std::string pop3Host;
   std::string pop3Port;
   std::string domain;
   std::vector<std::string> users;  // full addresses, the office first

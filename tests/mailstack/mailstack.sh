@@ -9,7 +9,7 @@
 #   mailstack.sh stop DIR    stop both and remove DIR
 #
 # DIR/env holds KEY=VALUE lines (no quoting, usable with `source`):
-#   SMTP_HOST, SMTP_PORT, POP3_PORT, MAIL_DOMAIN,
+#   SMTP_HOST, SMTP_PORT, POP3_HOST, POP3_PORT, MAIL_DOMAIN,
 #   MAIL_USERS (comma-separated logins, the office first), MAIL_PASSWORD,
 #   MAILDIR_ROOT (one maildir per user below it, named by the local part),
 #   BENCH_DOMAIN (any address there is accepted and discarded).
@@ -275,6 +275,7 @@ EOF
   cat >"$dir/env" <<EOF
 SMTP_HOST=127.0.0.1
 SMTP_PORT=$smtp_port
+POP3_HOST=127.0.0.1
 POP3_PORT=$pop3_port
 MAIL_DOMAIN=$domain
 MAIL_USERS=$(IFS=,; echo "${users[*]/%/@$domain}")
