@@ -19,9 +19,9 @@ namespace {
 using test::ScriptedSmtpServer;
 using Script = std::vector<std::string>;
 
-Script Join(std::initializer_list<Script> parts) {
+Script Join(std::initializer_list<Script> pieces) {
   Script all;
-  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  for (const auto& piece : pieces) all.insert(all.end(), piece.begin(), piece.end());
   return all;
 }
 
