@@ -85,12 +85,11 @@ std::string HistoryKey(std::string_view stamp, std::string_view identifier,
 }
 
 std::size_t MaxLogFileNameBytes() {
-  // The atomic writer names its temporary file after the target plus the
-  // mark, up to nine random digits and ".tmp"; that name must fit the file
-  // system's 255 bytes as well, or the log could never be written.
+  // The atomic writer's temporary name (the target's name and a suffix)
+  // must fit the file system's 255 bytes as well, or the log could never be
+  // written.
   constexpr std::size_t kNameMax = 255;
-  constexpr std::size_t kTempSuffix = kTempMark.size() + 9 + 4;
-  return kNameMax - kTempSuffix;
+  return kNameMax - kTempSuffixMaxBytes;
 }
 
 std::string LogFileKey(std::string_view stamp, std::string_view identifier,

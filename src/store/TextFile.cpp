@@ -53,7 +53,7 @@ void WriteFileAtomic(const fs::path& path, std::string_view bytes) {
   // crash sits visibly beside the file it belongs to.
   static thread_local std::mt19937_64 random{std::random_device{}()};
   fs::path temp = path;
-  temp += std::string(kTempMark) + std::to_string(random() % 1000000000) + ".tmp";
+  temp += std::string(kTempMark) + std::to_string(random() % 1000000000) + ".tmp";  // kTempSuffixMaxBytes
 
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) throw FileError(Errno("cannot create", temp));

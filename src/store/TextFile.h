@@ -34,6 +34,9 @@ void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 // Temporary files of the atomic writer carry this mark in their names, so
 // that a directory listing can tell them from data files.
 inline constexpr std::string_view kTempMark = ".~zt";
+// The most a temporary name adds to its target's name: the mark, up to nine
+// random digits and ".tmp". A target name must leave room for it.
+inline constexpr std::size_t kTempSuffixMaxBytes = kTempMark.size() + 9 + 4;
 bool IsTempFileName(std::string_view fileName);
 
 }  // namespace zentavo

@@ -187,16 +187,6 @@ TEST(Settings, RoundTripKeepsEveryValue) {
   EXPECT_EQ(t.LastSeenCount, -7);
 }
 
-TEST(Settings, ApplyButtonsCopyWithoutSaving) {
-  Settings s;
-  s.programLabel = "A";
-  s.identifierSetting = "B";
-  ApplyProgramLabel(s);
-  ApplyIdentifier(s);
-  EXPECT_EQ(s.banner, "A");
-  EXPECT_EQ(s.identifier, "B");
-}
-
 TEST(Settings, ParseInt32AcceptsOnlyDecimalIntegers) {
   std::int32_t v = 0;
   EXPECT_TRUE(ParseInt32("123", v));
