@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "e2e/MailStack.h"
+#include "support/TestSupport.h"
 #include "send/SendRun.h"
 #include "store/Base64.h"
 #include "store/DataFolder.h"
@@ -32,9 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Test text is written in UTF-8; the program holds Shift_JIS.
-std::string S(const std::string& utf8) { return Sj(utf8); }
-std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
+using test::S;
+using test::U;
 
 std::vector<std::string> S(const std::vector<std::string>& utf8) {
   std::vector<std::string> out;
@@ -44,31 +44,14 @@ std::vector<std::string> S(const std::vector<std::string>& utf8) {
 
 // A program folder of its own with the sub-directories that start-up
 // creates, removed afterwards.
-class ProgramFolderUnderTmp {
+class ProgramFolderUnderTmp : public test::TempFolder {
  public:
   ProgramFolderUnderTmp() {
-    std::string pattern = (fs::temp_directory_path() / "zentavo-notice-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-    for (const char* dir : kDataSubdirectories) fs::create_directory(path_ / dir);
+    for (const char* dir : kDataSubdirectories) fs::create_directory(path() / dir);
   }
-  ~ProgramFolderUnderTmp() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  ProgramFolderUnderTmp(const ProgramFolderUnderTmp&) = delete;
-  ProgramFolderUnderTmp& operator=(const ProgramFolderUnderTmp&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
 };
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string ReadBytes(const fs::path& path) { return test::ReadFile(path); }
 
 // The windows as the run meets them: every question is answered Yes, the
 // split window with "送信実行"; texts are recorded in UTF-8.
