@@ -88,7 +88,7 @@ int RunApplication(int argc, char** argv) {
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                    [&window](QSessionManager&) { window.SaveForSessionEnd(); });
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&window] {
-    SilentOperator silent;
+    static SilentOperator silent;  // the window keeps pointing at it
     window.setOperator(&silent);
     window.FormDestroy();
   });

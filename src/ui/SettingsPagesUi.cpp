@@ -85,6 +85,7 @@ QWidget* MainWindow::BuildStaffPage() {
   StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   StringGrid1->setTabKeyNavigation(false);
   StringGrid1->verticalHeader()->setDefaultSectionSize(20);
+  StringGrid1->verticalHeader()->setVisible(false);
   StringGrid1->setColumnWidth(0, 180);
   StringGrid1->setColumnWidth(1, 320);
   StringGrid1->horizontalHeader()->setStretchLastSection(true);
