@@ -365,6 +365,14 @@ esac
 [ ! -L "$dir" ] || die "DIR must not be a symbolic link: $dir"
 [ ${#dir} -le 60 ] || die "DIR is too long for Dovecot's socket paths: $dir"
 
+# The daemons need root. A developer who is not root but may use sudo
+# without a password gets the same stack through it.
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null && sudo -n true 2>/dev/null ||
+    die "must run as root (or with sudo that asks no password)"
+  exec sudo -n "$0" "$@"
+fi
+
 case "$1" in
   start) start_stack ;;
   stop)
