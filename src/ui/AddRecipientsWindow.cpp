@@ -32,6 +32,7 @@ AddRecipientsWindow::AddRecipientsWindow(AppState& state, Operator& op, QWidget*
   row->addWidget(SpeedButton2);
   row->addWidget(SpeedButton1);
   l->addLayout(row, 4, 0, 1, 3);
+  l->setRowStretch(3, 1);
   resize(460, 380);
   connect(SpeedButton9, &QPushButton::clicked, this, &AddRecipientsWindow::SpeedButton9Click);
   connect(SpeedButton2, &QPushButton::clicked, this, &AddRecipientsWindow::SpeedButton2Click);
