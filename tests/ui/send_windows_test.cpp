@@ -2,13 +2,17 @@
 // server in place of the real one.
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <filesystem>
+#include <future>
+#include <thread>
 
 #include "send/SendRun.h"
 #include "store/TextFile.h"
 #include "support/TestSupport.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
+#include "ui/QtStepRunner.h"
 #include "ui/QtText.h"
 #include "ui/SendWindows.h"
 
@@ -144,6 +148,54 @@ class SendWindowsTest : public QObject {
     QVERIFY(window.Memo1->toPlainText().startsWith(QStringLiteral("本日は会議です\n \nSEND:")));
     QCOMPARE(sendOp.unregistered.size(), size_t(1));
     QCOMPARE(sendOp.unregistered[0].name, S("佐藤"));
+    window.FormDestroy();
+  }
+
+  // With the real runner the session runs on a worker thread: the window's
+  // event loop keeps turning while the server takes its time, and the run
+  // goes on on the window's thread afterwards.
+  void sessionRunsOffTheWindowThread() {
+    test::TempFolder dir;
+    AppState state;
+    state.folder = DataFolder(dir.path(), "zentavo");
+    MainWindow window(state);
+    test::ScriptedOperator op;
+    window.setOperator(&op);
+    window.FormCreate();
+
+    struct SlowServer : SmtpTransport {
+      void Send(const SmtpAccount&, const SmtpEnvelope&, const std::string&) override {
+        sessionThread = std::this_thread::get_id();
+        release.get_future().wait();
+      }
+      std::promise<void> release;
+      std::atomic<std::thread::id> sessionThread{};
+    } server;
+    QtStepRunner runner;
+    ScriptedSendOperator sendOp;
+    window.setSendBackends(&server, &runner, &sendOp);
+    state.settings.smtpHost = "smtp.example.jp";
+    state.settings.user = "user";
+    state.settings.password = "pw";
+    state.settings.senderAddress = "soumu@example.jp";
+    state.send.subject = S("会議");
+    state.send.body = {S("本文")};
+    state.recipients.Cell(0, 1) = S("山田");
+    state.recipients.Cell(1, 1) = "yamada@example.jp";
+
+    window.SpeedButton3Click();
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    QTRY_VERIFY(ticks >= 5);  // the event loop turns while the server waits
+    QCOMPARE(sendOp.ended, 0);
+    QTRY_VERIFY(server.sessionThread.load() != std::thread::id());
+    QVERIFY(server.sessionThread.load() != std::this_thread::get_id());
+    server.release.set_value();
+    QTRY_COMPARE_WITH_TIMEOUT(sendOp.ended, 1, 5000);
+    QCOMPARE(window.Edit9->text(), QStringLiteral("1000"));
+    QVERIFY(window.TabSheet1->isEnabled());
     window.FormDestroy();
   }
 };
