@@ -250,6 +250,21 @@ class MainWindowTest : public QObject {
     QVERIFY(!w.Insert1->isEnabled());
   }
 
+  void staffGridEditsAfterDoubleClickUntilEnter() {
+    test::TempFolder dir;
+    Run run(dir.path());
+    MainWindow& w = *run.window;
+    QCOMPARE(w.StringGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    w.StringGrid1->setCurrentIndex(w.staffModel->index(0, 0));
+    w.StringGrid1DblClick();
+    QVERIFY(w.StringGrid1->editTriggers() != QAbstractItemView::NoEditTriggers);
+    QCOMPARE(w.StringGrid1->selectionBehavior(), QAbstractItemView::SelectItems);
+    QTest::keyClick(w.StringGrid1, Qt::Key_Escape);  // leave the open editor
+    QTest::keyClick(w.StringGrid1, Qt::Key_Return);
+    QCOMPARE(w.StringGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(w.StringGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
+  }
+
   void addRecipientsNeverWritesOverHeaderOrRecipients() {
     test::TempFolder dir;
     Run run(dir.path());
