@@ -26,8 +26,14 @@ struct SmtpTimeouts {
   int replyMs = 60000;
 };
 
+// What went wrong, with the server's reply when there was one (never the
+// password or the authentication exchange). `messageHandedOver` is true
+// when the failure came after the whole message had gone to the server
+// (the final "." was sent): it may have been delivered all the same.
 struct SmtpError : std::runtime_error {
-  using std::runtime_error::runtime_error;
+  explicit SmtpError(const std::string& what, bool handedOver = false)
+      : std::runtime_error(what), messageHandedOver(handedOver) {}
+  bool messageHandedOver = false;
 };
 
 // How the send runs reach the server; tests put a fake in its place.

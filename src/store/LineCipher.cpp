@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "store/Base64.h"
-#include "store/crypt/BlowFish.h"
+#include "store/crypt/Blowfish.h"
 #include "store/crypt/CryptUtils.h"
 
 namespace zentavo {
@@ -22,9 +22,9 @@ constexpr std::array<std::uint8_t, 8> kLineIV = {0xA7, 0x3C, 0x5E, 0x19,
 // line, so it runs once. The keyed cipher is read-only afterwards; each call
 // gets its own engine and with it its own chaining register, which keeps the
 // calls independent and safe on any thread.
-const TCipher& LineBlowFish() {
-  static const std::unique_ptr<const TCipher> cipher = [] {
-    auto c = std::make_unique<TBlowFish>();
+const Cipher& LineBlowFish() {
+  static const std::unique_ptr<const Cipher> cipher = [] {
+    auto c = std::make_unique<Blowfish>();
     c->SetKey(reinterpret_cast<const std::uint8_t*>(kLineKey.data()), kLineKey.size());
     return c;
   }();
@@ -38,7 +38,7 @@ const std::uint8_t* Bytes(std::string_view s) {
 }  // namespace
 
 std::string EncryptLine(std::string_view plain) {
-  TCryptCBC engine(LineBlowFish(), kLineIV, PaddingMode::PKCS);
+  CryptCBC engine(LineBlowFish(), kLineIV, PaddingMode::PKCS);
   std::vector<std::uint8_t> out(engine.EncryptedSize(plain.size()));
   out.resize(engine.EncryptBuffer(Bytes(plain), out.data(), plain.size()));
   return EncodeBase64(
@@ -47,7 +47,7 @@ std::string EncryptLine(std::string_view plain) {
 
 std::string DecryptLine(std::string_view stored) {
   const std::string cipherText = DecodeBase64(stored);
-  TCryptCBC engine(LineBlowFish(), kLineIV, PaddingMode::PKCS);
+  CryptCBC engine(LineBlowFish(), kLineIV, PaddingMode::PKCS);
   std::string out(cipherText.size(), '\0');
   const std::ptrdiff_t length = engine.DecryptBuffer(
       Bytes(cipherText), reinterpret_cast<std::uint8_t*>(out.data()), cipherText.size());

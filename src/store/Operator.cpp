@@ -1,5 +1,6 @@
 #include "store/Operator.h"
 
+#include "store/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -9,12 +10,17 @@ const std::string& ConfirmCaption() {
   return caption;
 }
 
-void Warn(Operator& op, std::string_view text) {
-  op.Message(ConfirmCaption(), text, MsgIcon::Warning, MsgButtons::Ok);
+void Warn(Operator& op, std::string_view text, std::string_view detail) {
+  op.Message(ConfirmCaption(), text, MsgIcon::Warning, MsgButtons::Ok, detail);
+}
+
+void ReportFailure(Operator& op, std::string_view text, std::string_view detail) {
+  LogDiagnostic(SjisToUtf8(text) + ": " + std::string(detail));
+  Warn(op, text, detail);
 }
 
 bool AskYesNo(Operator& op, std::string_view text) {
-  return op.Message(ConfirmCaption(), text, MsgIcon::Warning, MsgButtons::YesNo) == MsgAnswer::Yes;
+  return op.Message(ConfirmCaption(), text, MsgIcon::Warning, MsgButtons::YesNo, {}) == MsgAnswer::Yes;
 }
 
 }  // namespace zentavo

@@ -56,7 +56,7 @@ void FillRecipients(const DataFolder& folder, std::string_view group, const Grid
     }
   }
   if (static_cast<int>(lastNames.size()) != counter) {
-    op.Message(ConfirmCaption(), MismatchMessage(), MsgIcon::Warning, MsgButtons::Ok);
+    Warn(op, MismatchMessage());
   }
 }
 

@@ -26,8 +26,9 @@ class LockingSendOperator : public SendOperator {
  public:
   LockingSendOperator(SendOperator& inner, std::function<void(bool)> lock)
       : inner_(inner), lock_(std::move(lock)) {}
-  MsgAnswer Message(std::string_view c, std::string_view t, MsgIcon i, MsgButtons b) override {
-    return inner_.Message(c, t, i, b);
+  MsgAnswer Message(std::string_view c, std::string_view t, MsgIcon i, MsgButtons b,
+                    std::string_view d) override {
+    return inner_.Message(c, t, i, b, d);
   }
   void Progress(std::string_view text) override { inner_.Progress(text); }
   std::optional<std::filesystem::path> ChooseOpenFile(const FileChoice& c) override {

@@ -10,7 +10,7 @@
 namespace zentavo::ui {
 
 MsgAnswer QtOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                              MsgButtons buttons) {
+                              MsgButtons buttons, std::string_view detail) {
   QMessageBox::Icon qicon = QMessageBox::Warning;
   switch (icon) {
     case MsgIcon::Warning: qicon = QMessageBox::Warning; break;
@@ -24,6 +24,7 @@ MsgAnswer QtOperator::Message(std::string_view caption, std::string_view text, M
                   buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                   parent_);
   box.setObjectName(QStringLiteral("MessageBox"));
+  if (!detail.empty()) box.setDetailedText(QString::fromUtf8(detail.data(), static_cast<int>(detail.size())));
   int result = box.exec();
   if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
   return result == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
@@ -53,9 +54,11 @@ std::optional<std::filesystem::path> QtOperator::ChooseSaveFile(const FileChoice
 }
 
 MsgAnswer SilentOperator::Message(std::string_view caption, std::string_view text, MsgIcon,
-                                  MsgButtons buttons) {
+                                  MsgButtons buttons, std::string_view detail) {
   std::cerr << "zentavo: " << SjisToUtf8(std::string(caption)) << ": "
-            << SjisToUtf8(std::string(text)) << "\n";
+            << SjisToUtf8(std::string(text));
+  if (!detail.empty()) std::cerr << " (" << detail << ")";
+  std::cerr << "\n";
   return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
 }
 

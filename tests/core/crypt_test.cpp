@@ -14,7 +14,7 @@
 
 #include "store/Base64.h"
 #include "store/LineCipher.h"
-#include "store/crypt/BlowFish.h"
+#include "store/crypt/Blowfish.h"
 #include "store/crypt/CryptUtils.h"
 
 namespace zentavo {
@@ -39,8 +39,8 @@ std::string ToHex(const Bytes& bytes) {
   return out;
 }
 
-std::unique_ptr<TCipher> KeyedBlowFish(const Bytes& key) {
-  auto cipher = std::make_unique<TBlowFish>();
+std::unique_ptr<Cipher> KeyedBlowFish(const Bytes& key) {
+  auto cipher = std::make_unique<Blowfish>();
   cipher->SetKey(key.data(), key.size());
   return cipher;
 }
@@ -80,7 +80,7 @@ TEST(BlowFish, PublishedVectorsBothWays) {
 }
 
 TEST(BlowFish, RekeyingStartsFromTheInitialTables) {
-  TBlowFish cipher;
+  Blowfish cipher;
   const Bytes other = FromHex("0123456789ABCDEF");
   cipher.SetKey(other.data(), other.size());
   const Bytes zero(8, 0);
@@ -95,11 +95,11 @@ TEST(BlowFish, RekeyingStartsFromTheInitialTables) {
 const Bytes kCbcKey = FromHex("0123456789ABCDEFF0E1D2C3B4A59687");
 const Bytes kCbcIV = FromHex("FEDCBA9876543210");
 
-std::unique_ptr<TCryptCBC> Engine(PaddingMode mode, const Bytes& iv = kCbcIV) {
-  return std::make_unique<TCryptCBC>(kCbcKey, KeyedBlowFish(kCbcKey), iv, mode);
+std::unique_ptr<CryptCBC> Engine(PaddingMode mode, const Bytes& iv = kCbcIV) {
+  return std::make_unique<CryptCBC>(kCbcKey, KeyedBlowFish(kCbcKey), iv, mode);
 }
 
-Bytes Encrypt(TCrypt& engine, const Bytes& plain) {
+Bytes Encrypt(Crypt& engine, const Bytes& plain) {
   Bytes out(engine.EncryptedSize(plain.size()));
   out.resize(engine.EncryptBuffer(plain.data(), out.data(), plain.size()));
   return out;

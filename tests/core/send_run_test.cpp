@@ -43,9 +43,9 @@ class FakeTransport : public SmtpTransport {
 class RecordingSendOperator : public SendOperator {
  public:
   MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                    MsgButtons buttons) override {
+                    MsgButtons buttons, std::string_view detail) override {
     events.push_back("message " + U(std::string(text)));
-    return script.Message(caption, text, icon, buttons);
+    return script.Message(caption, text, icon, buttons, detail);
   }
   void Progress(std::string_view text) override {
     events.push_back("progress " + U(std::string(text)));

@@ -57,7 +57,8 @@ std::string ReadBytes(const fs::path& path) { return test::ReadFile(path); }
 // split window with "送信実行"; texts are recorded in UTF-8.
 class RecordingOperator final : public SendOperator {
  public:
-  MsgAnswer Message(std::string_view, std::string_view text, MsgIcon, MsgButtons buttons) override {
+  MsgAnswer Message(std::string_view, std::string_view text, MsgIcon, MsgButtons buttons,
+                    std::string_view) override {
     messages.push_back(U(std::string(text)));
     return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Yes;
   }

@@ -13,8 +13,8 @@ std::string S(const std::string& utf8) { return Sj(utf8); }
 std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
 
 MsgAnswer ScriptedOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                                    MsgButtons buttons) {
-  messages.push_back({U(std::string(caption)), U(std::string(text)), icon, buttons});
+                                    MsgButtons buttons, std::string_view detail) {
+  messages.push_back({U(std::string(caption)), U(std::string(text)), icon, buttons, std::string(detail)});
   if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
   if (answers.empty()) return MsgAnswer::Yes;
   MsgAnswer a = answers.front();

@@ -22,12 +22,13 @@ struct RecordedMessage {
   std::string text;     // UTF-8, lines separated by "\r" as shown
   MsgIcon icon;
   MsgButtons buttons;
+  std::string detail;   // UTF-8
 };
 
 class ScriptedOperator : public Operator {
  public:
   MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                    MsgButtons buttons) override;
+                    MsgButtons buttons, std::string_view detail) override;
   void Progress(std::string_view text) override;
   std::optional<std::filesystem::path> ChooseOpenFile(const FileChoice& choice) override;
   std::optional<std::filesystem::path> ChooseSaveFile(const FileChoice& choice) override;

@@ -50,8 +50,9 @@ struct HeldRunner : StepRunner {
 };
 
 struct ScriptedSendOperator : SendOperator {
-  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons) override {
-    return boxes.Message(caption, text, icon, buttons);
+  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons,
+                    std::string_view detail) override {
+    return boxes.Message(caption, text, icon, buttons, detail);
   }
   void Progress(std::string_view text) override { boxes.Progress(text); }
   std::optional<fs::path> ChooseOpenFile(const FileChoice& c) override { return boxes.ChooseOpenFile(c); }

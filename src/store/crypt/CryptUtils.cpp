@@ -7,37 +7,37 @@
 
 namespace zentavo {
 
-// --- TCipher ---------------------------------------------------------------
+// --- Cipher ---------------------------------------------------------------
 
-void TCipher::SetKey(const std::uint8_t* /*key*/, std::size_t /*length*/) {}
+void Cipher::SetKey(const std::uint8_t* /*key*/, std::size_t /*length*/) {}
 
-void TCipher::StoreBlock(const std::uint8_t* in, std::uint8_t* out) const {
+void Cipher::StoreBlock(const std::uint8_t* in, std::uint8_t* out) const {
   std::memmove(out, in, BlockSize());
 }
 
-void TCipher::LoadBlock(const std::uint8_t* in, std::uint8_t* out) const {
+void Cipher::LoadBlock(const std::uint8_t* in, std::uint8_t* out) const {
   std::memmove(out, in, BlockSize());
 }
 
-void TCipher::Encrypt(const std::uint8_t* in, std::uint8_t* out) const {
+void Cipher::Encrypt(const std::uint8_t* in, std::uint8_t* out) const {
   LoadBlock(in, out);
   EncryptBlock(out, out);
   StoreBlock(out, out);
 }
 
-void TCipher::Decrypt(const std::uint8_t* in, std::uint8_t* out) const {
+void Cipher::Decrypt(const std::uint8_t* in, std::uint8_t* out) const {
   LoadBlock(in, out);
   DecryptBlock(out, out);
   StoreBlock(out, out);
 }
 
-// --- TCrypt ----------------------------------------------------------------
+// --- Crypt ----------------------------------------------------------------
 
 namespace {
 
-std::unique_ptr<TCipher> Keyed(std::unique_ptr<TCipher> cipher,
+std::unique_ptr<Cipher> Keyed(std::unique_ptr<Cipher> cipher,
                                std::span<const std::uint8_t> key) {
-  if (!cipher) throw std::invalid_argument("TCrypt: no cipher");
+  if (!cipher) throw std::invalid_argument("Crypt: no cipher");
   cipher->SetKey(key.data(), key.size());
   return cipher;
 }
@@ -48,28 +48,28 @@ std::span<const std::uint8_t> BytesOf(std::string_view text) {
 
 }  // namespace
 
-TCrypt::TCrypt(std::span<const std::uint8_t> key, std::unique_ptr<TCipher> cipher,
+Crypt::Crypt(std::span<const std::uint8_t> key, std::unique_ptr<Cipher> cipher,
                std::span<const std::uint8_t> iv, PaddingMode padding)
     : padding_(padding), ownedCipher_(Keyed(std::move(cipher), key)),
       cipher_(ownedCipher_.get()) {
   InitBlocks(iv);
 }
 
-TCrypt::TCrypt(std::string_view key, std::unique_ptr<TCipher> cipher,
+Crypt::Crypt(std::string_view key, std::unique_ptr<Cipher> cipher,
                std::span<const std::uint8_t> iv, PaddingMode padding)
-    : TCrypt(BytesOf(key), std::move(cipher), iv, padding) {}
+    : Crypt(BytesOf(key), std::move(cipher), iv, padding) {}
 
-TCrypt::TCrypt(const TCipher& keyedCipher, std::span<const std::uint8_t> iv,
+Crypt::Crypt(const Cipher& keyedCipher, std::span<const std::uint8_t> iv,
                PaddingMode padding)
     : padding_(padding), cipher_(&keyedCipher) {
   InitBlocks(iv);
 }
 
-TCrypt::~TCrypt() = default;
+Crypt::~Crypt() = default;
 
-void TCrypt::InitBlocks(std::span<const std::uint8_t> iv) {
+void Crypt::InitBlocks(std::span<const std::uint8_t> iv) {
   blockSize_ = cipher_->BlockSize();
-  if (blockSize_ == 0) throw std::invalid_argument("TCrypt: zero block size");
+  if (blockSize_ == 0) throw std::invalid_argument("Crypt: zero block size");
   iv_.assign(blockSize_, 0);
   chain_.assign(blockSize_, 0);
   work_.assign(blockSize_, 0);
@@ -77,11 +77,11 @@ void TCrypt::InitBlocks(std::span<const std::uint8_t> iv) {
   std::copy_n(iv.begin(), std::min(blockSize_, iv.size()), iv_.begin());
 }
 
-void TCrypt::ResetEncrypt() { chain_ = iv_; }
+void Crypt::ResetEncrypt() { chain_ = iv_; }
 
-void TCrypt::ResetDecrypt() { chain_ = iv_; }
+void Crypt::ResetDecrypt() { chain_ = iv_; }
 
-int TCrypt::Padding(std::uint8_t* block, std::size_t count, bool encrypting) {
+int Crypt::Padding(std::uint8_t* block, std::size_t count, bool encrypting) {
   const std::size_t bs = blockSize_;
   if (encrypting) {
     const auto p = static_cast<int>(bs - count);
@@ -133,12 +133,12 @@ int TCrypt::Padding(std::uint8_t* block, std::size_t count, bool encrypting) {
   return 0;
 }
 
-std::size_t TCrypt::EncryptedSize(std::size_t length) const {
+std::size_t Crypt::EncryptedSize(std::size_t length) const {
   if (padding_ == PaddingMode::None) return length;
   return (length + blockSize_) / blockSize_ * blockSize_;
 }
 
-std::size_t TCrypt::EncryptBuffer(const std::uint8_t* in, std::uint8_t* out,
+std::size_t Crypt::EncryptBuffer(const std::uint8_t* in, std::uint8_t* out,
                                   std::size_t length) {
   const std::size_t bs = blockSize_;
   if (padding_ == PaddingMode::None && length % bs != 0) throw AssertionFailure();
@@ -155,7 +155,7 @@ std::size_t TCrypt::EncryptBuffer(const std::uint8_t* in, std::uint8_t* out,
   return EncryptedSize(length);
 }
 
-std::ptrdiff_t TCrypt::DecryptBuffer(const std::uint8_t* in, std::uint8_t* out,
+std::ptrdiff_t Crypt::DecryptBuffer(const std::uint8_t* in, std::uint8_t* out,
                                      std::size_t length) {
   const std::size_t bs = blockSize_;
   if (length % bs != 0) throw AssertionFailure();
@@ -167,15 +167,15 @@ std::ptrdiff_t TCrypt::DecryptBuffer(const std::uint8_t* in, std::uint8_t* out,
          Padding(out + (blocks - 1) * bs, bs, false);
 }
 
-// --- TCryptCBC -------------------------------------------------------------
+// --- CryptCBC -------------------------------------------------------------
 
-void TCryptCBC::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) {
+void CryptCBC::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) {
   for (std::size_t i = 0; i < blockSize_; ++i) chain_[i] ^= in[i];
   cipher_->Encrypt(chain_.data(), chain_.data());
   std::memmove(out, chain_.data(), blockSize_);
 }
 
-void TCryptCBC::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) {
+void CryptCBC::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) {
   // Keep the ciphertext first: out may be the same buffer as in.
   std::memmove(work_.data(), in, blockSize_);
   cipher_->Decrypt(in, out);

@@ -1,6 +1,6 @@
-// A small block-cipher framework: an abstract block cipher (TCipher), a
-// block-mode engine with last-block padding (TCrypt) and its CBC mode
-// (TCryptCBC). The line cipher uses one configuration of it (Blowfish, CBC,
+// A small block-cipher framework: an abstract block cipher (Cipher), a
+// block-mode engine with last-block padding (Crypt) and its CBC mode
+// (CryptCBC). The line cipher uses one configuration of it (Blowfish, CBC,
 // PKCS#7); the other padding modes exist so that the engine stays general.
 #pragma once
 
@@ -35,12 +35,12 @@ class CryptError : public std::runtime_error {
 //
 // The block operations are const: once keyed, a cipher is read-only and one
 // instance can serve any number of engines on any number of threads.
-class TCipher {
+class Cipher {
  public:
-  TCipher() = default;
-  virtual ~TCipher() = default;
-  TCipher(const TCipher&) = delete;
-  TCipher& operator=(const TCipher&) = delete;
+  Cipher() = default;
+  virtual ~Cipher() = default;
+  Cipher(const Cipher&) = delete;
+  Cipher& operator=(const Cipher&) = delete;
 
   virtual std::string Name() const = 0;
   virtual std::size_t BlockSize() const = 0;
@@ -72,21 +72,21 @@ enum class PaddingMode : std::uint8_t {
 // initialisation vector at the start of every buffer operation, so one engine
 // may run several independent buffers one after the other (but not at the
 // same time: the register is the engine's own state).
-class TCrypt {
+class Crypt {
  public:
   // Keys `cipher` with `key` and takes it over (owns-cipher set).
-  TCrypt(std::span<const std::uint8_t> key, std::unique_ptr<TCipher> cipher,
+  Crypt(std::span<const std::uint8_t> key, std::unique_ptr<Cipher> cipher,
          std::span<const std::uint8_t> iv, PaddingMode padding);
   // The same with the key given as a string of bytes.
-  TCrypt(std::string_view key, std::unique_ptr<TCipher> cipher,
+  Crypt(std::string_view key, std::unique_ptr<Cipher> cipher,
          std::span<const std::uint8_t> iv, PaddingMode padding);
   // Uses a cipher that is already keyed and stays with the caller, who must
   // keep it alive for the engine's lifetime (owns-cipher clear).
-  TCrypt(const TCipher& keyedCipher, std::span<const std::uint8_t> iv,
+  Crypt(const Cipher& keyedCipher, std::span<const std::uint8_t> iv,
          PaddingMode padding);
-  virtual ~TCrypt();
-  TCrypt(const TCrypt&) = delete;
-  TCrypt& operator=(const TCrypt&) = delete;
+  virtual ~Crypt();
+  Crypt(const Crypt&) = delete;
+  Crypt& operator=(const Crypt&) = delete;
 
   // One block in the mode, BlockSize bytes; in == out is allowed.
   virtual void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) = 0;
@@ -101,7 +101,6 @@ class TCrypt {
   std::size_t BlockSize() const { return blockSize_; }
   PaddingMode Mode() const { return padding_; }
   bool OwnsCipher() const { return ownedCipher_ != nullptr; }
-  const TCipher& Cipher() const { return *cipher_; }
 
   // Size of the ciphertext for `length` plain bytes.
   std::size_t EncryptedSize(std::size_t length) const;
@@ -117,8 +116,8 @@ class TCrypt {
 
  protected:
   PaddingMode padding_;
-  std::unique_ptr<TCipher> ownedCipher_;  // set only when the engine owns it
-  const TCipher* cipher_;
+  std::unique_ptr<Cipher> ownedCipher_;  // set only when the engine owns it
+  const Cipher* cipher_;
   std::size_t blockSize_;
   std::vector<std::uint8_t> iv_;
   std::vector<std::uint8_t> chain_;
@@ -131,9 +130,9 @@ class TCrypt {
 // Cipher block chaining: each plaintext block is XORed with the previous
 // ciphertext block (the initialisation vector for the first) before it is
 // enciphered.
-class TCryptCBC : public TCrypt {
+class CryptCBC : public Crypt {
  public:
-  using TCrypt::TCrypt;
+  using Crypt::Crypt;
 
   void EncryptBlock(const std::uint8_t* in, std::uint8_t* out) override;
   void DecryptBlock(const std::uint8_t* in, std::uint8_t* out) override;

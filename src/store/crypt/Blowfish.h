@@ -10,13 +10,13 @@
 
 namespace zentavo {
 
-class TBlowFish : public TCipher {
+class Blowfish : public Cipher {
  public:
   static constexpr int kRounds = 16;
 
   // Starts with the initial tables (the hexadecimal digits of pi), which is
   // the state the key schedule works from; call SetKey before use.
-  TBlowFish();
+  Blowfish();
 
   std::string Name() const override;
   std::size_t BlockSize() const override;

@@ -1,4 +1,4 @@
-#include "store/crypt/BlowFish.h"
+#include "store/crypt/Blowfish.h"
 
 #include <cstring>
 #include <utility>
@@ -7,7 +7,7 @@ namespace zentavo {
 
 namespace {
 
-constexpr int kRounds = TBlowFish::kRounds;
+constexpr int kRounds = Blowfish::kRounds;
 
 // The fractional hexadecimal digits of pi, 8 per word: the first 18 words
 // form the P-array, the next 1024 the four S-boxes.
@@ -224,18 +224,18 @@ void PutBigEndian(std::uint8_t* b, std::uint32_t w) {
 
 }  // namespace
 
-TBlowFish::TBlowFish() : p_(kInitialP), s_(kInitialS) {}
+Blowfish::Blowfish() : p_(kInitialP), s_(kInitialS) {}
 
-std::string TBlowFish::Name() const { return "BlowFish"; }
+std::string Blowfish::Name() const { return "BlowFish"; }
 
-std::size_t TBlowFish::BlockSize() const { return 8; }
+std::size_t Blowfish::BlockSize() const { return 8; }
 
-std::uint32_t TBlowFish::F(std::uint32_t x) const {
+std::uint32_t Blowfish::F(std::uint32_t x) const {
   return ((s_[0][x >> 24] + s_[1][(x >> 16) & 0xFF]) ^ s_[2][(x >> 8) & 0xFF]) +
          s_[3][x & 0xFF];
 }
 
-void TBlowFish::EncryptWords(std::uint32_t& left, std::uint32_t& right) const {
+void Blowfish::EncryptWords(std::uint32_t& left, std::uint32_t& right) const {
   std::uint32_t l = left, r = right;
   for (std::size_t i = 0; i < kRounds; ++i) {
     l ^= p_[i];
@@ -249,7 +249,7 @@ void TBlowFish::EncryptWords(std::uint32_t& left, std::uint32_t& right) const {
   right = r;
 }
 
-void TBlowFish::DecryptWords(std::uint32_t& left, std::uint32_t& right) const {
+void Blowfish::DecryptWords(std::uint32_t& left, std::uint32_t& right) const {
   std::uint32_t l = left, r = right;
   for (std::size_t i = kRounds + 1; i > 1; --i) {
     l ^= p_[i];
@@ -263,7 +263,7 @@ void TBlowFish::DecryptWords(std::uint32_t& left, std::uint32_t& right) const {
   right = r;
 }
 
-void TBlowFish::SetKey(const std::uint8_t* key, std::size_t length) {
+void Blowfish::SetKey(const std::uint8_t* key, std::size_t length) {
   p_ = kInitialP;
   s_ = kInitialS;
   if (length > 0) {
@@ -293,25 +293,25 @@ void TBlowFish::SetKey(const std::uint8_t* key, std::size_t length) {
   }
 }
 
-void TBlowFish::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const {
+void Blowfish::EncryptBlock(const std::uint8_t* in, std::uint8_t* out) const {
   std::uint32_t l, r;
   ReadWords(in, l, r);
   EncryptWords(l, r);
   WriteWords(out, l, r);
 }
 
-void TBlowFish::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const {
+void Blowfish::DecryptBlock(const std::uint8_t* in, std::uint8_t* out) const {
   std::uint32_t l, r;
   ReadWords(in, l, r);
   DecryptWords(l, r);
   WriteWords(out, l, r);
 }
 
-void TBlowFish::LoadBlock(const std::uint8_t* in, std::uint8_t* out) const {
+void Blowfish::LoadBlock(const std::uint8_t* in, std::uint8_t* out) const {
   WriteWords(out, BigEndian(in), BigEndian(in + 4));
 }
 
-void TBlowFish::StoreBlock(const std::uint8_t* in, std::uint8_t* out) const {
+void Blowfish::StoreBlock(const std::uint8_t* in, std::uint8_t* out) const {
   std::uint32_t l, r;
   ReadWords(in, l, r);
   PutBigEndian(out, l);
