@@ -153,11 +153,10 @@ RunTask SendNotice(SendContext c) {
       BatchMail mail = BuildBatchMail(settings, page, recipients, mailNo, page.group, addresses, c.clock());
       const SmtpEnvelope envelope = mail.envelope;
       const std::string data = std::move(mail.data);
-      SmtpTransport& transport = c.transport;
-      // The session sees copies of its values and the transport, nothing
-      // of the window's state.
-      OffThread<void> session(c.runner, [account, envelope, data, &transport] {
-        transport.Send(account, envelope, data);
+      // The session sees copies of its values and its own share of the
+      // transport, nothing of the window's state.
+      OffThread<void> session(c.runner, [account, envelope, data, transport = c.transport] {
+        transport->Send(account, envelope, data);
       });
       co_await session;
       c.run.sent = true;

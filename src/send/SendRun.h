@@ -9,6 +9,7 @@
 // one is under way (SendRunState::running).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,7 +50,8 @@ class SendOperator : public Operator {
 };
 
 // Everything the run reads and changes. The referenced objects must outlive
-// the run, which may end long after SendNotice returns.
+// the run, which may end long after SendNotice returns. The transport is
+// shared: a session in progress on a worker keeps it alive by itself.
 struct SendContext {
   const DataFolder& folder;
   Settings& settings;
@@ -57,7 +59,7 @@ struct SendContext {
   SendPage& page;
   SendRunState& run;
   SendOperator& op;
-  SmtpTransport& transport;
+  std::shared_ptr<SmtpTransport> transport;
   StepRunner& runner;
   Clock clock = NowLocal;
 };

@@ -149,7 +149,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
 
   connect(PageControl1, &QTabWidget::currentChanged, this, &MainWindow::PageControl1Change);
 
-  smtp_ = std::make_unique<PocoSmtpTransport>();
+  smtp_ = std::make_shared<PocoSmtpTransport>();
   stepRunner_ = std::make_unique<QtStepRunner>(this);
   sendOperator_ = std::make_unique<QtSendOperator>(this);
   setSendBackends(nullptr, nullptr, nullptr);
@@ -180,8 +180,8 @@ void MainWindow::SaveForSessionEnd() {
   SaveAll(state_, silent);
 }
 
-void MainWindow::setSendBackends(SmtpTransport* transport, StepRunner* runner, SendOperator* op) {
-  transport_ = transport ? transport : smtp_.get();
+void MainWindow::setSendBackends(std::shared_ptr<SmtpTransport> transport, StepRunner* runner, SendOperator* op) {
+  transport_ = transport ? std::move(transport) : smtp_;
   runner_ = runner ? runner : stepRunner_.get();
   lockingOperator_ = std::make_unique<LockingSendOperator>(*(op ? op : sendOperator_.get()),
                                                           [this](bool locked) { SendPageLocked(locked); });
@@ -191,7 +191,7 @@ void MainWindow::setSendBackends(SmtpTransport* transport, StepRunner* runner, S
 void MainWindow::SpeedButton3Click() {
   if (state_.run.running) return;  // the send run refuses too; this spares the call
   SendNotice(SendContext{state_.folder, state_.settings, state_.recipients, state_.send, state_.run,
-                         *sendOp_, *transport_, *runner_});
+                         *sendOp_, transport_, *runner_});
   RefreshSendPage();
 }
 

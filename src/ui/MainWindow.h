@@ -55,7 +55,7 @@ class MainWindow : public QMainWindow {
   void setOperator(Operator* op) { op_ = op ? op : &qtOperator_; }
   // Tests put a fake server, an inline runner and a scripted operator in
   // place of the send run's real ones (nullptr: the real one).
-  void setSendBackends(SmtpTransport* transport, StepRunner* runner, SendOperator* op);
+  void setSendBackends(std::shared_ptr<SmtpTransport> transport, StepRunner* runner, SendOperator* op);
   Operator& op() { return *op_; }
 
   // Pushes the state into every control (after core operations changed it).
@@ -252,11 +252,11 @@ class MainWindow : public QMainWindow {
 
   AppState& state_;
   QtOperator qtOperator_;
-  std::unique_ptr<SmtpTransport> smtp_;
+  std::shared_ptr<SmtpTransport> smtp_;
   std::unique_ptr<StepRunner> stepRunner_;
   std::unique_ptr<SendOperator> sendOperator_;
   std::unique_ptr<SendOperator> lockingOperator_;
-  SmtpTransport* transport_ = nullptr;
+  std::shared_ptr<SmtpTransport> transport_;
   StepRunner* runner_ = nullptr;
   SendOperator* sendOp_ = nullptr;
   Operator* op_;

@@ -10,7 +10,7 @@
 #include "send/TransmissionLogs.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
-#include "support/TestSupport.h"
+#include "support/SendDoubles.h"
 #include "text/EncodedWords.h"
 
 namespace zentavo {
@@ -20,78 +20,9 @@ using test::U;
 using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-// Records every batch handed to it; can refuse the n-th.
-class FakeTransport : public SmtpTransport {
- public:
-  struct Batch {
-    SmtpAccount account;
-    SmtpEnvelope envelope;
-    std::string data;
-  };
-  void Send(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data) override {
-    ++calls;
-    if (calls == failAt) throw SmtpError("550 refused");
-    batches.push_back({account, envelope, data});
-  }
-  std::vector<Batch> batches;
-  int calls = 0;
-  int failAt = 0;
-};
-
-// The windows as the run sees them: message boxes and progress texts go to a
-// scripted operator, and every call lands in one timeline.
-class RecordingSendOperator : public SendOperator {
- public:
-  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                    MsgButtons buttons, std::string_view detail) override {
-    events.push_back("message " + U(std::string(text)));
-    return script.Message(caption, text, icon, buttons, detail);
-  }
-  void Progress(std::string_view text) override {
-    events.push_back("progress " + U(std::string(text)));
-    script.Progress(text);
-  }
-  std::optional<fs::path> ChooseOpenFile(const FileChoice& c) override { return script.ChooseOpenFile(c); }
-  std::optional<fs::path> ChooseSaveFile(const FileChoice& c) override { return script.ChooseSaveFile(c); }
-  void SendRunStarted() override { events.push_back("started"); }
-  void SendRunEnded() override { events.push_back("ended"); }
-  void ShowProgressWindow() override { events.push_back("window open"); }
-  void CloseProgressWindow() override { events.push_back("window closed"); }
-  bool ConfirmSplit(const SplitVerdict& verdict) override {
-    events.push_back("split " + U(verdict.text));
-    verdicts.push_back(verdict);
-    return splitAnswer;
-  }
-  void ShowUnregistered(const std::vector<UnregisteredRow>& rows) override {
-    events.push_back("unregistered");
-    unregistered.push_back(rows);
-  }
-
-  test::ScriptedOperator script;
-  Lines events;
-  std::vector<SplitVerdict> verdicts;
-  std::vector<std::vector<UnregisteredRow>> unregistered;
-  bool splitAnswer = true;
-};
-
-// Holds each step until the test lets it go, like a worker whose session
-// has not finished yet.
-class HeldRunner : public StepRunner {
- public:
-  void Start(std::function<void()> work, std::function<void()> done) override {
-    pending.emplace_back(std::move(work), std::move(done));
-  }
-  void After(int, std::function<void()> done) override { pending.emplace_back([] {}, std::move(done)); }
-  void ReleaseAll() {
-    while (!pending.empty()) {  // a released step may add the next
-      auto [work, done] = std::move(pending.front());
-      pending.erase(pending.begin());
-      work();
-      done();
-    }
-  }
-  std::vector<std::pair<std::function<void()>, std::function<void()>>> pending;
-};
+using test::FakeTransport;
+using test::HeldRunner;
+using test::RecordingSendOperator;
 
 std::string SubjectOf(const std::string& data) {
   const size_t at = data.find("\r\nSubject: ");
@@ -125,7 +56,7 @@ class SendRunTest : public ::testing::Test {
   }
 
   void Send(StepRunner& with) {
-    SendNotice({folder, settings, recipients, page, run, op, transport, with, [this] {
+    SendNotice({folder, settings, recipients, page, run, op, transportShare, with, [this] {
                   LocalDateTime t{2012, 5, 1, 9, 30, 0, 540};
                   t.second = ticks++;
                   return t;
@@ -165,7 +96,8 @@ class SendRunTest : public ::testing::Test {
   Grid recipients{3, 30};
   int lastRow = 0;
   RecordingSendOperator op;
-  FakeTransport transport;
+  std::shared_ptr<FakeTransport> transportShare = std::make_shared<FakeTransport>();
+  FakeTransport& transport = *transportShare;
   InlineStepRunner runner;
   int ticks = 0;
 };

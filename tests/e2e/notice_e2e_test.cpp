@@ -327,7 +327,7 @@ class NoticeE2E : public ::testing::Test {
   SendPage page;
   SendRunState run;
   RecordingOperator op;
-  PocoSmtpTransport transport{SmtpTimeouts{5000, 15000}};
+  std::shared_ptr<PocoSmtpTransport> transport = std::make_shared<PocoSmtpTransport>(SmtpTimeouts{5000, 15000});
   InlineStepRunner runner;
 };
 

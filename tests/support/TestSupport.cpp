@@ -1,10 +1,13 @@
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
+#include "store/LineCipher.h"
+#include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo::test {
@@ -65,6 +68,25 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::string> Deciphered(const std::filesystem::path& file) {
+  std::vector<std::string> lines;
+  for (const auto& line : ReadTextLines(file)) lines.push_back(U(DecryptLine(line)));
+  return lines;
+}
+
+void WriteEnciphered(const std::filesystem::path& file, const std::vector<std::string>& utf8Lines) {
+  std::vector<std::string> stored;
+  for (const auto& line : utf8Lines) stored.push_back(EncryptLine(S(line)));
+  WriteTextLines(file, stored);
+}
+
+std::vector<std::string> FileNames(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace zentavo::test

@@ -59,4 +59,11 @@ class TempFolder {
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
+// Every line of a file of enciphered lines, deciphered, in UTF-8.
+std::vector<std::string> Deciphered(const std::filesystem::path& file);
+// Writes UTF-8 lines as the program stores them: Shift_JIS, enciphered.
+void WriteEnciphered(const std::filesystem::path& file, const std::vector<std::string>& utf8Lines);
+// The names in a folder, sorted.
+std::vector<std::string> FileNames(const std::filesystem::path& dir);
+
 }  // namespace zentavo::test

@@ -118,11 +118,12 @@ class SendWindowsTest : public QObject {
     test::ScriptedOperator op;
     window.setOperator(&op);
     window.FormCreate();
-    FakeServer server;
+    auto serverShare = std::make_shared<FakeServer>();
+    FakeServer& server = *serverShare;
     HeldRunner runner;
     ScriptedSendOperator sendOp;
     sendOp.window = &window;
-    window.setSendBackends(&server, &runner, &sendOp);
+    window.setSendBackends(serverShare, &runner, &sendOp);
 
     window.Edit3->setText(QStringLiteral("smtp.example.jp"));
     window.Edit8->setText(QStringLiteral("user"));
@@ -171,10 +172,12 @@ class SendWindowsTest : public QObject {
       }
       std::promise<void> release;
       std::atomic<std::thread::id> sessionThread{};
-    } server;
+    };
+    auto serverShare = std::make_shared<SlowServer>();
+    SlowServer& server = *serverShare;
     QtStepRunner runner;
     ScriptedSendOperator sendOp;
-    window.setSendBackends(&server, &runner, &sendOp);
+    window.setSendBackends(serverShare, &runner, &sendOp);
     state.settings.smtpHost = "smtp.example.jp";
     state.settings.user = "user";
     state.settings.password = "pw";
