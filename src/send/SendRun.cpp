@@ -128,6 +128,7 @@ RunTask SendNotice(SendContext c) {
   }
 
   bool failed = false;
+  std::string detail;
   bool progressOpen = false;
   std::string mailNo;
   try {
@@ -170,12 +171,13 @@ RunTask SendNotice(SendContext c) {
         progressOpen = false;
       }
     }
-  } catch (...) {
+  } catch (const std::exception& e) {
     failed = true;
+    detail = e.what();
   }
   // The progress window goes first, so that the warning stands alone.
   if (progressOpen) c.op.CloseProgressWindow();
-  if (failed) Warn(c.op, Sj("伝達の送信に失敗しました"));
+  if (failed) ReportFailure(c.op, Sj("伝達の送信に失敗しました"), detail);
 
   if (c.run.sent) {
     // A settings file that cannot be written is not reported; the counter
