@@ -1,22 +1,22 @@
-// The SMTP session of one batch, over Poco's SMTP client session.
+// The SMTP session of one batch, over a Poco dialog socket.
 //
-// Poco's session owns the connected socket and its line buffer. Its own
-// command and reply helpers are not used: in the Poco of this platform the
-// reply reader spins for ever when the server closes the connection in the
-// middle of a multi-line reply, and its writes can raise SIGPIPE on a
-// connection the server has dropped, which would kill the whole program. So
-// the lines are written here (with MSG_NOSIGNAL) and the replies are read
-// here line by line, with the receive time-out bounding every wait.
+// Poco's own SMTP client is not used: in the Poco of this platform its reply
+// reader spins for ever when the server closes the connection in the middle
+// of a multi-line reply, and its writes can raise SIGPIPE on a connection
+// the server has dropped, which would kill the whole program. So the lines
+// are written here (with MSG_NOSIGNAL) and the replies are read here line by
+// line, with the receive time-out bounding every wait.
 #include "send/SmtpSession.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/DNS.h>
-#include <Poco/Net/SMTPClientSession.h>
+#include <Poco/Net/DialogSocket.h>
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/StreamSocket.h>
 #include <Poco/Timespan.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cctype>
 #include <initializer_list>
 #include <optional>
@@ -28,12 +28,7 @@
 namespace zentavo {
 namespace {
 
-class WireSession : public Poco::Net::SMTPClientSession {
- public:
-  using SMTPClientSession::SMTPClientSession;
-  using SMTPClientSession::socket;
-};
-
+// What the server answered to one command.
 struct Reply {
   int code = 0;
   std::vector<std::string> lines;  // the text after each line's code
@@ -103,6 +98,21 @@ bool OffersAuthLogin(const Reply& ehlo) {
   return false;
 }
 
+// Replaces every trace of the credentials in an error text by "***". The
+// client never puts them there itself, but a server may quote the line it
+// refused, and the text goes on to the operator and the diagnostic log.
+std::string WithoutCredentials(std::string text, const SmtpAccount& account) {
+  for (const std::string& secret :
+       {EncodeBase64(account.password), EncodeBase64(account.user), account.password}) {
+    if (secret.empty()) continue;
+    for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
+      text.replace(at, secret.size(), "***");
+  }
+  return text;
+}
+
+// One connection to the server. `step` names the command in every error, and
+// only the name: the line itself may carry the credentials.
 class Session {
  public:
   Session(const std::string& host, Poco::UInt16 port, const SmtpTimeouts& timeouts) {
@@ -111,13 +121,18 @@ class Session {
       socket.connect(Poco::Net::SocketAddress(host, port), Millis(timeouts.connectMs));
       socket.setReceiveTimeout(Millis(timeouts.replyMs));
       socket.setSendTimeout(Millis(timeouts.replyMs));
-      wire_.emplace(socket);
+      socket_.emplace(socket);
     } catch (const Poco::Exception& e) {
       throw SmtpError("cannot connect to " + host + ":" + std::to_string(port) + ": " + e.displayText());
     }
   }
 
-  ~Session() { Close(); }
+  ~Session() {
+    try {
+      socket_->close();
+    } catch (const Poco::Exception&) {
+    }
+  }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -125,77 +140,65 @@ class Session {
   // nothing more can be said to the server.
   bool broken() const { return broken_; }
 
-  Reply Command(const std::string& line) {
-    Write(line + "\r\n");
-    return Read();
+  // Sends one command line and returns the reply, which must carry one of
+  // `accepted` (any reply will do when it is empty).
+  Reply Ask(std::string_view step, const std::string& line, std::initializer_list<int> accepted = {}) {
+    Write(step, line + "\r\n");
+    return Await(step, accepted);
   }
 
-  void Write(const std::string& bytes) {
+  void Write(std::string_view step, const std::string& bytes) {
     try {
       const char* p = bytes.data();
       std::size_t left = bytes.size();
       while (left > 0) {
         int chunk = static_cast<int>(std::min<std::size_t>(left, 1 << 20));
-        int sent = wire_->socket().sendBytes(p, chunk, MSG_NOSIGNAL);
-        if (sent <= 0) throw SmtpError("connection closed while sending");
+        int sent = socket_->sendBytes(p, chunk, MSG_NOSIGNAL);
+        if (sent <= 0) Fail(step, "connection closed while sending");
         p += sent;
         left -= static_cast<std::size_t>(sent);
       }
     } catch (const Poco::TimeoutException&) {
-      Fail("time-out while sending to the server");
+      Fail(step, "time-out while sending to the server");
     } catch (const Poco::Exception& e) {
-      Fail("sending failed: " + e.displayText());
-    } catch (const SmtpError& e) {
-      Fail(e.what());
+      Fail(step, "sending failed: " + e.displayText());
     }
   }
 
   // One reply: lines "ddd-text" continued up to the line "ddd text".
-  Reply Read() {
+  Reply Await(std::string_view step, std::initializer_list<int> accepted) {
     Reply reply;
     try {
       for (;;) {
         std::string line;
-        if (!wire_->socket().receiveMessage(line)) Fail("connection closed by the server");
+        if (!socket_->receiveMessage(line)) Fail(step, "connection closed by the server");
         if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
             !std::isdigit(static_cast<unsigned char>(line[1])) ||
             !std::isdigit(static_cast<unsigned char>(line[2])) || (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
-          Fail("malformed reply \"" + line + "\"");
+          Fail(step, "malformed reply \"" + line + "\"");
         reply.code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
         reply.lines.push_back(line.size() > 4 ? line.substr(4) : std::string());
-        if (line.size() == 3 || line[3] == ' ') return reply;
+        if (line.size() == 3 || line[3] == ' ') break;
       }
     } catch (const Poco::TimeoutException&) {
-      Fail("time-out waiting for the server's reply");
+      Fail(step, "time-out waiting for the server's reply");
     } catch (const Poco::Exception& e) {
-      Fail("receiving failed: " + e.displayText());
+      Fail(step, "receiving failed: " + e.displayText());
     }
-  }
-
-  void Close() {
-    if (!wire_) return;
-    try {
-      wire_->socket().close();
-    } catch (...) {
-    }
-    wire_.reset();
+    if (accepted.size() > 0 && std::find(accepted.begin(), accepted.end(), reply.code) == accepted.end())
+      throw SmtpError(std::string(step) + " refused: " + reply.Text());
+    return reply;
   }
 
  private:
-  [[noreturn]] void Fail(const std::string& message) {
+  [[noreturn]] void Fail(std::string_view step, const std::string& what) {
     broken_ = true;
-    throw SmtpError(message);
+    throw SmtpError(std::string(step) + ": " + what);
   }
 
-  std::optional<WireSession> wire_;
+  std::optional<Poco::Net::DialogSocket> socket_;
   bool broken_ = false;
 };
-
-void Expect(const Reply& reply, std::initializer_list<int> codes, const char* step) {
-  for (int code : codes)
-    if (reply.code == code) return;
-  throw SmtpError(std::string(step) + " refused: " + reply.Text());
-}
 
 }  // namespace
 
@@ -218,44 +221,50 @@ void PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEnvelope& env
   CheckCommandArgument("the sender address", envelope.from);
   for (const auto& to : envelope.recipients) CheckCommandArgument("a recipient address", to);
 
-  Session session(account.host, port, timeouts_);
-
-  Expect(session.Read(), {220}, "greeting");
-  Reply hello = session.Command("EHLO " + helloName_);
-  bool extended = hello.code == 250;
-  if (!extended) Expect(session.Command("HELO " + helloName_), {250}, "HELO");
-
-  if (extended && !account.user.empty() && OffersAuthLogin(hello)) {
-    Expect(session.Command("AUTH LOGIN"), {334}, "AUTH LOGIN");
-    Expect(session.Command(EncodeBase64(account.user)), {334}, "user name");
-    Expect(session.Command(EncodeBase64(account.password)), {235}, "authentication");
-  }
-
-  session.Command("RSET");
-  Expect(session.Command("MAIL FROM: <" + envelope.from + ">"), {250}, "MAIL FROM");
+  // Set once the final "." is out: from then on the server may deliver the
+  // message whatever becomes of the session.
+  bool handedOver = false;
   try {
-    for (const auto& to : envelope.recipients)
-      Expect(session.Command("RCPT TO:<" + to + ">"), {250, 251}, "RCPT TO");
-    Expect(session.Command("DATA"), {354}, "DATA");
-    session.Write(DotStuffed(data));
-    Expect(session.Read(), {250}, "message");
-  } catch (const SmtpError&) {
-    // A live server is told to drop the transaction; after a broken
-    // connection there is nobody to tell, and waiting for a reply to RSET
-    // would only double the time-out.
-    if (!session.broken()) {
-      try {
-        session.Command("RSET");
-      } catch (const SmtpError&) {
-      }
+    Session session(account.host, port, timeouts_);
+    session.Await("greeting", {220});
+    const Reply hello = session.Ask("EHLO", "EHLO " + helloName_);
+    const bool extended = hello.code == 250;
+    if (!extended) session.Ask("HELO", "HELO " + helloName_, {250});
+
+    if (extended && !account.user.empty() && OffersAuthLogin(hello)) {
+      session.Ask("AUTH LOGIN", "AUTH LOGIN", {334});
+      session.Ask("AUTH LOGIN user name", EncodeBase64(account.user), {334});
+      session.Ask("AUTH LOGIN password", EncodeBase64(account.password), {235});
     }
-    throw;
-  }
 
-  // The message is delivered: whatever QUIT gets back cannot undo that.
-  try {
-    session.Command("QUIT");
-  } catch (const SmtpError&) {
+    session.Ask("RSET", "RSET");
+    session.Ask("MAIL FROM", "MAIL FROM: <" + envelope.from + ">", {250});
+    try {
+      for (const auto& to : envelope.recipients) session.Ask("RCPT TO", "RCPT TO:<" + to + ">", {250, 251});
+      session.Ask("DATA", "DATA", {354});
+      session.Write("message", DotStuffed(data));
+      handedOver = true;
+      session.Await("message", {250});
+    } catch (const SmtpError&) {
+      // A live server is told to drop the transaction; after a broken
+      // connection there is nobody to tell, and waiting for a reply to RSET
+      // would only double the time-out.
+      if (!session.broken()) {
+        try {
+          session.Ask("RSET", "RSET");
+        } catch (const SmtpError&) {
+        }
+      }
+      throw;
+    }
+
+    // The message is delivered: whatever QUIT gets back cannot undo that.
+    try {
+      session.Ask("QUIT", "QUIT");
+    } catch (const SmtpError&) {
+    }
+  } catch (const SmtpError& e) {
+    throw SmtpError(WithoutCredentials(e.what(), account), handedOver);
   }
 }
 

@@ -26,10 +26,13 @@ struct SmtpTimeouts {
   int replyMs = 60000;
 };
 
-// What went wrong, with the server's reply when there was one (never the
-// password or the authentication exchange). `messageHandedOver` is true
-// when the failure came after the whole message had gone to the server
-// (the final "." was sent): it may have been delivered all the same.
+// What went wrong: the step and the server's reply when there was one, never
+// the password or a line the client sent while authenticating.
+// `messageHandedOver` is true when the failure came after the whole message
+// had gone to the server (the final "." was sent and its reply was refused
+// or never came): the server may have delivered it all the same. Every
+// failure before that point leaves it false, so the caller knows nothing
+// went out.
 struct SmtpError : std::runtime_error {
   explicit SmtpError(const std::string& what, bool handedOver = false)
       : std::runtime_error(what), messageHandedOver(handedOver) {}
@@ -56,8 +59,10 @@ class SmtpTransport {
 // name"); AUTH LOGIN only when a user name is set and the EHLO reply has an
 // AUTH line naming LOGIN; "RSET"; "MAIL FROM: <from>"; "RCPT TO:<to>" for
 // each recipient in order; "DATA"; the dot-stuffed message; "."; "QUIT".
-// Every wait is bounded by `timeouts`. Failures come back as SmtpError; a
-// failing QUIT after the message was accepted is not a failure.
+// When a recipient, DATA or the message is refused, "RSET" tells a server
+// that is still listening to drop the transaction. Every wait is bounded by `timeouts`.
+// Failures come back as SmtpError; a failing QUIT after the message was
+// accepted is not a failure.
 class PocoSmtpTransport final : public SmtpTransport {
  public:
   // `helloName` is the name given in EHLO/HELO; empty means this machine's
@@ -66,8 +71,6 @@ class PocoSmtpTransport final : public SmtpTransport {
 
   void Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
             const std::string& data) override;
-
-  const std::string& helloName() const { return helloName_; }
 
  private:
   SmtpTimeouts timeouts_;

@@ -5,16 +5,19 @@
 //   "S: text"  the server sends "text" CR LF
 //   "C: text"  the next line from the client must be exactly "text"
 //   "CLOSE"    the server drops the connection and the script ends there
-//   "STALL"    the server stops answering and waits for the client to hang up
+//   "STALL"    the server stops answering; the client must hang up without
+//              a further word
 //   "ACCEPT"   the server drops the connection and takes the next one
 // The first connection is taken before the first line. After the last line
 // the client must hang up without a further word. Every wait is bounded, so
 // a client that misbehaves fails the test instead of hanging it.
 #pragma once
 
+#include <Poco/Net/ServerSocket.h>
+#include <Poco/Net/StreamSocket.h>
+
 #include <atomic>
-#include <memory>
-#include <mutex>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,7 +32,7 @@ class ScriptedSmtpServer {
   ScriptedSmtpServer& operator=(const ScriptedSmtpServer&) = delete;
 
   // The port as the settings hold it (decimal text).
-  std::string port() const;
+  std::string port() const { return std::to_string(listener_.address().port()); }
 
   // Waits until the script has played out and returns what went wrong: each
   // line that differed from the script, a client that hung up too early or
@@ -41,16 +44,22 @@ class ScriptedSmtpServer {
   int connections() const { return connections_; }
 
  private:
+  enum class Heard { Line, HungUp, Silence };
   void Run();
+  bool Accept();
+  Heard Listen(std::string& line, std::chrono::steady_clock::time_point deadline);
+  void Say(const std::string& text);
+  void AwaitHangUp();
 
-  struct Listener;
-  std::unique_ptr<Listener> listener_;
+  Poco::Net::ServerSocket listener_;
   std::vector<std::string> script_;
+  Poco::Net::StreamSocket client_;
+  std::string buffer_;
   std::vector<std::string> received_;
   std::vector<std::string> failures_;
   int connections_ = 0;
   std::atomic<bool> stop_{false};
-  std::thread thread_;
+  std::thread thread_;  // last: it starts playing once everything else is built
 };
 
 }  // namespace zentavo::test
