@@ -28,14 +28,13 @@ struct AppState {
   StaffList staff;
   GroupState groups;
   TemplateState templates;
-  std::vector<std::string> signature;   // Memo2 "署名"
+  std::vector<std::string> signature;   // "署名"
 
   // The send page.
   SendPage send;
   SendRunState run;
-  Grid recipients{3, 30};               // StringGrid4 "伝達者名"
-  std::vector<std::string> lastNames;   // ListBox5, names last loaded or added
-  std::string callerMode;               // "01" send page, "13" reservation editor
+  Grid recipients{3, 30};               // "伝達者名"
+  std::vector<std::string> lastNames;   // the names last loaded from a group or added by hand
   Grid reserveRecipients{3, 30};        // the reservation editor's recipient grid
 };
 

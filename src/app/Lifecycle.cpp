@@ -2,7 +2,9 @@
 
 #include <filesystem>
 
+#include "store/DiagnosticLog.h"
 #include "store/Signature.h"
+#include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -19,14 +21,22 @@ namespace {
 
 void UseStaffFile(AppState& state) {
   state.staff.path = state.folder.Path(kStaffFile);
-  state.staff.cipher = "ON";
+  state.staff.enciphered = true;
 }
 
 }  // namespace
 
 void StartUp(AppState& state, Operator& op) {
   CreateDataDirectories(state.folder);
-  LoadSettings(state.folder.SettingsFile(), state.settings);
+  OpenDiagnosticLog(state.folder.DiagnosticLogFile());
+  // Files that could be read only in part; the operator hears of each once,
+  // the staff file through its own message.
+  std::vector<fs::path> partlyRead;
+  auto note = [&partlyRead](ReadResult result, const fs::path& file) {
+    if (result == ReadResult::Partial) partlyRead.push_back(file);
+  };
+
+  note(LoadSettings(state.folder.SettingsFile(), state.settings), state.folder.SettingsFile());
   state.loaded = Loaded::Settings;
 
   state.staff.grid.SetHeader(StaffHeader());
@@ -36,22 +46,26 @@ void StartUp(AppState& state, Operator& op) {
   UseStaffFile(state);
   LoadStaff(state.staff, op);
   state.loaded = Loaded::Staff;
-  LoadGroups(state.folder, state.groups);
+  note(LoadGroups(state.folder, state.groups), state.folder.Path(kGroupListFile));
   state.loaded = Loaded::Groups;
   if (!fs::exists(state.folder.Path(kTemplateListFile))) {
     RebuildTemplateList(state.folder, state.templates);
     SaveTemplateList(state.folder, state.templates);
   }
-  LoadTemplateList(state.folder, state.templates);
+  note(LoadTemplateList(state.folder, state.templates), state.folder.Path(kTemplateListFile));
   state.loaded = Loaded::Templates;
-  LoadSignature(state.folder, state.signature);
+  note(LoadSignature(state.folder, state.signature), state.folder.Path(kSignatureFile));
   state.loaded = Loaded::Signature;
+
+  for (const auto& file : partlyRead) Warn(op, PartlyReadNotice(file));
 }
 
 void SaveAll(AppState& state, Operator& op) {
   const Loaded loaded = state.loaded;
   UseStaffFile(state);
-  if (loaded >= Loaded::Staff) SaveStaff(state.staff, op);
+  // A staff file read only in part stays as it is; the operator was told at
+  // start-up, so no failure message now.
+  if (loaded >= Loaded::Staff && !IsPartlyRead(state.staff.path)) SaveStaff(state.staff, op);
   if (loaded >= Loaded::Groups) SaveGroups(state.folder, state.groups);
   if (loaded >= Loaded::Templates) SaveTemplateList(state.folder, state.templates);
   if (loaded >= Loaded::Signature) SaveSignature(state.folder, state.signature);

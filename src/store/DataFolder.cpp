@@ -14,6 +14,10 @@ fs::path DataFolder::SettingsFile() const {
   return root_ / fs::path(programName_).replace_extension(".ini");
 }
 
+fs::path DataFolder::DiagnosticLogFile() const {
+  return root_ / fs::path(programName_).replace_extension(".log");
+}
+
 bool IsSafeFileName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   if (name.find('/') != std::string_view::npos) return false;

@@ -32,6 +32,8 @@ class DataFolder {
   const std::filesystem::path& Root() const { return root_; }
   std::filesystem::path Path(std::string_view relative) const;
   std::filesystem::path SettingsFile() const;
+  // The plain diagnostic log, named after the program like the settings.
+  std::filesystem::path DiagnosticLogFile() const;
 
   // The file `dir`/`name` for a group or template name (Shift_JIS). Such names
   // come from the operator or from list files that may have been written

@@ -60,4 +60,14 @@ void DeleteGridRows(Grid& grid, int a, int b) {
   if (from <= last) grid.rows.resize(static_cast<size_t>(std::max(grid.RowCount() - (to - from), grid.fixedRows + 1)));
 }
 
+void DeleteSelectedRows(Grid& grid, const std::set<int>& rows) {
+  auto it = rows.rbegin();
+  while (it != rows.rend()) {
+    const int bottom = *it;
+    int top = bottom;
+    for (++it; it != rows.rend() && *it == top - 1; ++it) top = *it;
+    DeleteGridRows(grid, top, bottom);
+  }
+}
+
 }  // namespace zentavo

@@ -3,6 +3,7 @@
 // row count may exceed the filled rows so that empty rows follow the data.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,10 @@ void InsertGridRows(Grid& grid, int at, int count);
 // Deletes rows a..b (either order, clamped to the data rows). The grid always
 // keeps at least one data row: deleting every data row empties the first.
 void DeleteGridRows(Grid& grid, int a, int b);
+
+// Deletes exactly the given rows, which need not be adjacent (a selection
+// made with the control key): each unbroken run of them goes, the last run
+// first, and no row between two runs is touched.
+void DeleteSelectedRows(Grid& grid, const std::set<int>& rows);
 
 }  // namespace zentavo

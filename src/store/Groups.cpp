@@ -15,8 +15,8 @@ const std::string& NoMembersMarker() {
 
 bool IsMarker(const std::string& entry) { return entry.compare(0, 2, "//") == 0; }
 
-void LoadGroups(const DataFolder& folder, GroupState& state) {
-  LoadNameList(folder.Path(kGroupListFile), state.groups);
+ReadResult LoadGroups(const DataFolder& folder, GroupState& state) {
+  return LoadNameList(folder.Path(kGroupListFile), state.groups);
 }
 
 bool SaveGroups(const DataFolder& folder, const GroupState& state) {
@@ -29,12 +29,22 @@ bool SaveGroups(const DataFolder& folder, const GroupState& state) {
 }
 
 bool AddGroup(const DataFolder& folder, GroupState& state, std::string& nameBox, Operator& op) {
-  return AddNamedFile(folder, kMemberDir, state.groups, nameBox, NoMembersMarker(),
-                      {Sj("事案名が登録されていません"), Sj("既に同名の事案名が登録されています"), Sj("事案名")}, op);
+  if (!AddNamedFile(folder, kMemberDir, state.groups, nameBox, NoMembersMarker(),
+                    {Sj("事案名が登録されていません"), Sj("既に同名の事案名が登録されています"), Sj("事案名")}, op)) {
+    return false;
+  }
+  state.editGroup.clear();
+  return true;
 }
 
-void DeleteGroups(const DataFolder& folder, GroupState& state, const std::set<int>& selected) {
-  DeleteNamedFiles(folder, kMemberDir, state.groups, selected);
+void DeleteGroups(const DataFolder& folder, GroupState& state, const std::set<int>& selected,
+                  std::string& sendPageGroup) {
+  for (const auto& name : DeleteNamedFiles(folder, kMemberDir, state.groups, selected)) {
+    if (name == sendPageGroup) sendPageGroup.clear();
+  }
+  // Registering now needs a group chosen again, so a deleted one can never
+  // be written back as a file that no list shows.
+  state.editGroup.clear();
 }
 
 int MoveGroupUp(GroupState& state, const std::set<int>& selected) {
@@ -49,10 +59,10 @@ void LoadMembers(const DataFolder& folder, GroupState& state, Operator& op) {
   if (state.editGroup.empty()) return;
   state.members.clear();
   auto file = folder.NamedFile(kMemberDir, state.editGroup);
-  CipherLines read;
-  if (file) read = ReadCipherLines(*file);
+  StoredFile read;
+  if (file) read = ReadStoredFile(*file);
   state.members = std::move(read.lines);
-  if (!read.complete) {
+  if (read.result != ReadResult::Whole) {
     Warn(op, Sj("伝達職員の読込に失敗しました"));
     return;
   }
@@ -84,10 +94,10 @@ void RegisterMembers(const DataFolder& folder, GroupState& state, Operator& op) 
   }
   try {
     auto file = folder.NamedFile(kMemberDir, state.editGroup);
-    if (!file) throw FileError("unusable group name");
-    WriteCipherLines(*file, state.members);
-  } catch (const std::exception&) {
-    Warn(op, Sj("招集事案の登録に失敗しました"));
+    if (!file) throw FileError("no usable group chosen");
+    WriteStoredFile(*file, state.members);
+  } catch (const std::exception& e) {
+    ReportFailure(op, Sj("招集事案の登録に失敗しました"), e.what());
     return;
   }
   state.members.clear();

@@ -9,14 +9,15 @@
 
 #include "store/DataFolder.h"
 #include "store/Operator.h"
+#include "store/StoredFile.h"
 
 namespace zentavo {
 
 struct GroupState {
-  std::vector<std::string> groups;    // ListBox2, mirrored by ComboBox1 and ComboBox2
-  std::string editGroup;              // the name ComboBox2 shows ("" for none)
-  std::vector<std::string> members;   // ListBox3, the member editor
-  bool memberEditEnabled = false;     // "職員追加" and "登録"
+  std::vector<std::string> groups;    // the group list, in the operator's order
+  std::string editGroup;              // the group chosen in the member editor ("" for none)
+  std::vector<std::string> members;   // the member editor's entries
+  bool memberEditEnabled = false;     // "職員追加" and "登録" may be used
 };
 
 // The marker line of a new group's member file.
@@ -24,21 +25,25 @@ const std::string& NoMembersMarker();
 // Entries beginning with "//" are markers, skipped wherever members are used.
 bool IsMarker(const std::string& entry);
 
-void LoadGroups(const DataFolder& folder, GroupState& state);
+ReadResult LoadGroups(const DataFolder& folder, GroupState& state);
 // Silent on failure, as at shut-down; returns false when the write failed.
 bool SaveGroups(const DataFolder& folder, const GroupState& state);
 
-// "追加" with the name box's text (Edit2), emptied once the group is added.
+// "追加" with the name box's text, emptied once the group is added. The
+// member editor's choice is cleared, as the drop-downs are rebuilt.
 bool AddGroup(const DataFolder& folder, GroupState& state, std::string& nameBox, Operator& op);
 
-// "行削除" on the group list: deletes the selected groups and their member files.
-void DeleteGroups(const DataFolder& folder, GroupState& state, const std::set<int>& selected);
+// "行削除" on the group list: deletes the selected groups and their member
+// files. The member editor's choice is cleared; `sendPageGroup` (the group
+// the send page names in its body line) is cleared when it was deleted.
+void DeleteGroups(const DataFolder& folder, GroupState& state, const std::set<int>& selected,
+                  std::string& sendPageGroup);
 
 // The arrow buttons; the result is the moved group's new index or -1.
 int MoveGroupUp(GroupState& state, const std::set<int>& selected);
 int MoveGroupDown(GroupState& state, const std::set<int>& selected);
 
-// ComboBox2 change: loads the members of `state.editGroup` into the editor.
+// The member editor's group chosen: loads its members into the editor.
 void LoadMembers(const DataFolder& folder, GroupState& state, Operator& op);
 
 // "職員追加": appends the selected staff names (repeats allowed).

@@ -8,16 +8,12 @@
 
 namespace zentavo {
 
-void LoadNameList(const std::filesystem::path& file, std::vector<std::string>& names) {
+ReadResult LoadNameList(const std::filesystem::path& file, std::vector<std::string>& names) {
+  StoredFile read = ReadStoredFile(file);
   names.clear();
-  try {
-    for (const std::string& line : ReadTextLines(file)) {
-      if (line.empty()) continue;
-      names.push_back(DecryptLine(line));
-    }
-  } catch (const std::exception&) {
-    // Missing or damaged: the list holds what was read.
-  }
+  for (auto& name : read.lines)
+    if (!name.empty()) names.push_back(std::move(name));
+  return read.result;
 }
 
 void SaveNameList(const std::filesystem::path& file, const std::vector<std::string>& names) {
@@ -54,16 +50,17 @@ bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<st
   }
   names.push_back(name);
   try {
-    WriteCipherLines(*file, {firstLine});
+    WriteStoredFile(*file, {firstLine});
   } catch (const std::exception&) {
   }
   nameBox.clear();
   return true;
 }
 
-void DeleteNamedFiles(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names,
-                      const std::set<int>& selected) {
+std::vector<std::string> DeleteNamedFiles(const DataFolder& folder, std::string_view dir,
+                                          std::vector<std::string>& names, const std::set<int>& selected) {
   std::vector<std::string> kept;
+  std::vector<std::string> deleted;
   for (int i = 0; i < static_cast<int>(names.size()); ++i) {
     if (!selected.count(i)) {
       kept.push_back(names[i]);
@@ -73,8 +70,10 @@ void DeleteNamedFiles(const DataFolder& folder, std::string_view dir, std::vecto
       std::error_code ignored;
       std::filesystem::remove(*file, ignored);
     }
+    deleted.push_back(names[i]);
   }
   names = std::move(kept);
+  return deleted;
 }
 
 int MoveNameUp(std::vector<std::string>& names, const std::set<int>& selected) {
@@ -95,23 +94,6 @@ int MoveNameDown(std::vector<std::string>& names, const std::set<int>& selected)
     }
   }
   return -1;
-}
-
-CipherLines ReadCipherLines(const std::filesystem::path& file) {
-  CipherLines result;
-  try {
-    for (const std::string& line : ReadTextLines(file)) result.lines.push_back(DecryptLine(line));
-    result.complete = true;
-  } catch (const std::exception&) {
-  }
-  return result;
-}
-
-void WriteCipherLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {
-  std::vector<std::string> stored;
-  stored.reserve(lines.size());
-  for (const auto& line : lines) stored.push_back(EncryptLine(line));
-  WriteTextLines(file, stored);
 }
 
 }  // namespace zentavo

@@ -11,13 +11,14 @@
 
 #include "store/DataFolder.h"
 #include "store/Operator.h"
+#include "store/StoredFile.h"
 
 namespace zentavo {
 
-// Reads a list file: empty lines skipped, every other line deciphered. A
-// missing file or a damaged line ends the reading silently; what was read
-// stays in `names` (which is cleared first).
-void LoadNameList(const std::filesystem::path& file, std::vector<std::string>& names);
+// Reads a list file into `names` (cleared first), empty names skipped. A
+// damaged line ends the reading; what was read stays, and the file is then
+// protected from being written back shorter.
+ReadResult LoadNameList(const std::filesystem::path& file, std::vector<std::string>& names);
 
 // Writes the non-empty names enciphered. Throws FileError on failure.
 void SaveNameList(const std::filesystem::path& file, const std::vector<std::string>& names);
@@ -36,9 +37,10 @@ struct AddNameTexts {
 bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names,
                   std::string& nameBox, const std::string& firstLine, const AddNameTexts& texts, Operator& op);
 
-// Removes the selected names and deletes their files (failures ignored).
-void DeleteNamedFiles(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names,
-                      const std::set<int>& selected);
+// Removes the selected names and deletes their files (failures ignored);
+// returns the names removed.
+std::vector<std::string> DeleteNamedFiles(const DataFolder& folder, std::string_view dir,
+                                          std::vector<std::string>& names, const std::set<int>& selected);
 
 // The message for a name that cannot be a file name; `what` names the kind.
 std::string UnusableNameMessage(const std::string& what);
@@ -47,16 +49,5 @@ std::string UnusableNameMessage(const std::string& what);
 // returns its new index, or -1 when nothing moved.
 int MoveNameUp(std::vector<std::string>& names, const std::set<int>& selected);
 int MoveNameDown(std::vector<std::string>& names, const std::set<int>& selected);
-
-// A file of enciphered lines, all of them (empty lines included), as far as
-// it could be read: `complete` is false after a missing file or a damaged
-// line, and `lines` then holds the lines before it.
-struct CipherLines {
-  std::vector<std::string> lines;
-  bool complete = false;
-};
-CipherLines ReadCipherLines(const std::filesystem::path& file);
-// Writes lines enciphered, empty ones included. Throws FileError.
-void WriteCipherLines(const std::filesystem::path& file, const std::vector<std::string>& lines);
 
 }  // namespace zentavo

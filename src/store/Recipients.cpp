@@ -1,9 +1,7 @@
 #include "store/Recipients.h"
 
 #include "store/Groups.h"
-#include "store/LineCipher.h"
-#include "store/NameList.h"
-#include "store/TextFile.h"
+#include "store/StoredFile.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -33,16 +31,11 @@ void FillRecipients(const DataFolder& folder, std::string_view group, const Grid
   if (group.empty()) return;
   lastNames.clear();
   recipients.Clear(30);
+  // A missing or damaged member file ends the reading silently. (An empty
+  // entry is a name of its own: it matches nobody and so shows as missing.)
   if (auto file = folder.NamedFile(kMemberDir, group)) {
-    try {
-      for (const std::string& line : ReadTextLines(*file)) {
-        if (line.empty()) continue;
-        std::string entry = DecryptLine(line);
-        if (!IsMarker(entry)) lastNames.push_back(entry);
-      }
-    } catch (const std::exception&) {
-      // A missing or damaged member file ends the reading silently.
-    }
+    for (auto& entry : ReadStoredFile(*file).lines)
+      if (!IsMarker(entry)) lastNames.push_back(std::move(entry));
   }
   int counter = 0;
   for (const auto& name : lastNames) {
@@ -76,15 +69,13 @@ void AddToRecipientList(AddRecipientsDialog& dialog, const std::set<int>& select
   }
 }
 
-bool SetAddedRecipients(const AddRecipientsDialog& dialog, std::string_view callerMode,
-                        const Grid& staff, Grid& sendRecipients, Grid& reserveRecipients,
+bool SetAddedRecipients(const AddRecipientsDialog& dialog, const Grid& staff, Grid& target,
                         std::vector<std::string>& lastNames, Operator& op) {
   if (dialog.added.empty()) {
     Warn(op, Sj("職員が追加登録されていません"));
     return false;
   }
   lastNames = dialog.added;
-  Grid& target = callerMode == kCallerSendPage ? sendRecipients : reserveRecipients;
   // Each new recipient goes into the next empty data row; with none left
   // (the empty rows were removed by hand) it goes after the last row. Never
   // over the header or a recipient already there.

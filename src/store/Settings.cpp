@@ -3,17 +3,18 @@
 #include <charconv>
 #include <vector>
 
+#include "store/DiagnosticLog.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
 
-Settings::Settings() : splitLabel(Sj("分割：無")) {}
+Settings::Settings() : splitIndicator(Sj("分割：無")) {}
 
 void SetSplitSend(Settings& settings, bool on) {
   settings.splitSend = on;
-  settings.splitLabel = Sj(on ? "分割:有" : "分割:無");
+  settings.splitIndicator = Sj(on ? "分割:有" : "分割:無");
 }
 
 int ClampSplitSize(long long value) {
@@ -53,58 +54,69 @@ bool ParseSplitSize(std::string_view text, int& size) {
 
 }  // namespace
 
-void LoadSettings(const std::filesystem::path& file, Settings& s) {
-  std::string holder17, holder11, holder13, holder14, holder15, holder16;
-  try {
-    std::vector<std::string> lines = ReadTextLines(file);
-    if (lines.empty()) lines.emplace_back();  // the first line is read even from an empty file
+ReadResult LoadSettings(const std::filesystem::path& file, Settings& s) {
+  // Lines 3/17, 11 and 13 to 16 wait here until the whole file is read.
+  std::string countLine, startupLine, splitLine, sizeLine, confirmLine, identifierLine;
+  ReadResult result = ReadResult::Missing;
+  std::error_code ec;
+  if (std::filesystem::exists(file, ec) || ec) {
+    result = ReadResult::Whole;
     int number = 0;
-    for (const std::string& raw : lines) {
-      ++number;
-      if (number > 17) continue;
-      if (number == 3) {
-        holder17 = raw;  // "dumy", kept as it is
-        continue;
+    try {
+      std::vector<std::string> lines = ReadTextLines(file);
+      if (lines.empty()) lines.emplace_back();  // the first line is read even from an empty file
+      for (const std::string& raw : lines) {
+        ++number;
+        if (number > 17) continue;
+        if (number == 3) {
+          countLine = raw;  // "dumy", kept as it is
+          continue;
+        }
+        std::string value = DecryptLine(raw);
+        switch (number) {
+          case 1: s.smtpHost = value; break;
+          case 2: s.smtpPort = value; break;
+          case 4: s.popHost = value; break;
+          case 5: s.popPort = value; break;
+          case 6: s.user = value; break;
+          case 7: s.password = value; break;
+          case 8: s.senderName = value; break;
+          case 9: s.senderAddress = value; break;
+          case 10: s.lastMailNo = value; break;
+          case 11: startupLine = value; break;
+          case 12: s.programLabel = value; break;
+          case 13: splitLine = value; break;
+          case 14: sizeLine = value; break;
+          case 15: confirmLine = value; break;
+          case 16: identifierLine = value; break;
+          case 17: countLine = value; break;
+        }
       }
-      std::string value = DecryptLine(raw);
-      switch (number) {
-        case 1: s.smtpHost = value; break;
-        case 2: s.smtpPort = value; break;
-        case 4: s.popHost = value; break;
-        case 5: s.popPort = value; break;
-        case 6: s.user = value; break;
-        case 7: s.password = value; break;
-        case 8: s.senderName = value; break;
-        case 9: s.senderAddress = value; break;
-        case 10: s.lastMailNo = value; break;
-        case 11: holder11 = value; break;
-        case 12: s.programLabel = value; break;
-        case 13: holder13 = value; break;
-        case 14: holder14 = value; break;
-        case 15: holder15 = value; break;
-        case 16: holder16 = value; break;
-        case 17: holder17 = value; break;
-      }
+    } catch (const std::exception& e) {
+      // What was read stays; the rest of the file (the password, say) is
+      // kept safe from being written back without it.
+      result = ReadResult::Partial;
+      MarkPartlyRead(file);
+      LogDiagnostic(file.string() + ": reading stopped at line " + std::to_string(number) + " (" + e.what() + ")");
     }
-  } catch (const std::exception&) {
-    // A missing file or a damaged line ends the reading; what was read stays.
   }
 
   if (s.lastMailNo.empty()) s.lastMailNo = "999";
-  if (holder11 == "0" || holder11 == "1") s.startupScreen = holder11 == "1" ? 1 : 0;
+  if (startupLine == "0" || startupLine == "1") s.startupScreen = startupLine == "1" ? 1 : 0;
   if (s.programLabel.empty()) s.programLabel = Sj("ゼンタボ");
   s.banner = s.programLabel;
-  if (holder13 == "1") SetSplitSend(s, true);
-  if (!holder14.empty()) {
+  if (splitLine == "1") SetSplitSend(s, true);
+  if (!sizeLine.empty()) {
     int size = 0;
-    if (ParseSplitSize(holder14, size)) s.splitSize = size;
+    if (ParseSplitSize(sizeLine, size)) s.splitSize = size;
   }
-  if (holder15 == "1") s.confirmSplit = true;
-  const std::string identifier = holder16.empty() ? std::string("MailNo") : holder16;
+  if (confirmLine == "1") s.confirmSplit = true;
+  const std::string identifier = identifierLine.empty() ? std::string("MailNo") : identifierLine;
   s.identifier = identifier;
   s.identifierSetting = identifier;
   std::int32_t count = 0;
-  s.LastSeenCount = ParseInt32(holder17, count) ? count : 0;
+  s.lastSeenCount = ParseInt32(countLine, count) ? count : 0;
+  return result;
 }
 
 void SaveSettings(const std::filesystem::path& file, const Settings& s) {
@@ -125,7 +137,7 @@ void SaveSettings(const std::filesystem::path& file, const Settings& s) {
       std::to_string(s.splitSize),
       s.confirmSplit ? "1" : "0",
       s.identifierSetting,
-      std::to_string(s.LastSeenCount),
+      std::to_string(s.lastSeenCount),
   };
   std::vector<std::string> lines;
   lines.reserve(plain.size());

@@ -6,28 +6,30 @@
 #include <filesystem>
 #include <string>
 
+#include "store/StoredFile.h"
+
 namespace zentavo {
 
 struct Settings {
-  std::string smtpHost;              // Edit3  "送信(SMTP)サーバ"
-  std::string smtpPort = "25";       // Edit4
-  std::string popHost;               // Edit6  "受信(POP)サーバ"
-  std::string popPort = "110";       // Edit7
-  std::string user;                  // Edit8  "ユーザ"
-  std::string password;              // MaskEdit1 "パスワード"
-  std::string senderName;            // Edit10 "送信者"
-  std::string senderAddress;         // Edit11 "E-メール"
+  std::string smtpHost;              // "送信(SMTP)サーバ"
+  std::string smtpPort = "25";       // decimal text
+  std::string popHost;               // "受信(POP)サーバ"
+  std::string popPort = "110";       // decimal text
+  std::string user;                  // one account for SMTP and POP3
+  std::string password;
+  std::string senderName;            // "送信者"
+  std::string senderAddress;         // "E-メール"
   std::string lastMailNo;            // the last MailNo used, decimal text
-  int startupScreen = 0;             // RadioGroup1: 0 "表示", 1 "非表示"
-  std::string programLabel;          // Edit12 "プログラム表記"
-  std::string banner;                // Panel5, the label as shown at the top
-  bool splitSend = false;            // CheckBox7 "分割有"
-  std::string splitLabel;            // Label4 on the send page
-  int splitSize = 30;                // SpinEdit1, 2..9999
-  bool confirmSplit = false;         // CheckBox8
-  std::string identifierSetting;     // Edit14 "メール識別文字変更"
-  std::string identifier;            // Edit13, the identifier the send page uses
-  std::int32_t LastSeenCount = 0;    // server messages already received
+  int startupScreen = 0;             // "起動画面": 0 "表示", 1 "非表示"
+  std::string programLabel;          // "プログラム表記" as typed
+  std::string banner;                // the label the window's banner shows ("反映" copies it)
+  bool splitSend = false;            // "分割有"
+  std::string splitIndicator;        // the send page's "分割：無" / "分割:有" / "分割:無"
+  int splitSize = 30;                // people per message, 2..9999
+  bool confirmSplit = false;         // "分割送信時、確認画面を表示する"
+  std::string identifierSetting;     // "メール識別文字変更" as typed
+  std::string identifier;            // the identifier subjects carry ("反映" copies it)
+  std::int32_t lastSeenCount = 0;    // server messages already received
 
   Settings();
 };
@@ -41,8 +43,9 @@ void SetSplitSend(Settings& settings, bool on);
 int ClampSplitSize(long long value);
 
 // Reads the settings file into `settings`. Never fails visibly: a missing
-// file or a damaged line stops the reading there and defaults fill the rest.
-void LoadSettings(const std::filesystem::path& file, Settings& settings);
+// file or a damaged line stops the reading there and defaults fill the rest
+// (a damaged file is then protected from being written back shorter).
+ReadResult LoadSettings(const std::filesystem::path& file, Settings& settings);
 
 // Writes all 17 lines. Throws FileError on failure (callers decide whether
 // to report it); the old file then stays as it was.

@@ -1,16 +1,18 @@
 #include "store/Signature.h"
 
-#include "store/NameList.h"
+#include "store/StoredFile.h"
 
 namespace zentavo {
 
-void LoadSignature(const DataFolder& folder, std::vector<std::string>& signature) {
-  signature = ReadCipherLines(folder.Path(kSignatureFile)).lines;
+ReadResult LoadSignature(const DataFolder& folder, std::vector<std::string>& signature) {
+  StoredFile read = ReadStoredFile(folder.Path(kSignatureFile));
+  signature = std::move(read.lines);
+  return read.result;
 }
 
 bool SaveSignature(const DataFolder& folder, const std::vector<std::string>& signature) {
   try {
-    WriteCipherLines(folder.Path(kSignatureFile), signature);
+    WriteStoredFile(folder.Path(kSignatureFile), signature);
     return true;
   } catch (const std::exception&) {
     return false;

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "store/DataFolder.h"
+#include "store/StoredFile.h"
 
 namespace zentavo {
 
-void LoadSignature(const DataFolder& folder, std::vector<std::string>& signature);
+ReadResult LoadSignature(const DataFolder& folder, std::vector<std::string>& signature);
 // Silent on failure, as at shut-down; returns false when the write failed.
 bool SaveSignature(const DataFolder& folder, const std::vector<std::string>& signature);
 // "署名": appends every signature line to the body, nothing in between.

@@ -27,24 +27,20 @@ std::vector<std::string> SplitRecord(std::string_view line, size_t count) {
   return fields;
 }
 
-void LoadStaff(StaffList& staff, Operator& op) {
+ReadResult LoadStaff(StaffList& staff, Operator& op) {
   Grid& grid = staff.grid;
   grid.Clear(30);
-  try {
-    const std::vector<std::string> lines = ReadTextLines(staff.path);
-    int row = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-      std::string text = staff.cipher == "ON" ? DecryptLine(lines[i]) : lines[i];
-      if (i == 0) continue;  // the header line, whatever it holds
-      ++row;                 // an empty line still uses up its row
-      std::vector<std::string> f = SplitRecord(text, 3);
-      if (f[0].empty() && f[1].empty() && f[2].empty()) continue;
-      for (int c = 0; c < 3; ++c) grid.Cell(c, row) = f[c];
-      grid.SetRowCount(grid.RowCount() + 1);
-    }
-  } catch (const std::exception&) {
-    Warn(op, Sj("職員読込に失敗しました"));
+  const StoredFile read = ReadStoredFile(staff.path, staff.enciphered);
+  int row = 0;
+  for (size_t i = 1; i < read.lines.size(); ++i) {  // line 1 is the header, whatever it holds
+    ++row;                                            // an empty line still uses up its row
+    std::vector<std::string> f = SplitRecord(read.lines[i], 3);
+    if (f[0].empty() && f[1].empty() && f[2].empty()) continue;
+    for (int c = 0; c < 3; ++c) grid.Cell(c, row) = f[c];
+    grid.SetRowCount(grid.RowCount() + 1);
   }
+  if (read.result == ReadResult::Partial) Warn(op, Sj("職員読込に失敗しました\r") + PartlyReadNotice(staff.path));
+  return read.result;
 }
 
 bool SaveStaff(const StaffList& staff, Operator& op) {
@@ -53,13 +49,13 @@ bool SaveStaff(const StaffList& staff, Operator& op) {
   for (int r = 0; r < grid.RowCount(); ++r) {
     if (grid.RowEmpty(r)) continue;
     std::string line = grid.Cell(0, r) + "," + grid.Cell(1, r) + "," + grid.Cell(2, r);
-    lines.push_back(staff.cipher == "ON" ? EncryptLine(line) : line);
+    lines.push_back(staff.enciphered ? EncryptLine(line) : line);
   }
   try {
     WriteTextLines(staff.path, lines);
     return true;
-  } catch (const std::exception&) {
-    Warn(op, Sj("職員出力に失敗しました"));
+  } catch (const std::exception& e) {
+    ReportFailure(op, Sj("職員出力に失敗しました"), e.what());
     return false;
   }
 }
@@ -79,15 +75,15 @@ void ImportStaffCsv(StaffList& staff, Operator& op) {
   if (!AskYesNo(op, question)) return;
   auto file = op.ChooseOpenFile(StaffFileChoice());
   if (!file) return;
-  staff.cipher = "OFF";
+  staff.enciphered = false;
   staff.path = *file;
-  LoadStaff(staff, op);
+  if (LoadStaff(staff, op) == ReadResult::Missing) Warn(op, Sj("職員読込に失敗しました"));
 }
 
 void ExportStaffCsv(StaffList& staff, Operator& op) {
   auto file = op.ChooseSaveFile(StaffFileChoice());
   if (!file) return;
-  staff.cipher = "OFF";
+  staff.enciphered = false;
   staff.path = file->replace_extension(".csv");
   SaveStaff(staff, op);
 }
@@ -98,35 +94,6 @@ std::vector<std::string> StaffNames(const Grid& staff) {
     if (!staff.Cell(0, r).empty()) names.push_back(staff.Cell(0, r));
   }
   return names;
-}
-
-bool RegisterStaff(Grid& staff, std::string_view name, std::string_view address,
-                   std::string_view telephone, Operator& op) {
-  if (name.empty()) {
-    Warn(op, Sj("項目が入力されていません"));
-    return false;
-  }
-  staff.SetRowCount(staff.RowCount() + 1);
-  for (int r = 0; r < staff.RowCount(); ++r) {
-    // The new entry goes into the first wholly empty row: a row that has an
-    // address or telephone but no name is somebody's data and is not
-    // written over.
-    if (staff.RowEmpty(r)) {
-      staff.Cell(0, r) = std::string(name);
-      staff.Cell(1, r) = std::string(address);
-      staff.Cell(2, r) = std::string(telephone);
-      return true;
-    }
-    if (staff.Cell(0, r) == name) {
-      Warn(op, Sj("氏名が既に登録されています"));
-      return true;
-    }
-    if (staff.Cell(1, r) == address) {
-      Warn(op, Sj("メールアドレスが既に登録されています"));
-      return true;
-    }
-  }
-  return true;
 }
 
 }  // namespace zentavo

@@ -10,22 +10,26 @@
 
 #include "store/Grid.h"
 #include "store/Operator.h"
+#include "store/StoredFile.h"
 
 namespace zentavo {
 
 struct StaffList {
-  Grid grid{3, 30};                  // StringGrid1: name, address, telephone
+  Grid grid{3, 30};                  // name, address, telephone
   std::filesystem::path path;        // the file LoadStaff and SaveStaff use
-  std::string cipher = "ON";         // "ON": lines go through the line cipher
+  bool enciphered = true;            // false while the path is a plain CSV file
 };
 
 // "氏名", "メールアドレス", "電話番号" (Shift_JIS): the header of the staff grid
 // and of every recipient grid.
 const std::vector<std::string>& StaffHeader();
 
-// Reads the file at `staff.path` into the grid, replacing its content. On a
-// missing file or a damaged line: "職員読込に失敗しました", keeping what was read.
-void LoadStaff(StaffList& staff, Operator& op);
+// Reads the file at `staff.path` into the grid, replacing its content. A
+// missing file leaves the grid empty without a word (the first start has
+// none yet). A damaged line or an unreadable file: "職員読込に失敗しました"
+// naming the file, what was read stays, and the file is protected from
+// being written back shorter.
+ReadResult LoadStaff(StaffList& staff, Operator& op);
 
 // Writes the grid's non-empty rows, header first. On failure:
 // "職員出力に失敗しました" and false; the old file is left whole.
@@ -40,12 +44,6 @@ void ExportStaffCsv(StaffList& staff, Operator& op);
 
 // Names of the staff grid's data rows with a non-empty name, in grid order.
 std::vector<std::string> StaffNames(const Grid& staff);
-
-// The staff registration dialog's "登録". Returns true when the dialog
-// closes (added, or refused because the name or address is taken), false
-// when it stays open (no name entered).
-bool RegisterStaff(Grid& staff, std::string_view name, std::string_view address,
-                   std::string_view telephone, Operator& op);
 
 // Splits a comma record into exactly `count` fields (missing ones empty,
 // further ones dropped). No quoting: every comma splits.

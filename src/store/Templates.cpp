@@ -11,8 +11,8 @@
 namespace zentavo {
 namespace fs = std::filesystem;
 
-void LoadTemplateList(const DataFolder& folder, TemplateState& state) {
-  LoadNameList(folder.Path(kTemplateListFile), state.names);
+ReadResult LoadTemplateList(const DataFolder& folder, TemplateState& state) {
+  return LoadNameList(folder.Path(kTemplateListFile), state.names);
 }
 
 bool SaveTemplateList(const DataFolder& folder, const TemplateState& state) {
@@ -51,12 +51,14 @@ bool AddTemplate(const DataFolder& folder, TemplateState& state, std::string& na
                     {Sj("文書名が登録されていません"), Sj("既に同名の文書名が登録されています"), Sj("文書名")}, op)) {
     return false;
   }
+  state.editTemplate.clear();
   state.body.clear();
   return true;
 }
 
 void DeleteTemplates(const DataFolder& folder, TemplateState& state, const std::set<int>& selected) {
   DeleteNamedFiles(folder, kTemplateDir, state.names, selected);
+  state.editTemplate.clear();
   state.body.clear();
 }
 
@@ -70,10 +72,10 @@ int MoveTemplateDown(TemplateState& state, const std::set<int>& selected) {
 
 void LoadTemplateBody(const DataFolder& folder, TemplateState& state, Operator& op) {
   if (state.editTemplate.empty()) return;
-  CipherLines read;
-  if (auto file = folder.NamedFile(kTemplateDir, state.editTemplate)) read = ReadCipherLines(*file);
+  StoredFile read;
+  if (auto file = folder.NamedFile(kTemplateDir, state.editTemplate)) read = ReadStoredFile(*file);
   state.body = std::move(read.lines);
-  if (!read.complete) Warn(op, Sj("定型文書の読込に失敗しました"));
+  if (read.result != ReadResult::Whole) Warn(op, Sj("定型文書の読込に失敗しました"));
 }
 
 void SaveTemplateBody(const DataFolder& folder, TemplateState& state, Operator& op) {
@@ -88,9 +90,9 @@ void SaveTemplateBody(const DataFolder& folder, TemplateState& state, Operator& 
   try {
     auto file = folder.NamedFile(kTemplateDir, state.editTemplate);
     if (!file) throw FileError("unusable template name");
-    WriteCipherLines(*file, state.body);
-  } catch (const std::exception&) {
-    Warn(op, Sj("定型文書の登録に失敗しました"));
+    WriteStoredFile(*file, state.body);
+  } catch (const std::exception& e) {
+    ReportFailure(op, Sj("定型文書の登録に失敗しました"), e.what());
     return;
   }
   Warn(op, Sj("定型文書を登録しました"));
@@ -110,9 +112,9 @@ void PreviewTemplate(const DataFolder& folder, TemplateChooser& chooser, int ind
   chooser.preview.clear();
   auto file = folder.NamedFile(kTemplateDir, chooser.chosen);
   if (!file) return;
-  CipherLines read = ReadCipherLines(*file);
+  StoredFile read = ReadStoredFile(*file);
   chooser.preview = std::move(read.lines);
-  if (read.complete) chooser.loaded = true;
+  if (read.result == ReadResult::Whole) chooser.loaded = true;
 }
 
 bool ChooseTemplate(const DataFolder& folder, TemplateChooser& chooser, int index,

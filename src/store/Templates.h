@@ -9,38 +9,42 @@
 
 #include "store/DataFolder.h"
 #include "store/Operator.h"
+#include "store/StoredFile.h"
 
 namespace zentavo {
 
 struct TemplateState {
-  std::vector<std::string> names;     // ListBox4, mirrored by ComboBox3
-  std::string editTemplate;           // the name ComboBox3 shows ("" for none)
-  std::vector<std::string> body;      // Memo3, the body being edited
+  std::vector<std::string> names;     // the template list, in the operator's order
+  std::string editTemplate;           // the template chosen for editing ("" for none)
+  std::vector<std::string> body;      // the body being edited
 };
 
-void LoadTemplateList(const DataFolder& folder, TemplateState& state);
+ReadResult LoadTemplateList(const DataFolder& folder, TemplateState& state);
 // Silent on failure, as at shut-down; returns false when the write failed.
 bool SaveTemplateList(const DataFolder& folder, const TemplateState& state);
 // Lists the files in "TEIKEI" (used when "JIAN/teikei" is missing).
 void RebuildTemplateList(const DataFolder& folder, TemplateState& state);
 
-// "追加" with the name box's text (Edit5), emptied once the template is added.
+// "追加" with the name box's text, emptied once the template is added. The
+// choice and the body being edited are cleared, so "登録／上書" cannot write
+// the new text over the template chosen before.
 bool AddTemplate(const DataFolder& folder, TemplateState& state, std::string& nameBox, Operator& op);
-// "行削除": deletes the selected templates and their files.
+// "行削除": deletes the selected templates and their files; the choice and
+// the body being edited are cleared.
 void DeleteTemplates(const DataFolder& folder, TemplateState& state, const std::set<int>& selected);
 int MoveTemplateUp(TemplateState& state, const std::set<int>& selected);
 int MoveTemplateDown(TemplateState& state, const std::set<int>& selected);
 
-// ComboBox3 change: loads the body of `state.editTemplate`.
+// A template chosen for editing: loads the body of `state.editTemplate`.
 void LoadTemplateBody(const DataFolder& folder, TemplateState& state, Operator& op);
 // "登録／上書": saves the body under `state.editTemplate`.
 void SaveTemplateBody(const DataFolder& folder, TemplateState& state, Operator& op);
 
 // The chooser "定型文選択".
 struct TemplateChooser {
-  std::vector<std::string> names;     // ListBox1 "定型伝達文書"
+  std::vector<std::string> names;     // "定型伝達文書"
   std::string chosen;                 // the name last previewed
-  std::vector<std::string> preview;   // Memo1, the preview
+  std::vector<std::string> preview;
   bool loaded = false;
 };
 

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <random>
+#include <set>
 
 namespace zentavo {
 namespace fs = std::filesystem;
@@ -48,7 +50,41 @@ std::string Errno(const std::string& what, const fs::path& path) {
 
 }  // namespace
 
+namespace {
+
+struct PartlyRead {
+  std::mutex mutex;
+  std::set<fs::path> files;
+};
+
+PartlyRead& PartlyReadFiles() {
+  static PartlyRead registry;
+  return registry;
+}
+
+// One spelling per file, however the caller wrote the path.
+fs::path Key(const fs::path& path) {
+  std::error_code ec;
+  fs::path key = fs::weakly_canonical(path, ec);
+  return ec ? fs::absolute(path, ec).lexically_normal() : key;
+}
+
+}  // namespace
+
+void MarkPartlyRead(const fs::path& path) {
+  PartlyRead& registry = PartlyReadFiles();
+  std::lock_guard lock(registry.mutex);
+  registry.files.insert(Key(path));
+}
+
+bool IsPartlyRead(const fs::path& path) {
+  PartlyRead& registry = PartlyReadFiles();
+  std::lock_guard lock(registry.mutex);
+  return registry.files.count(Key(path)) != 0;
+}
+
 void WriteFileAtomic(const fs::path& path, std::string_view bytes) {
+  if (IsPartlyRead(path)) throw FileError(path.string() + " was read only in part and is left as it is");
   // The temporary name starts with the target's own name, so a leftover of a
   // crash sits visibly beside the file it belongs to.
   static thread_local std::mt19937_64 random{std::random_device{}()};

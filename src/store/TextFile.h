@@ -28,8 +28,15 @@ std::vector<std::string> SplitLines(std::string_view bytes);
 // FileError is thrown.
 void WriteTextLines(const std::filesystem::path& path, const std::vector<std::string>& lines);
 
-// The same for raw bytes.
+// The same for raw bytes. A file marked as read only in part is refused.
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// A file whose reading stopped at a damaged line still holds everything
+// after it; writing back what was read would lose that for good. Its reader
+// marks it, and from then on every write of it in this session is refused
+// with FileError, whoever attempts it.
+void MarkPartlyRead(const std::filesystem::path& path);
+bool IsPartlyRead(const std::filesystem::path& path);
 
 // Temporary files of the atomic writer carry this mark in their names, so
 // that a directory listing can tell them from data files.
