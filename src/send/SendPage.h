@@ -1,6 +1,6 @@
 // The send page's values ("職員伝達") apart from the recipient grid: what the
-// operator types and ticks for one notice, and the run flags shared by the
-// send run, the split confirmation and the unattended send.
+// operator types and ticks for one notice, and the state of the send run
+// that the split confirmation and the unattended send share.
 #pragma once
 
 #include <string>
@@ -9,21 +9,21 @@
 namespace zentavo {
 
 struct SendPage {
-  std::string group;                   // ComboBox1's text ("" when none chosen)
-  std::string subject;                 // Edit1 "件名"
-  std::vector<std::string> body;       // Memo1 "伝達内容", one entry per line
-  std::string mailNoBox;               // Edit9 "ＭａｉｌＮｏ" (read-only)
-  bool copyToSelf = false;             // CheckBox5 "自分宛にコピーを送る"
-  bool appendGroup = false;            // CheckBox12 "伝達内容に伝達グループ名を追加"
-  bool appendNames = false;            // CheckBox1 "伝達内容に同報伝達者名を追加"
-  bool reserveOn = false;              // CheckBox13 "予約送信を実行する"
+  std::string group;                   // the group chosen ("" when none)
+  std::string subject;                 // "件名"
+  std::vector<std::string> body;       // "伝達内容", one entry per line
+  std::string mailNoBox;               // "ＭａｉｌＮｏ": the MailNo of the current or last run
+  bool copyToSelf = false;             // "自分宛にコピーを送る"
+  bool appendGroup = false;            // "伝達内容に伝達グループ名を追加"
+  bool appendNames = false;            // "伝達内容に同報伝達者名を追加"
+  bool reserveOn = false;              // "予約送信を実行する"
 };
 
 struct SendRunState {
-  std::string go;                      // "ON" / "OF", set by the split confirmation
+  bool running = false;                // a send run is under way: no second one
   bool sent = false;                   // at least one batch went out
   int batchCount = 0;
-  bool running = false;                // a send run is under way: no second one
+  bool cancel = false;                 // the program is ending: no further batch leaves
 };
 
 }  // namespace zentavo

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "send/TransmissionLogs.h"
+#include "store/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -85,6 +86,7 @@ BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const G
 RunTask SendNotice(SendContext c) {
   if (c.run.running) co_return;
   c.run.running = true;
+  c.run.cancel = false;
   c.op.SendRunStarted();
 
   // The run works on the values as they stood when the button was pressed:
@@ -103,20 +105,18 @@ RunTask SendNotice(SendContext c) {
     co_return;
   }
 
+  bool go = false;
   if (settings.splitSend && settings.confirmSplit) {
     const SplitVerdict verdict = MakeSplitVerdict(recipients, settings.splitSize);
     c.run.batchCount = verdict.batchCount;
-    c.run.go = SplitGoFlag(c.op.ConfirmSplit(verdict));
+    go = c.op.ConfirmSplit(verdict);
   } else if (settings.splitSend) {
     c.run.batchCount = SplitBatchCount(CountAddressedRows(recipients), settings.splitSize);
-    c.run.go = AskYesNo(c.op, Sj("分割送信の準備が完了しました\r送信を実行してよろしいですか？")) ? "ON" : "";
-  } else if (AskYesNo(c.op, Sj("送信の準備が完了しました\r送信を実行してよろしいですか？"))) {
-    c.run.go = "ON";
+    go = AskYesNo(c.op, Sj("分割送信の準備が完了しました\r送信を実行してよろしいですか？"));
+  } else if ((go = AskYesNo(c.op, Sj("送信の準備が完了しました\r送信を実行してよろしいですか？")))) {
     c.run.batchCount = 1;
-  } else {
-    c.run.go = "";
   }
-  if (c.run.go != "ON") {
+  if (!go) {
     EndRun(c);
     co_return;
   }
@@ -128,24 +128,42 @@ RunTask SendNotice(SendContext c) {
   }
 
   bool failed = false;
+  bool handedOver = false;  // a failed batch may have reached its recipients all the same
   std::string detail;
+  std::string logFailure;
   bool progressOpen = false;
   std::string mailNo;
+  std::string key;
+  std::string takenMailNo;  // the last MailNo once this notice took its number
   try {
     c.op.ShowProgressWindow();
     progressOpen = true;
     c.op.Progress(Sj("処理を開始しました"));
 
-    std::int32_t last = 0;
-    if (!ParseInt32(settings.lastMailNo, last)) throw SmtpError("the last MailNo is not a number");
-    mailNo = std::to_string(static_cast<long long>(last) + 1);
+    const std::optional<std::string> next = NextMailNo(settings.lastMailNo);
+    if (!next) throw SmtpError("the last MailNo \"" + settings.lastMailNo + "\" is not a number");
+    mailNo = *next;
     c.page.mailNoBox = mailNo;
     c.op.Progress(settings.identifier + mailNo + Sj("を送信します"));
+
+    // The number and the record of the notice are stored before anything
+    // leaves: whatever cuts the run short later (a crash, the session
+    // ending), the next notice gets a new number and the logs say who was
+    // addressed. The text log holds the operator's text until the last
+    // batch has gone.
+    AdvanceMailNo(c.settings, c.folder.SettingsFile());
+    takenMailNo = c.settings.lastMailNo;
+    try {
+      key = WriteTransmissionLogs(c.folder, settings.identifier, mailNo, page.subject, recipients, page.body,
+                                  c.clock());
+    } catch (const std::exception& e) {
+      logFailure = e.what();
+    }
 
     const int batches = c.run.batchCount;
     const int limit = settings.splitSend ? settings.splitSize : 0;
     int cursor = 0;
-    for (int b = 1; b <= batches; ++b) {
+    for (int b = 1; b <= batches && !c.run.cancel; ++b) {
       if (batches != 1) {
         c.op.Progress(std::to_string(b) + "/" + std::to_string(batches) + Sj("を送信しています"));
       }
@@ -163,33 +181,57 @@ RunTask SendNotice(SendContext c) {
       c.run.sent = true;
       if (b == batches) {
         c.page.body = std::move(mail.composed);
-        c.op.Progress(settings.identifier + mailNo + Sj("は正常に送信しました"));
-        // Long enough to read before the window goes.
-        Pause readable(c.runner, 1000);
-        co_await readable;
+        if (!key.empty()) {
+          try {
+            RewriteTextLog(c.folder, key, c.page.body);
+          } catch (const std::exception& e) {
+            logFailure = e.what();
+          }
+        }
+        if (!c.run.cancel) {
+          c.op.Progress(settings.identifier + mailNo + Sj("は正常に送信しました"));
+          // Long enough to read before the window goes.
+          Pause readable(c.runner, 1000);
+          co_await readable;
+        }
         c.op.CloseProgressWindow();
         progressOpen = false;
       }
     }
+  } catch (const SmtpError& e) {
+    failed = true;
+    handedOver = e.messageHandedOver;
+    detail = e.what();
   } catch (const std::exception& e) {
     failed = true;
     detail = e.what();
   }
   // The progress window goes first, so that the warning stands alone.
   if (progressOpen) c.op.CloseProgressWindow();
-  if (failed) ReportFailure(c.op, Sj("伝達の送信に失敗しました"), detail);
 
-  if (c.run.sent) {
-    // A settings file that cannot be written is not reported; the counter
-    // has moved on in memory all the same.
-    AdvanceMailNo(c.settings, c.page, c.folder.SettingsFile());
-    if (HasUnregistered(recipients)) c.op.ShowUnregistered(UnregisteredRows(recipients));
-    try {
-      WriteTransmissionLogs(c.folder, settings.identifier, mailNo, page.subject, recipients,
-                            c.page.body, c.clock());
-    } catch (...) {
-      Warn(c.op, Sj("ログの出力に失敗しました"));
+  if (failed && !c.run.sent && !handedOver && !takenMailNo.empty()) {
+    // Nothing can have gone out: the number is free again and there is no
+    // notice to record. (Unless something else took a number meanwhile.)
+    if (c.settings.lastMailNo == takenMailNo) {
+      c.settings.lastMailNo = settings.lastMailNo;
+      try {
+        SaveSettings(c.folder.SettingsFile(), c.settings);
+      } catch (const std::exception& e) {
+        LogDiagnostic(std::string("the MailNo could not be given back: ") + e.what());
+      }
     }
+    if (!key.empty()) RemoveTransmissionLogs(c.folder, key);
+    logFailure.clear();
+  }
+  if (c.run.sent || handedOver) c.page.mailNoBox = MailNoBoxAfterSend(mailNo);
+
+  // While the program ends nobody is there to read a box.
+  if (!c.run.cancel) {
+    if (failed) ReportFailure(c.op, Sj("伝達の送信に失敗しました"), detail);
+    if (c.run.sent && HasUnregistered(recipients)) c.op.ShowUnregistered(UnregisteredRows(recipients));
+    if (!logFailure.empty()) ReportFailure(c.op, Sj("ログの出力に失敗しました"), logFailure);
+  } else if (failed) {
+    LogDiagnostic(detail);
   }
   EndRun(c);
 }

@@ -1,12 +1,16 @@
 // The send run behind "  メッセージ送信": check the inputs, ask, work out the
-// batches, send each batch as one message in its own SMTP session, and once
-// anything went out advance the MailNo, list the recipients without an
-// address and write the notice's logs.
+// batches, take the MailNo and write the notice's logs, send each batch as
+// one message in its own SMTP session, then list the recipients without an
+// address. The number and the logs are stored before the first batch
+// leaves, so a run cut short by a crash or the end of the session never
+// hands its number to another notice; when the first batch fails before its
+// message reached the server, both are given back.
 //
 // The run is a coroutine: each SMTP session runs on the step runner's
 // worker, so the window stays responsive, and the run goes on on the
 // window's thread when the session is done. A second run cannot start while
-// one is under way (SendRunState::running).
+// one is under way (SendRunState::running); SendRunState::cancel stops it
+// between batches when the program ends.
 #pragma once
 
 #include <memory>

@@ -39,8 +39,6 @@ SplitVerdict MakeSplitVerdict(const Grid& recipients, int batchSize) {
   return v;
 }
 
-std::string SplitGoFlag(bool sendChosen) { return sendChosen ? "ON" : "OF"; }
-
 bool HasUnregistered(const Grid& recipients) {
   for (int r = 1; r < recipients.RowCount(); ++r) {
     if (!RecipientCell(recipients, 0, r).empty() && RecipientCell(recipients, 1, r).empty()) return true;

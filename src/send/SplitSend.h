@@ -33,10 +33,6 @@ struct SplitVerdict {
 
 SplitVerdict MakeSplitVerdict(const Grid& recipients, int batchSize);
 
-// The go flag the window leaves: "ON" for "送信実行", "OF" for "キャンセル" and
-// for closing the window any other way.
-std::string SplitGoFlag(bool sendChosen);
-
 // One row of the "未送信" list.
 struct UnregisteredRow {
   std::string name;

@@ -2,7 +2,8 @@
 
 #include "send/SplitSend.h"
 #include "store/Base64.h"
-#include "store/LineCipher.h"
+#include "store/DiagnosticLog.h"
+#include "store/StoredFile.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 
@@ -50,21 +51,27 @@ std::string LogFileName(std::string_view prefix, std::string_view key) {
 
 }  // namespace
 
-bool AdvanceMailNo(Settings& settings, SendPage& page, const std::filesystem::path& settingsFile) {
+std::optional<std::string> NextMailNo(std::string_view lastMailNo) {
   std::int32_t last = 0;
-  if (!ParseInt32(settings.lastMailNo, last)) return false;
-  page.mailNoBox = std::to_string(static_cast<long long>(last) + 1);
-  settings.lastMailNo = page.mailNoBox;
-  if (page.mailNoBox == "9999") {
-    page.mailNoBox = "1000";
-    settings.lastMailNo = "999";
-  }
+  if (!ParseInt32(lastMailNo, last)) return std::nullopt;
+  return std::to_string(static_cast<long long>(last) + 1);
+}
+
+bool AdvanceMailNo(Settings& settings, const std::filesystem::path& settingsFile) {
+  const std::optional<std::string> next = NextMailNo(settings.lastMailNo);
+  if (!next) return false;
+  settings.lastMailNo = *next == "9999" ? "999" : *next;
   try {
     SaveSettings(settingsFile, settings);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogDiagnostic(std::string("the MailNo could not be stored: ") + e.what());
     return false;
   }
+}
+
+std::string MailNoBoxAfterSend(std::string_view mailNo) {
+  return mailNo == "9999" ? "1000" : std::string(mailNo);
 }
 
 std::string LogStamp(const LocalDateTime& t) {
@@ -143,14 +150,21 @@ std::string WriteTransmissionLogs(const DataFolder& folder, std::string_view ide
 
   WriteTextLines(LogFilePath(folder, "0_", key), {EncodeBase64(subject)});
 
-  std::vector<std::string> lines;
-  for (const auto& line : RecipientLogLines(recipients)) lines.push_back(EncryptLine(line));
-  WriteTextLines(LogFilePath(folder, "1_", key), lines);
+  WriteStoredFile(LogFilePath(folder, "1_", key), RecipientLogLines(recipients));
 
-  lines.clear();
-  for (const auto& line : body) lines.push_back(EncryptLine(line));
-  WriteTextLines(LogFilePath(folder, "2_", key), lines);
+  RewriteTextLog(folder, key, body);
   return key;
+}
+
+void RewriteTextLog(const DataFolder& folder, std::string_view key, const std::vector<std::string>& body) {
+  WriteStoredFile(LogFilePath(folder, "2_", key), body);
+}
+
+void RemoveTransmissionLogs(const DataFolder& folder, std::string_view key) {
+  for (const char* prefix : {"0_", "1_", "2_"}) {
+    std::error_code ignored;
+    std::filesystem::remove(LogFilePath(folder, prefix, key), ignored);
+  }
 }
 
 }  // namespace zentavo

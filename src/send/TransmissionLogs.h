@@ -7,6 +7,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,14 +22,21 @@ namespace zentavo {
 
 inline constexpr std::string_view kLogDir = "LOG";
 
-// After a notice went out: the MailNo box gets the last MailNo plus one (the
-// number the notice carried), the last MailNo follows it, and 9999 wraps so
-// that the next notice gets 1000 (box "1000", last MailNo "999"). Then the
-// settings file is rewritten. The counter advances in memory even when the
-// file cannot be written, so the next notice never reuses a number that has
-// gone out; the result says whether the file was written. False without any
-// change when the last MailNo is not a number.
-bool AdvanceMailNo(Settings& settings, SendPage& page, const std::filesystem::path& settingsFile);
+// The MailNo the next notice carries: the last MailNo plus one, in decimal.
+// Nothing when the last MailNo is not a number.
+std::optional<std::string> NextMailNo(std::string_view lastMailNo);
+
+// Takes the next MailNo for good: the last MailNo becomes it, and after 9999
+// becomes "999" so that the next notice gets 1000. Then the settings file is
+// rewritten. The counter advances in memory even when the file cannot be
+// written, so this session never reuses a number; the result says whether
+// the file was written. False without any change when the last MailNo is
+// not a number.
+bool AdvanceMailNo(Settings& settings, const std::filesystem::path& settingsFile);
+
+// What the MailNo box shows once notice `mailNo` went out: the number
+// itself, or "1000" after 9999, the number the next notice will carry.
+std::string MailNoBoxAfterSend(std::string_view mailNo);
 
 // "yyyyMMdd HHmmss", one per notice, shared by its three files.
 std::string LogStamp(const LocalDateTime& t);
@@ -65,5 +73,13 @@ std::string WriteTransmissionLogs(const DataFolder& folder, std::string_view ide
                                   std::string_view mailNo, std::string_view subject,
                                   const Grid& recipients, const std::vector<std::string>& body,
                                   const LocalDateTime& now);
+
+// Replaces the text log of notice `key` with `body` (the text as sent once
+// the last batch went out). Throws FileError.
+void RewriteTextLog(const DataFolder& folder, std::string_view key, const std::vector<std::string>& body);
+
+// Removes the three logs of notice `key` (a notice of which nothing went
+// out); failures are ignored.
+void RemoveTransmissionLogs(const DataFolder& folder, std::string_view key);
 
 }  // namespace zentavo

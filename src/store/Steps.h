@@ -24,6 +24,10 @@ class StepRunner {
   // Calls `done` on the caller's thread after `ms` milliseconds; the window
   // stays responsive meanwhile.
   virtual void After(int ms, std::function<void()> done) = 0;
+  // The program is ending: waits for every step in progress (its own
+  // time-outs bound the wait) and runs what was to follow each step and
+  // pause at once, until no run waits any more.
+  virtual void Drain() = 0;
 };
 
 // Runs every step at once on the caller's thread (tests, command-line use).
@@ -33,11 +37,8 @@ class InlineStepRunner : public StepRunner {
     work();
     done();
   }
-  void After(int ms, std::function<void()> done) override {
-    waited += ms;
-    done();
-  }
-  long long waited = 0;  // milliseconds the runs asked to wait
+  void After(int, std::function<void()> done) override { done(); }
+  void Drain() override {}
 };
 
 // The return type of a run: it starts at once and frees itself at the end.

@@ -56,6 +56,7 @@ class HeldRunner : public StepRunner {
     pending.emplace_back(std::move(work), std::move(done));
   }
   void After(int, std::function<void()> done) override { pending.emplace_back([] {}, std::move(done)); }
+  void Drain() override { ReleaseAll(); }
   // Runs the oldest held step; false when none is held.
   bool ReleaseOne();
   // Runs every held step, also those that released steps add.
