@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
-#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -111,25 +110,28 @@ std::string WithoutCredentials(std::string text, const SmtpAccount& account) {
   return text;
 }
 
+Poco::Net::StreamSocket Connect(const std::string& host, Poco::UInt16 port, const SmtpTimeouts& timeouts) {
+  try {
+    Poco::Net::StreamSocket socket;
+    socket.connect(Poco::Net::SocketAddress(host, port), Millis(timeouts.connectMs));
+    socket.setReceiveTimeout(Millis(timeouts.replyMs));
+    socket.setSendTimeout(Millis(timeouts.replyMs));
+    return socket;
+  } catch (const Poco::Exception& e) {
+    throw SmtpError("cannot connect to " + host + ":" + std::to_string(port) + ": " + e.displayText());
+  }
+}
+
 // One connection to the server. `step` names the command in every error, and
 // only the name: the line itself may carry the credentials.
 class Session {
  public:
-  Session(const std::string& host, Poco::UInt16 port, const SmtpTimeouts& timeouts) {
-    try {
-      Poco::Net::StreamSocket socket;
-      socket.connect(Poco::Net::SocketAddress(host, port), Millis(timeouts.connectMs));
-      socket.setReceiveTimeout(Millis(timeouts.replyMs));
-      socket.setSendTimeout(Millis(timeouts.replyMs));
-      socket_.emplace(socket);
-    } catch (const Poco::Exception& e) {
-      throw SmtpError("cannot connect to " + host + ":" + std::to_string(port) + ": " + e.displayText());
-    }
-  }
+  Session(const std::string& host, Poco::UInt16 port, const SmtpTimeouts& timeouts)
+      : socket_(Connect(host, port, timeouts)) {}
 
   ~Session() {
     try {
-      socket_->close();
+      socket_.close();
     } catch (const Poco::Exception&) {
     }
   }
@@ -153,7 +155,7 @@ class Session {
       std::size_t left = bytes.size();
       while (left > 0) {
         int chunk = static_cast<int>(std::min<std::size_t>(left, 1 << 20));
-        int sent = socket_->sendBytes(p, chunk, MSG_NOSIGNAL);
+        int sent = socket_.sendBytes(p, chunk, MSG_NOSIGNAL);
         if (sent <= 0) Fail(step, "connection closed while sending");
         p += sent;
         left -= static_cast<std::size_t>(sent);
@@ -171,7 +173,7 @@ class Session {
     try {
       for (;;) {
         std::string line;
-        if (!socket_->receiveMessage(line)) Fail(step, "connection closed by the server");
+        if (!socket_.receiveMessage(line)) Fail(step, "connection closed by the server");
         if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
             !std::isdigit(static_cast<unsigned char>(line[1])) ||
             !std::isdigit(static_cast<unsigned char>(line[2])) || (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
@@ -196,7 +198,7 @@ class Session {
     throw SmtpError(std::string(step) + ": " + what);
   }
 
-  std::optional<Poco::Net::DialogSocket> socket_;
+  Poco::Net::DialogSocket socket_;
   bool broken_ = false;
 };
 
