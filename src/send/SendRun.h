@@ -59,7 +59,7 @@ class SendOperator : public Operator {
 struct SendContext {
   const DataFolder& folder;
   Settings& settings;
-  const Grid& recipients;   // the send page's StringGrid4
+  const Grid& recipients;   // the send page's recipient grid
   SendPage& page;
   SendRunState& run;
   SendOperator& op;

@@ -1,10 +1,9 @@
 // "伝達者追加": picks staff by hand and adds them to a recipient grid (the
-// send page's, or the reservation editor's, by the caller mode).
+// send page's, or the reservation editor's: whoever opened the dialog).
 #pragma once
 
 #include <QDialog>
 #include <QListWidget>
-#include <QPushButton>
 
 #include "app/AppState.h"
 #include "store/Recipients.h"
@@ -14,22 +13,19 @@ namespace zentavo::ui {
 class AddRecipientsWindow : public QDialog {
   Q_OBJECT
  public:
-  AddRecipientsWindow(AppState& state, Operator& op, QWidget* parent = nullptr);
+  AddRecipientsWindow(AppState& state, Grid& target, Operator& op, QWidget* parent = nullptr);
 
-  QListWidget* ListBox1 = nullptr;     // "登録済職員"
-  QListWidget* ListBox2 = nullptr;     // "追加登録"
-  QPushButton* SpeedButton9 = nullptr; // "追加"
-  QPushButton* SpeedButton2 = nullptr; // "設定"
-  QPushButton* SpeedButton1 = nullptr; // "閉じる"
-
- public slots:
-  void SpeedButton9Click();
-  void SpeedButton2Click();
+ private slots:
+  void onAddClicked();
+  void onSetClicked();
 
  private:
   AppState& state_;
+  Grid& target_;
   Operator& op_;
   AddRecipientsDialog dialog_;
+  QListWidget* registeredList_;
+  QListWidget* addedList_;
 };
 
 }  // namespace zentavo::ui

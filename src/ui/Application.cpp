@@ -72,7 +72,7 @@ int RunApplication(int argc, char** argv) {
       (void)!::read(signalPipe[0], &c, 1);
       SilentOperator silent;
       window.setOperator(&silent);
-      window.FormDestroy();
+      window.shutDown();
       std::fflush(nullptr);
       ::_exit(0);
     });
@@ -86,14 +86,14 @@ int RunApplication(int argc, char** argv) {
   // The desktop session ending: save now (the session may still be
   // cancelled), and do the whole shut-down when the application quits.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                   [&window](QSessionManager&) { window.SaveForSessionEnd(); });
+                   [&window](QSessionManager&) { window.saveForSessionEnd(); });
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&window] {
     static SilentOperator silent;  // the window keeps pointing at it
     window.setOperator(&silent);
-    window.FormDestroy();
+    window.shutDown();
   });
 
-  window.FormCreate();
+  window.startUp();
   window.show();
   return app.exec();
 }

@@ -14,7 +14,7 @@ MsgAnswer QtSendOperator::Message(std::string_view caption, std::string_view tex
 }
 
 void QtSendOperator::Progress(std::string_view text) {
-  if (progress_) progress_->Panel1->setText(ToQ(std::string(text)));
+  if (progress_) progress_->setProgress(ToQ(std::string(text)));
 }
 
 std::optional<std::filesystem::path> QtSendOperator::ChooseOpenFile(const FileChoice& choice) {
@@ -31,7 +31,7 @@ void QtSendOperator::SendRunEnded() { CloseProgressWindow(); }
 
 void QtSendOperator::ShowProgressWindow() {
   if (!progress_) progress_ = new SendProgressWindow(main_);
-  progress_->Panel1->setText(QStringLiteral("処理を開始しました"));
+  progress_->setProgress(QStringLiteral("処理を開始しました"));
   if (main_) progress_->move(main_->geometry().center() - progress_->rect().center());
   progress_->show();
 }

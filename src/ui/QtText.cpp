@@ -15,7 +15,7 @@ QStringList ToQ(const std::vector<std::string>& sjisLines) {
 }
 
 std::string FromQ(const QString& text, QString* dropped) {
-  SjisConversion c = Utf8ToSjis(text.toStdString());
+  SjisConversion c = Utf8ToMailSjis(text.toStdString());
   if (dropped) {
     for (const auto& d : c.dropped) *dropped += QString::fromStdString(d);
   }

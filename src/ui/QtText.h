@@ -15,7 +15,8 @@ namespace zentavo::ui {
 QString ToQ(const std::string& sjis);
 QStringList ToQ(const std::vector<std::string>& sjisLines);
 
-// Operator text to Shift_JIS. Characters that code page 932 cannot hold are
+// Operator text to Shift_JIS. Characters that code page 932 cannot hold, and
+// those it holds only in its user-defined area, which no mail can carry, are
 // left out; `dropped` (when given) receives them.
 std::string FromQ(const QString& text, QString* dropped = nullptr);
 

@@ -19,7 +19,7 @@ constexpr Qt::WindowFlags kFixedDialog =
 
 SendProgressWindow::SendProgressWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
-  setObjectName(QStringLiteral("Form5"));
+  setObjectName(QStringLiteral("sendProgressWindow"));
   setModal(false);
   setAutoFillBackground(true);
   QPalette pal = palette();
@@ -28,70 +28,70 @@ SendProgressWindow::SendProgressWindow(QWidget* parent)
   auto* l = new QHBoxLayout(this);
   auto* picture = new QLabel(this);
   picture->setPixmap(parent ? parent->windowIcon().pixmap(32, 32) : QPixmap());
-  Panel1 = Named(new QLabel(QStringLiteral("処理を開始しました"), this), "Panel1", QStringLiteral("送信状況"));
-  Panel1->setFrameShape(QFrame::Panel);
-  Panel1->setFrameShadow(QFrame::Sunken);
-  Panel1->setAlignment(Qt::AlignCenter);
-  Panel1->setMinimumWidth(300);
-  Panel1->setStyleSheet(QStringLiteral("QLabel { font-size: 14px; font-weight: bold; padding: 10px; }"));
+  progressText_ = Named(new QLabel(QStringLiteral("処理を開始しました"), this), "progressText", QStringLiteral("送信状況"));
+  progressText_->setFrameShape(QFrame::Panel);
+  progressText_->setFrameShadow(QFrame::Sunken);
+  progressText_->setAlignment(Qt::AlignCenter);
+  progressText_->setMinimumWidth(300);
+  progressText_->setStyleSheet(QStringLiteral("QLabel { font-size: 14px; font-weight: bold; padding: 10px; }"));
   l->addWidget(picture);
-  l->addWidget(Panel1, 1);
+  l->addWidget(progressText_, 1);
   setFixedSize(420, 80);
 }
 
 SplitConfirmWindow::SplitConfirmWindow(const SplitVerdict& verdict, QWidget* parent)
     : QDialog(parent, kFixedDialog | Qt::WindowStaysOnTopHint) {
-  setObjectName(QStringLiteral("Form11"));
+  setObjectName(QStringLiteral("splitConfirmWindow"));
   setWindowTitle(QStringLiteral("分割送信"));
   setModal(true);
   auto* l = new QVBoxLayout(this);
   l->addWidget(new QLabel(QStringLiteral("分割送信の準備が完了しました。"), this));
-  Panel1 = Named(new QLabel(ToQ(verdict.text), this), "Panel1", QStringLiteral("分割送信"));
-  Panel1->setFrameShape(QFrame::Panel);
-  Panel1->setFrameShadow(QFrame::Sunken);
-  Panel1->setAlignment(Qt::AlignCenter);
-  Panel1->setMinimumHeight(60);
-  Panel1->setStyleSheet(QStringLiteral("QLabel { font-size: 18px; font-weight: bold; }"));
-  l->addWidget(Panel1);
+  auto* verdictText = Named(new QLabel(ToQ(verdict.text), this), "verdictText", QStringLiteral("分割送信"));
+  verdictText->setFrameShape(QFrame::Panel);
+  verdictText->setFrameShadow(QFrame::Sunken);
+  verdictText->setAlignment(Qt::AlignCenter);
+  verdictText->setMinimumHeight(60);
+  verdictText->setStyleSheet(QStringLiteral("QLabel { font-size: 18px; font-weight: bold; }"));
+  l->addWidget(verdictText);
   auto* row = new QHBoxLayout;
-  SpeedButton1 = Button("SpeedButton1", QStringLiteral("送信実行"), this);
-  SpeedButton2 = Button("SpeedButton2", QStringLiteral("キャンセル"), this);
+  auto* sendButton = Button("sendButton", QStringLiteral("送信実行"), this);
+  auto* cancelButton = Button("cancelButton", QStringLiteral("キャンセル"), this);
   row->addStretch();
-  row->addWidget(SpeedButton1);
-  row->addWidget(SpeedButton2);
+  row->addWidget(sendButton);
+  row->addWidget(cancelButton);
   l->addLayout(row);
   setFixedSize(440, 170);
-  connect(SpeedButton1, &QPushButton::clicked, this, &QDialog::accept);
-  connect(SpeedButton2, &QPushButton::clicked, this, &QDialog::reject);
+  connect(sendButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 UnregisteredWindow::UnregisteredWindow(const std::vector<UnregisteredRow>& rows, QWidget* parent)
     : QDialog(parent, kFixedDialog) {
-  setObjectName(QStringLiteral("Form6"));
+  setObjectName(QStringLiteral("unregisteredWindow"));
   setWindowTitle(QStringLiteral("未送信"));
   setModal(true);
   auto* l = new QVBoxLayout(this);
   l->addWidget(new QLabel(QStringLiteral("次の職員はアドレスが登録されていなので"), this));
   l->addWidget(new QLabel(QStringLiteral("電話等により別途連絡してください。"), this));
-  StringGrid1 = Named(new QTableWidget(kUnregisteredListRows, 3, this), "StringGrid1", QStringLiteral("未送信"));
-  StringGrid1->setHorizontalHeaderLabels(
+  auto* list = Named(new QTableWidget(kUnregisteredListRows, 3, this), "unregisteredList", QStringLiteral("未送信"));
+  list->setHorizontalHeaderLabels(
       {QStringLiteral("氏名"), QStringLiteral("メールアドレス"), QStringLiteral("電話番号")});
-  StringGrid1->setColumnWidth(0, 148);
-  StringGrid1->setColumnWidth(1, 194);
-  StringGrid1->setColumnWidth(2, 130);
-  StringGrid1->verticalHeader()->setVisible(false);
-  StringGrid1->verticalHeader()->setDefaultSectionSize(20);
-  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setColumnWidth(0, 148);
+  list->setColumnWidth(1, 194);
+  list->setColumnWidth(2, 130);
+  list->verticalHeader()->setVisible(false);
+  list->verticalHeader()->setDefaultSectionSize(20);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   for (int r = 0; r < static_cast<int>(rows.size()) && r < kUnregisteredListRows; ++r) {
-    StringGrid1->setItem(r, 0, new QTableWidgetItem(ToQ(rows[r].name)));
-    StringGrid1->setItem(r, 1, new QTableWidgetItem(ToQ(rows[r].address)));
-    StringGrid1->setItem(r, 2, new QTableWidgetItem(ToQ(rows[r].phone)));
+    list->setItem(r, 0, new QTableWidgetItem(ToQ(rows[r].name)));
+    list->setItem(r, 1, new QTableWidgetItem(ToQ(rows[r].address)));
+    list->setItem(r, 2, new QTableWidgetItem(ToQ(rows[r].phone)));
   }
-  l->addWidget(StringGrid1, 1);
-  SpeedButton1 = Button("SpeedButton1", QStringLiteral("閉じる"), this);
-  l->addWidget(SpeedButton1, 0, Qt::AlignRight);
+  l->addWidget(list, 1);
+  auto* closeButton = Button("closeButton", QStringLiteral("閉じる"), this);
+  l->addWidget(closeButton, 0, Qt::AlignRight);
   setFixedSize(520, 420);
-  connect(SpeedButton1, &QPushButton::clicked, this, &QDialog::accept);
+  connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 }  // namespace zentavo::ui

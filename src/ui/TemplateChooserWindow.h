@@ -4,7 +4,6 @@
 #include <QDialog>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 #include "app/AppState.h"
 #include "store/Templates.h"
@@ -16,19 +15,16 @@ class TemplateChooserWindow : public QDialog {
  public:
   TemplateChooserWindow(AppState& state, Operator& op, QWidget* parent = nullptr);
 
-  QListWidget* ListBox1 = nullptr;     // "定型伝達文書"
-  QPlainTextEdit* Memo1 = nullptr;     // preview
-  QPushButton* SpeedButton2 = nullptr; // "設定"
-  QPushButton* SpeedButton1 = nullptr; // "閉じる"
-
- public slots:
-  void ListBox1DblClick();
-  void SpeedButton2Click();
+ private slots:
+  void onNameDoubleClicked();
+  void onSetClicked();
 
  private:
   AppState& state_;
   Operator& op_;
   TemplateChooser chooser_;
+  QListWidget* nameList_;
+  QPlainTextEdit* preview_;
 };
 
 }  // namespace zentavo::ui

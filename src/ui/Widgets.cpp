@@ -1,10 +1,44 @@
 #include "ui/Widgets.h"
 
+#include <QHeaderView>
+
+#include "ui/QtText.h"
+
 namespace zentavo::ui {
+
+QListWidget* NameList(const char* objectName, const QString& label, QWidget* parent, bool multi) {
+  auto* list = Named(new QListWidget(parent), objectName, label);
+  list->setSelectionMode(multi ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+  return list;
+}
+
+QTableView* GridView(const char* objectName, const QString& label, QAbstractItemModel* model, QWidget* parent) {
+  auto* view = Named(new QTableView(parent), objectName, label);
+  view->setModel(model);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->verticalHeader()->setDefaultSectionSize(20);
+  view->verticalHeader()->setVisible(false);
+  view->horizontalHeader()->setStretchLastSection(true);
+  return view;
+}
+
+QMenu* PopupMenu(const QString& title, QWidget* owner) {
+  auto* menu = new QMenu(owner);
+  menu->addAction(title);
+  menu->addSeparator();
+  owner->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(owner, &QWidget::customContextMenuRequested, menu, [menu, owner](const QPoint& at) {
+    QPoint global = owner->mapToGlobal(at);
+    if (auto* view = qobject_cast<QAbstractScrollArea*>(owner)) global = view->viewport()->mapToGlobal(at);
+    menu->popup(global);
+  });
+  return menu;
+}
 
 QLabel* StatusLine(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
-  label->setObjectName(QStringLiteral("StatusLine"));
   label->setAccessibleName(text);
   label->setFrameShape(QFrame::Panel);
   label->setFrameShadow(QFrame::Sunken);
@@ -20,6 +54,27 @@ QLabel* HeaderPanel(const char* objectName, const QString& text, QWidget* parent
   label->setStyleSheet(QStringLiteral(
       "QLabel { background: #0000a0; color: white; font-weight: bold; font-size: 15px; }"));
   return label;
+}
+
+void FillChoices(QComboBox* combo, const QStringList& names, const std::string& chosen) {
+  const QSignalBlocker block(combo);
+  combo->clear();
+  combo->addItems(names);
+  combo->setCurrentIndex(chosen.empty() ? -1 : static_cast<int>(names.indexOf(ToQ(chosen))));
+}
+
+std::set<int> SelectedItems(const QListWidget* list) {
+  std::set<int> rows;
+  for (int i = 0; i < list->count(); ++i)
+    if (list->item(i)->isSelected()) rows.insert(i);
+  return rows;
+}
+
+std::set<int> SelectedGridRows(const QTableView* view) {
+  std::set<int> rows;
+  for (const auto& index : view->selectionModel()->selectedRows()) rows.insert(index.row() + 1);
+  if (rows.empty()) rows.insert((view->currentIndex().isValid() ? view->currentIndex().row() : 0) + 1);
+  return rows;
 }
 
 }  // namespace zentavo::ui

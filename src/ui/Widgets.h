@@ -1,14 +1,22 @@
-// Small helpers for building the windows: every control gets its design
-// name as object name and its caption (or its box label's text) as
+// Small helpers for building the windows. Every control that a handler or a
+// test needs gets an object name saying what it holds or does
+// ("smtpHostEdit", "sendButton"), and its caption (or its label's text) as
 // accessible name, so screen readers and tests find it.
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QString>
+#include <QTableView>
 #include <QWidget>
+#include <set>
+#include <string>
 
 namespace zentavo::ui {
 
@@ -19,22 +27,45 @@ W* Named(W* widget, const char* objectName, const QString& accessibleName) {
   return widget;
 }
 
-inline QPushButton* Button(const char* objectName, const QString& caption, QWidget* parent = nullptr) {
+inline QPushButton* Button(const char* objectName, const QString& caption, QWidget* parent) {
   return Named(new QPushButton(caption, parent), objectName, caption.trimmed());
 }
 
-inline QCheckBox* Check(const char* objectName, const QString& caption, QWidget* parent = nullptr) {
+inline QCheckBox* Check(const char* objectName, const QString& caption, QWidget* parent) {
   return Named(new QCheckBox(caption, parent), objectName, caption);
 }
 
-inline QGroupBox* Box(const char* objectName, const QString& title, QWidget* parent = nullptr) {
-  return Named(new QGroupBox(title, parent), objectName, title);
+inline QLineEdit* LineEdit(const char* objectName, const QString& label, QWidget* parent) {
+  return Named(new QLineEdit(parent), objectName, label);
 }
 
+inline QGroupBox* Box(const QString& title, QWidget* parent) { return new QGroupBox(title, parent); }
+
+// A list of names; multi-selection with shift and control, as in the old lists.
+QListWidget* NameList(const char* objectName, const QString& label, QWidget* parent, bool multi = true);
+
+// A grid view over a GridModel: whole rows selected, no row numbers.
+QTableView* GridView(const char* objectName, const QString& label, QAbstractItemModel* model, QWidget* parent);
+
+// A pop-up menu on `owner` opened by the right button: its title item (which
+// does nothing), a separator, then the items the caller adds.
+QMenu* PopupMenu(const QString& title, QWidget* owner);
+
 // The fixed one-line text at the bottom of a page.
-QLabel* StatusLine(const QString& text, QWidget* parent = nullptr);
+QLabel* StatusLine(const QString& text, QWidget* parent);
 
 // A header panel such as "各種設定" at the top of a page.
-QLabel* HeaderPanel(const char* objectName, const QString& text, QWidget* parent = nullptr);
+QLabel* HeaderPanel(const char* objectName, const QString& text, QWidget* parent);
+
+// Refills a drop-down with `names` and shows `chosen` (Shift_JIS; nothing
+// when it is empty or no longer listed), without reporting a choice.
+void FillChoices(QComboBox* combo, const QStringList& names, const std::string& chosen);
+
+// The selected items of a list, by index.
+std::set<int> SelectedItems(const QListWidget* list);
+
+// The grid rows (header = row 0) of the rows selected in a grid view; the
+// current row when nothing is selected, since a grid always has one.
+std::set<int> SelectedGridRows(const QTableView* view);
 
 }  // namespace zentavo::ui

@@ -1,9 +1,6 @@
-// The real program as a separate process: the second instance and the
-// shut-down when SIGTERM arrives while a modal box is open.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// The real program as a separate process. Each run gets its own
+// XDG_DATA_HOME, so its data folder is <home>/data/zentavo inside the test's
+// temporary folder, and its own XDG_RUNTIME_DIR for the single-instance lock.
 #include <QProcess>
 #include <QTest>
 #include <chrono>
@@ -11,111 +8,87 @@
 #include <thread>
 
 #include "store/LineCipher.h"
-#include "store/NameList.h"
 #include "store/TextFile.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using namespace zentavo;
 
-namespace {
-
-// The program copied into a fresh folder: its data folder is its own.
-fs::path InstallProgram(const fs::path& dir) {
-  fs::copy_file(ZENTAVO_PROGRAM, dir / "zentavo");
-  return dir / "zentavo";
-}
-
-bool WaitFor(const std::function<bool()>& condition, int ms = 20000) {
-  for (int waited = 0; waited < ms; waited += 50) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+template <class Condition> static bool WaitFor(Condition condition) {
+  for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   return condition();
 }
 
-QProcessEnvironment Environment(const fs::path& runtime) {
+static bool Start(QProcess& process, const test::TempFolder& home, const test::TempFolder& runtime) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.string()));
-  return env;
+  env.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString((home / "data").string()));
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.path().string()));
+  process.setProcessEnvironment(env);
+  process.start(QStringLiteral(ZENTAVO_PROGRAM), {});
+  return process.waitForStarted();
 }
 
-}  // namespace
+// SIGTERM (QProcess's terminate) must save and end the program normally.
+static bool Terminate(QProcess& process) {
+  process.terminate();
+  return process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
 
 class ProcessTest : public QObject {
   Q_OBJECT
 
  private slots:
-  // First start in an empty folder shows the staff box, modally, during
-  // start-up. SIGTERM then must still save what was loaded (the old 16-line
-  // settings file comes back with 17 lines) and must not write the lists
-  // that were not read yet.
+  // No staff file: start-up shows the staff reader's box, modally. SIGTERM
+  // then must still save what was loaded (the old 16-line settings file comes
+  // back with 17 lines), must not write the lists that were not read yet, and
+  // leaves the data folder, found open to others, private to the user.
   void sigtermDuringAModalBoxSavesAndEnds() {
-    test::TempFolder dir, runtime;
-    fs::path program = InstallProgram(dir.path());
-    fs::create_directory(dir.path() / "JIAN");
-    std::vector<std::string> settings;
-    for (const char* v : {"smtp.example.jp", "25", "", "pop.example.jp", "110", "user", "pw", "", "a@x.jp",
-                          "1500", "1", "", "0", "30", "0", "MailNo"}) {
-      settings.push_back(EncryptLine(v));
-    }
-    settings[2] = "dumy";
-    WriteTextLines(dir.path() / "zentavo.ini", settings);
-    WriteTextLines(dir.path() / "JIAN" / "jian", {EncryptLine("G")});
-    const std::string groupsBefore = test::ReadFile(dir.path() / "JIAN" / "jian");
+    test::TempFolder home, runtime;
+    const fs::path data = home / "data" / "zentavo";
+    fs::create_directories(data / "JIAN");
+    fs::permissions(data, fs::perms(0755));
+    std::vector<std::string> settings = {"smtp.example.jp", "25", "dumy", "pop.example.jp", "110", "user", "pw", "",
+                                         "a@x.jp", "1500", "1", "", "0", "30", "0", "MailNo"};
+    for (std::string& line : settings) line = line == "dumy" ? line : EncryptLine(line);  // an old file's filler
+    WriteTextLines(data / "zentavo.ini", settings);
+    WriteTextLines(data / "JIAN" / "jian", {EncryptLine("G")});
+    const std::string groupsBefore = test::ReadFile(data / "JIAN" / "jian");
 
-    QProcess process;
-    process.setProcessEnvironment(Environment(runtime.path()));
-    process.start(QString::fromStdString(program.string()), {});
-    QVERIFY(process.waitForStarted());
-    // Start-up has begun once the data folders exist; the signal handler is
-    // in place before that.
-    QVERIFY(WaitFor([&] { return fs::exists(dir.path() / "RESERVE"); }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    QCOMPARE(process.state(), QProcess::Running);
-    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-    QVERIFY(process.waitForFinished(20000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 0);
+    QProcess program;
+    QVERIFY(Start(program, home, runtime));
+    // The signal handler is in place before start-up makes the folders; a
+    // signal that comes before the box is served by the box's event loop.
+    QVERIFY(WaitFor([&] { return fs::exists(data / "RESERVE"); }));
+    QVERIFY(Terminate(program));
 
-    auto lines = ReadTextLines(dir.path() / "zentavo.ini");
+    auto lines = ReadTextLines(data / "zentavo.ini");
     QCOMPARE(lines.size(), size_t(17));
     QCOMPARE(DecryptLine(lines[0]), std::string("smtp.example.jp"));
-    QCOMPARE(DecryptLine(lines[9]), std::string("1500"));
-    QCOMPARE(test::ReadFile(dir.path() / "JIAN" / "jian"), groupsBefore);
+    QCOMPARE(test::ReadFile(data / "JIAN" / "jian"), groupsBefore);
+    QCOMPARE(fs::status(data).permissions() & fs::perms::all, fs::perms::owner_all);
   }
 
-  void aSecondInstanceIsRefused() {
-    test::TempFolder dir, runtime;
-    fs::path program = InstallProgram(dir.path());
-    // A staff file, so that the first instance starts without a box.
-    fs::create_directory(dir.path() / "SYOKUIN");
-    WriteTextLines(dir.path() / "SYOKUIN" / "name", {EncryptLine("h")});
-    QProcess first;
-    first.setProcessEnvironment(Environment(runtime.path()));
-    first.start(QString::fromStdString(program.string()), {});
-    QVERIFY(first.waitForStarted());
-    QVERIFY(WaitFor([&] { return fs::exists(runtime.path() / "ZentavoMutex"); }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The second instance shares only the lock folder, not the data folder. A
+  // refused one waits at its "重複起動" box without ever making its data
+  // folder; one that got past the lock would have made it within the time
+  // the first took to start, three times over.
+  void aSecondStartIsRefusedAndTheFirstRunsOn() {
+    test::TempFolder firstHome, secondHome, runtime;
+    const fs::path firstData = firstHome / "data" / "zentavo";
+    fs::create_directories(firstData / "SYOKUIN");  // a staff file: no box
+    WriteTextLines(firstData / "SYOKUIN" / "name", {EncryptLine("h")});
+    QProcess first, second;
+    const auto started = std::chrono::steady_clock::now();
+    QVERIFY(Start(first, firstHome, runtime));
+    QVERIFY(WaitFor([&] { return fs::exists(firstData / "RESERVE"); }));
+    const auto startUp = std::chrono::steady_clock::now() - started;
 
-    // The second shows "重複起動" and ends; with no one to answer the box in
-    // an offscreen session, close it from a timer inside that process is not
-    // possible, so answer it with SIGTERM's default: it must not touch the
-    // first instance or the data.
-    QProcess second;
-    second.setProcessEnvironment(Environment(runtime.path()));
-    second.start(QString::fromStdString(program.string()), {});
-    QVERIFY(second.waitForStarted());
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    QCOMPARE(first.state(), QProcess::Running);
-    second.kill();
-    second.waitForFinished();
-    QCOMPARE(first.state(), QProcess::Running);
-    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
-    QVERIFY(first.waitForFinished(20000));
-    QCOMPARE(first.exitCode(), 0);
-    QVERIFY(fs::exists(dir.path() / "zentavo.ini"));
+    QVERIFY(Start(second, secondHome, runtime));
+    std::this_thread::sleep_for(3 * startUp + std::chrono::seconds(1));
+    QCOMPARE(second.state(), QProcess::Running);
+    QVERIFY(!fs::exists(secondHome / "data" / "zentavo"));
+    QVERIFY(Terminate(first));
   }
 };
 

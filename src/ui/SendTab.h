@@ -1,0 +1,78 @@
+// The send page "職員伝達": group, recipients, subject, body, options, the
+// send button and the reservation panel.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <memory>
+
+#include "send/SendRun.h"
+#include "ui/GridModel.h"
+#include "ui/Tab.h"
+
+namespace zentavo::ui {
+
+class SendTab : public Tab {
+  Q_OBJECT
+ public:
+  SendTab(WindowContext& context, QWidget* parent = nullptr);
+  ~SendTab() override;
+
+  // Shows the state's values in every control.
+  void refresh();
+  // The group list changed: the drop-down follows it.
+  void refreshGroups();
+
+  // Tests put a fake server, a runner of their own and a scripted operator
+  // in place of the real ones (nullptr: the real one).
+  void setSendBackends(std::shared_ptr<SmtpTransport> transport, StepRunner* runner, SendOperator* op);
+
+  // The program is ending: a run under way sends no further batch, the
+  // session in progress is waited for, and the run ends.
+  void finishRun();
+
+ signals:
+  void quitRequested();
+  void standbyRequested();
+
+ private slots:
+  void onGroupChosen();
+  void onAddRecipientsClicked();
+  void onRemoveRecipientsClicked();
+  void onTemplateClicked();
+  void onSignatureClicked();
+  void onSendClicked();
+  void onReserveToggled();
+
+ private:
+  void lock(bool locked);
+
+  GridModel recipientModel_;
+  QComboBox* groupCombo_;
+  QTableView* recipientGrid_;
+  QLabel* splitLabel_;
+  QLineEdit* identifierBox_;
+  QLineEdit* mailNoBox_;
+  QLineEdit* subjectEdit_;
+  QPlainTextEdit* bodyEdit_;
+  QCheckBox* copyToSelfCheck_;
+  QCheckBox* appendGroupCheck_;
+  QCheckBox* appendNamesCheck_;
+  QFrame* reservationPanel_;
+  QCheckBox* reserveCheck_;
+
+  std::shared_ptr<SmtpTransport> smtp_;
+  std::unique_ptr<StepRunner> workerRunner_;
+  std::unique_ptr<SendOperator> windowsOperator_;
+  std::shared_ptr<SmtpTransport> transport_;
+  StepRunner* runner_ = nullptr;
+  std::unique_ptr<SendOperator> lockingOperator_;
+};
+
+}  // namespace zentavo::ui
