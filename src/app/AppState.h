@@ -34,8 +34,6 @@ struct AppState {
   SendPage send;
   SendRunState run;
   Grid recipients{3, 30};               // "伝達者名"
-  std::vector<std::string> lastNames;   // the names last loaded from a group or added by hand
-  Grid reserveRecipients{3, 30};        // the reservation editor's recipient grid
 };
 
 }  // namespace zentavo

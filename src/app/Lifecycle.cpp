@@ -41,7 +41,6 @@ void StartUp(AppState& state, Operator& op) {
 
   state.staff.grid.SetHeader(StaffHeader());
   state.recipients.SetHeader(StaffHeader());
-  state.reserveRecipients.SetHeader(StaffHeader());
 
   UseStaffFile(state);
   LoadStaff(state.staff, op);

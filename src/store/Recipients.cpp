@@ -26,19 +26,19 @@ std::string MismatchMessage() {
 
 }  // namespace
 
-void FillRecipients(const DataFolder& folder, std::string_view group, const Grid& staff,
-                    Grid& recipients, std::vector<std::string>& lastNames, Operator& op) {
-  if (group.empty()) return;
-  lastNames.clear();
+std::vector<std::string> FillRecipients(const DataFolder& folder, std::string_view group, const Grid& staff,
+                                        Grid& recipients, Operator& op) {
+  std::vector<std::string> names;
+  if (group.empty()) return names;
   recipients.Clear(30);
   // A missing or damaged member file ends the reading silently. (An empty
   // entry is a name of its own: it matches nobody and so shows as missing.)
   if (auto file = folder.NamedFile(kMemberDir, group)) {
     for (auto& entry : ReadStoredFile(*file).lines)
-      if (!IsMarker(entry)) lastNames.push_back(std::move(entry));
+      if (!IsMarker(entry)) names.push_back(std::move(entry));
   }
   int counter = 0;
-  for (const auto& name : lastNames) {
+  for (const auto& name : names) {
     // An empty entry names nobody; it would otherwise match every empty row.
     if (name.empty()) continue;
     for (int r = 1; r < staff.RowCount(); ++r) {
@@ -48,9 +48,8 @@ void FillRecipients(const DataFolder& folder, std::string_view group, const Grid
       recipients.SetRowCount(recipients.RowCount() + 1);
     }
   }
-  if (static_cast<int>(lastNames.size()) != counter) {
-    Warn(op, MismatchMessage());
-  }
+  if (static_cast<int>(names.size()) != counter) Warn(op, MismatchMessage());
+  return names;
 }
 
 AddRecipientsDialog OpenAddRecipients(const Grid& staff) {
@@ -69,13 +68,11 @@ void AddToRecipientList(AddRecipientsDialog& dialog, const std::set<int>& select
   }
 }
 
-bool SetAddedRecipients(const AddRecipientsDialog& dialog, const Grid& staff, Grid& target,
-                        std::vector<std::string>& lastNames, Operator& op) {
+bool SetAddedRecipients(const AddRecipientsDialog& dialog, const Grid& staff, Grid& target, Operator& op) {
   if (dialog.added.empty()) {
     Warn(op, Sj("職員が追加登録されていません"));
     return false;
   }
-  lastNames = dialog.added;
   // Each new recipient goes into the next empty data row; with none left
   // (the empty rows were removed by hand) it goes after the last row. Never
   // over the header or a recipient already there.

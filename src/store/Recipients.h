@@ -14,10 +14,10 @@
 namespace zentavo {
 
 // A group chosen on the send page: refills `recipients` with the members of
-// `group` found in the staff grid and keeps the names read in `lastNames`.
-// Shows the mismatch message when names and recipients differ in number.
-void FillRecipients(const DataFolder& folder, std::string_view group, const Grid& staff,
-                    Grid& recipients, std::vector<std::string>& lastNames, Operator& op);
+// `group` found in the staff grid and returns the names read. Shows the
+// mismatch message when names and recipients differ in number.
+std::vector<std::string> FillRecipients(const DataFolder& folder, std::string_view group, const Grid& staff,
+                                        Grid& recipients, Operator& op);
 
 // The dialog "伝達者追加": its two lists.
 struct AddRecipientsDialog {
@@ -34,7 +34,6 @@ void AddToRecipientList(AddRecipientsDialog& dialog, const std::set<int>& select
 // grid of whoever opened the dialog: the send page or the reservation
 // editor) from its first row without a name. Returns true when the dialog
 // closes.
-bool SetAddedRecipients(const AddRecipientsDialog& dialog, const Grid& staff, Grid& target,
-                        std::vector<std::string>& lastNames, Operator& op);
+bool SetAddedRecipients(const AddRecipientsDialog& dialog, const Grid& staff, Grid& target, Operator& op);
 
 }  // namespace zentavo

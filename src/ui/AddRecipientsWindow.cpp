@@ -44,7 +44,7 @@ void AddRecipientsWindow::onAddClicked() {
 }
 
 void AddRecipientsWindow::onSetClicked() {
-  if (SetAddedRecipients(dialog_, state_.staff.grid, target_, state_.lastNames, op_)) accept();
+  if (SetAddedRecipients(dialog_, state_.staff.grid, target_, op_)) accept();
 }
 
 }  // namespace zentavo::ui

@@ -217,7 +217,7 @@ void SendTab::refreshGroups() { FillChoices(groupCombo_, ToQ(state().groups.grou
 
 void SendTab::onGroupChosen() {
   state().send.group = FromQ(groupCombo_->currentText());
-  FillRecipients(state().folder, state().send.group, state().staff.grid, state().recipients, state().lastNames, op());
+  FillRecipients(state().folder, state().send.group, state().staff.grid, state().recipients, op());
   recipientModel_.reload();
 }
 

@@ -96,9 +96,8 @@ TEST_F(ListsTest, MemberEditorRoundTrip) {
 TEST_F(ListsTest, ChoosingAGroupFillsTheRecipientsAndReportsAMismatch) {
   test::WriteEnciphered(dir / "KANREN/G", {"//伝達者未登録", "A", "Gone", "", "B"});
   Grid recipients(3, 30);
-  Lines names;
-  FillRecipients(folder, "G", Staff({{"A", "a@x", "1"}, {"B", "b@x", "2"}, {"B", "b2@x", "3"}}), recipients, names, op);
-  EXPECT_EQ(names, (Lines{"A", "Gone", "", "B"}));
+  EXPECT_EQ(FillRecipients(folder, "G", Staff({{"A", "a@x", "1"}, {"B", "b@x", "2"}, {"B", "b2@x", "3"}}), recipients, op),
+            (Lines{"A", "Gone", "", "B"}));
   EXPECT_EQ(recipients.Cell(1, 2), "b@x");  // a name twice in the staff list: two rows
   EXPECT_EQ(recipients.Cell(1, 3), "b2@x");
   EXPECT_EQ(recipients.RowCount(), 33);
@@ -114,11 +113,10 @@ TEST_F(ListsTest, AddedRecipientsNeverOverwriteAnyone) {
   Grid target(3, 4);
   target.Cell(0, 1) = "R1";
   target.Cell(0, 3) = "R3";  // a gap before it, no empty row after it
-  Lines names;
-  EXPECT_TRUE(SetAddedRecipients(dialog, staff, target, names, op));
+  EXPECT_TRUE(SetAddedRecipients(dialog, staff, target, op));
   EXPECT_EQ((Lines{target.Cell(0, 1), target.Cell(0, 2), target.Cell(0, 3), target.Cell(0, 4)}),
             (Lines{"R1", "A", "R3", "B"}));
-  EXPECT_FALSE(SetAddedRecipients(OpenAddRecipients(staff), staff, target, names, op));
+  EXPECT_FALSE(SetAddedRecipients(OpenAddRecipients(staff), staff, target, op));
   EXPECT_EQ(op.Texts(), Lines{"職員が追加登録されていません"});
 }
 
