@@ -71,8 +71,9 @@ void SaveAll(AppState& state, Operator& op) {
   if (loaded >= Loaded::Settings) {
     try {
       SaveSettings(state.folder.SettingsFile(), state.settings);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
       // Shut-down goes on; the old settings file stays whole.
+      LogDiagnostic(e.what());
     }
   }
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "store/DiagnosticLog.h"
 #include "store/NameList.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
@@ -23,7 +24,8 @@ bool SaveGroups(const DataFolder& folder, const GroupState& state) {
   try {
     SaveNameList(folder.Path(kGroupListFile), state.groups);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogDiagnostic(e.what());
     return false;
   }
 }

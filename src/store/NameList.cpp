@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "store/DiagnosticLog.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
@@ -51,7 +52,8 @@ bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<st
   names.push_back(name);
   try {
     WriteStoredFile(*file, {firstLine});
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogDiagnostic(e.what());
   }
   nameBox.clear();
   return true;

@@ -1,5 +1,6 @@
 #include "store/Signature.h"
 
+#include "store/DiagnosticLog.h"
 #include "store/StoredFile.h"
 
 namespace zentavo {
@@ -14,7 +15,8 @@ bool SaveSignature(const DataFolder& folder, const std::vector<std::string>& sig
   try {
     WriteStoredFile(folder.Path(kSignatureFile), signature);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogDiagnostic(e.what());
     return false;
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "store/DiagnosticLog.h"
 #include "store/Groups.h"
 #include "store/NameList.h"
 #include "store/TextFile.h"
@@ -19,7 +20,8 @@ bool SaveTemplateList(const DataFolder& folder, const TemplateState& state) {
   try {
     SaveNameList(folder.Path(kTemplateListFile), state.names);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    LogDiagnostic(e.what());
     return false;
   }
 }
