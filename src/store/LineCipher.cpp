@@ -38,7 +38,7 @@ const std::uint8_t* Bytes(std::string_view s) {
 }  // namespace
 
 std::string EncryptLine(std::string_view plain) {
-  CryptCBC engine(LineBlowFish(), kLineIV, PaddingMode::PKCS);
+  CryptCBC engine(LineBlowFish(), kLineIV);
   std::vector<std::uint8_t> out(engine.EncryptedSize(plain.size()));
   out.resize(engine.EncryptBuffer(Bytes(plain), out.data(), plain.size()));
   return EncodeBase64(
@@ -47,7 +47,7 @@ std::string EncryptLine(std::string_view plain) {
 
 std::string DecryptLine(std::string_view stored) {
   const std::string cipherText = DecodeBase64(stored);
-  CryptCBC engine(LineBlowFish(), kLineIV, PaddingMode::PKCS);
+  CryptCBC engine(LineBlowFish(), kLineIV);
   std::string out(cipherText.size(), '\0');
   const std::ptrdiff_t length = engine.DecryptBuffer(
       Bytes(cipherText), reinterpret_cast<std::uint8_t*>(out.data()), cipherText.size());

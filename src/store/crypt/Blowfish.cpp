@@ -226,8 +226,6 @@ void PutBigEndian(std::uint8_t* b, std::uint32_t w) {
 
 Blowfish::Blowfish() : p_(kInitialP), s_(kInitialS) {}
 
-std::string Blowfish::Name() const { return "BlowFish"; }
-
 std::size_t Blowfish::BlockSize() const { return 8; }
 
 std::uint32_t Blowfish::F(std::uint32_t x) const {

@@ -18,7 +18,6 @@ class Blowfish : public Cipher {
   // the state the key schedule works from; call SetKey before use.
   Blowfish();
 
-  std::string Name() const override;
   std::size_t BlockSize() const override;
   // Runs the whole key schedule from the initial tables, so a cipher can be
   // keyed again. An empty key leaves the P-array unmixed.
