@@ -76,8 +76,6 @@ class ProcessTest : public QObject {
   void aSecondStartIsRefusedAndTheFirstRunsOn() {
     test::TempFolder firstHome, secondHome, runtime;
     const fs::path firstData = firstHome / "data" / "zentavo";
-    fs::create_directories(firstData / "SYOKUIN");  // a staff file: no box
-    WriteTextLines(firstData / "SYOKUIN" / "name", {EncryptLine("h")});
     QProcess first, second;
     const auto started = std::chrono::steady_clock::now();
     QVERIFY(Start(first, firstHome, runtime));
@@ -88,6 +86,8 @@ class ProcessTest : public QObject {
     std::this_thread::sleep_for(3 * startUp + std::chrono::seconds(1));
     QCOMPARE(second.state(), QProcess::Running);
     QVERIFY(!fs::exists(secondHome / "data" / "zentavo"));
+    second.kill();
+    second.waitForFinished();
     QVERIFY(Terminate(first));
   }
 };
