@@ -6,65 +6,42 @@
 #include "store/LineCipher.h"
 #include "support/TestSupport.h"
 
-namespace zentavo {
-namespace {
-using test::S;
+using namespace zentavo;
+using zentavo::test::S;
 
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
-
-ToolRun Tool(std::vector<std::string> args, const std::string& input = "") {
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  int status = RunDataTool(args, in, out, err);
-  return {status, out.str(), err.str()};
-}
-
-TEST(DataTool, EncipherThenDecipherGivesThePlainLinesBack) {
-  const std::string plain = S("氏名,メールアドレス,電話番号") + "\r\n" + S("山田,y@x.jp,1") + "\n\nlast";
-  ToolRun enc = Tool({"encipher"}, plain);
-  ASSERT_EQ(enc.status, 0);
-  EXPECT_EQ(enc.out.substr(0, EncryptLine(S("氏名,メールアドレス,電話番号")).size() + 2),
-            EncryptLine(S("氏名,メールアドレス,電話番号")) + "\r\n");
-  ToolRun dec = Tool({"decipher"}, enc.out);
-  ASSERT_EQ(dec.status, 0);
-  EXPECT_EQ(dec.out, S("氏名,メールアドレス,電話番号") + "\r\n" + S("山田,y@x.jp,1") + "\r\n\r\nlast\r\n");
-}
-
-TEST(DataTool, DecipherStopsAtADamagedLineNamingIt) {
-  ToolRun r = Tool({"decipher"}, EncryptLine("ok") + "\r\n" + "AAAAAAAAAAAAAAAA\r\n" + EncryptLine("never"));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "ok\r\n");
-  EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
-}
-
-TEST(DataTool, ConversionsAndHeaderDecoding) {
-  EXPECT_EQ(Tool({"to-jis"}, S("会議") + "\r\n").out, "\x1b$B2q5D\x1b(J\r\n");
-  EXPECT_EQ(Tool({"to-sjis"}, "\x1b$B2q5D\x1b(J\r\n").out, S("会議") + "\r\n");
-  EXPECT_EQ(Tool({"to-euc"}, S("会議")).out, "\xb2\xf1\xb5\xc4");
-  ToolRun h = Tool({"decode-header"}, "Re: =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\n");
-  EXPECT_EQ(h.out, "Re: " + S("会議") + "\r\n");
-}
-
-TEST(DataTool, ReadsAFileArgument) {
+// Each row is one call: arguments, standard input, the expected standard
+// output byte for byte and exit status, and a text the error output must
+// hold (empty: nothing may be written there).
+TEST(DataTool, Commands) {
   test::TempFolder dir;
   test::WriteFile(dir / "in", "abc");
-  EXPECT_EQ(Tool({"to-jis", (dir / "in").string()}).out, "abc");
-  ToolRun missing = Tool({"to-jis", (dir / "none").string()});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_FALSE(missing.err.empty());
+  const std::string file = (dir / "in").string(), none = (dir / "none").string();
+  const std::string head = S("氏名,メールアドレス,電話番号"), row = S("山田,y@x.jp,1");
+  struct Row { std::vector<std::string> args; std::string in, out; int status; std::string err; };
+  const Row rows[] = {
+      // Line ends CR LF, LF or none; an empty line stays a line.
+      {{"encipher"}, head + "\r\n" + row + "\n\nlast", EncryptLine(head) + "\r\n" + EncryptLine(row) + "\r\n" +
+           EncryptLine("") + "\r\n" + EncryptLine("last") + "\r\n", 0, ""},
+      {{"decipher"}, EncryptLine(head) + "\n" + EncryptLine(row), head + "\r\n" + row + "\r\n", 0, ""},
+      {{"decipher"}, EncryptLine("ok") + "\r\nAAAAAAAAAAAAAAAA\r\n" + EncryptLine("never"), "ok\r\n", 1, "line 2"},
+      {{"to-jis"}, S("会議") + "\r\n", "\x1b$B2q5D\x1b(J\r\n", 0, ""},
+      {{"to-sjis"}, "\x1b$B2q5D\x1b(J\r\n", S("会議") + "\r\n", 0, ""},
+      {{"to-euc"}, S("会議"), "\xb2\xf1\xb5\xc4", 0, ""},
+      {{"decode-header"}, "Re: =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\n", "Re: " + S("会議") + "\r\n", 0, ""},
+      {{"to-jis", file}, "not read", "abc", 0, ""},
+      {{"to-jis", "-"}, "stdin", "stdin", 0, ""},
+      {{"to-jis", none}, "", "", 1, none},
+      {{}, "", "", 2, "--help"},
+      {{"frobnicate"}, "x", "", 2, "frobnicate"},
+      {{"decipher", file, file}, "", "", 2, "--help"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE((r.args.empty() ? std::string("(no command)") : r.args[0]) + " <- " + r.in);
+    std::istringstream in(r.in);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunDataTool(r.args, in, out, err), r.status);
+    EXPECT_EQ(out.str(), r.out);
+    if (r.err.empty()) EXPECT_EQ(err.str(), "");
+    else EXPECT_NE(err.str().find(r.err), std::string::npos) << err.str();
+  }
 }
-
-TEST(DataTool, WrongCallsExitWithTwo) {
-  EXPECT_EQ(Tool({}).status, 2);
-  EXPECT_EQ(Tool({"frobnicate"}).status, 2);
-  EXPECT_EQ(Tool({"decipher", "a", "b"}).status, 2);
-  ToolRun help = Tool({"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("decode-header"), std::string::npos);
-}
-
-}  // namespace
-}  // namespace zentavo
