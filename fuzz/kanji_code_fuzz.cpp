@@ -1,5 +1,6 @@
 // Every Japanese code conversion on arbitrary bytes: received mail bodies and
-// attachment names go through these unchecked.
+// attachment names go through these unchecked, and whatever the operator's
+// text holds goes out through SjisToMailJis.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,28 +8,25 @@
 #include <string_view>
 
 #include "text/KanjiCode.h"
+#include "text/SjisToMailJis.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace zentavo;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-  const int code = zentavo::DetectKanjiCode(text);
-  if (code < zentavo::kCodeAscii || code > zentavo::kCodeEucOrSjis) std::abort();
-
-  for (int target : {zentavo::kCodeJisNew, zentavo::kCodeEuc, zentavo::kCodeSjis}) {
-    const std::string out = zentavo::ConvertKanjiCode(text, target);
-    // Texts the dispatcher does not convert come back byte for byte.
-    if ((code < zentavo::kCodeJisNew || code == zentavo::kCodeEucOrSjis) && out != text) {
-      std::abort();
-    }
+  const int code = DetectKanjiCode(text);
+  if (code < kCodeAscii || code > kCodeEucOrSjis) std::abort();
+  // Texts the dispatcher does not convert come back byte for byte.
+  const bool unconverted = code < kCodeJisNew || code == kCodeEucOrSjis;
+  for (int target : {kCodeJisNew, kCodeJisOld, kCodeEuc, kCodeSjis}) {
+    const std::string out = ConvertKanjiCode(text, target);
+    if ((unconverted || target == kCodeJisOld) && out != text) std::abort();
   }
-  if (zentavo::ConvertKanjiCode(text, zentavo::kCodeJisOld) != text) std::abort();
+  // Mail labelled ISO-2022-JP, 7bit: never a byte above 0x7F.
+  for (char c : SjisToMailJis(text)) if (static_cast<unsigned char>(c) >= 0x80) std::abort();
 
-  (void)zentavo::SjisToJis(text);
-  (void)zentavo::EucToJis(text);
-  (void)zentavo::JisToSjis(text);
-  (void)zentavo::EucToSjis(text);
-  (void)zentavo::SjisToEuc(text);
+  (void)SjisToJis(text), (void)EucToJis(text), (void)JisToSjis(text), (void)EucToSjis(text), (void)SjisToEuc(text);
   // JIS to EUC-JP only drops escapes, byte for byte otherwise.
-  if (zentavo::JisToEuc(text).size() > text.size()) std::abort();
+  if (JisToEuc(text).size() > text.size()) std::abort();
   return 0;
 }

@@ -72,30 +72,6 @@ void Append(std::string& out, Pair p) {
   out.push_back(static_cast<char>(p[1]));
 }
 
-struct KanaToJis {
-  Pair jis;
-  bool mark_taken;  // the following ﾞ or ﾟ was folded into `jis`
-};
-
-// Full-width form of the half-width katakana `kana`; `mark` is the
-// half-width byte that follows it, if any. JIS has no half-width kana, and a
-// voiced kana sent as kana plus stand-alone mark reads badly, so the mark is
-// folded in wherever a voiced form exists.
-KanaToJis HalfKanaToFull(std::uint8_t kana, std::optional<std::uint8_t> mark) {
-  Pair jis = kHalfWidthKana[kana - 0xA1];
-  if (mark == kVoicedMark) {
-    if (kana == 0xB3) return {{0x25, 0x74}, true};  // ｳﾞ -> ヴ
-    if (InRange(kana, 0xB6, 0xC4) || InRange(kana, 0xCA, 0xCE)) {
-      jis[1] = static_cast<std::uint8_t>(jis[1] + 1);
-      return {jis, true};
-    }
-  } else if (mark == kSemiVoicedMark && InRange(kana, 0xCA, 0xCE)) {
-    jis[1] = static_cast<std::uint8_t>(jis[1] + 2);
-    return {jis, true};
-  }
-  return {jis, false};
-}
-
 // Output side of a conversion to JIS: switches between one-byte text and
 // JIS X 0208 pairs with the escape sequences, lazily, so that an escape is
 // written only in front of what it introduces.
@@ -157,6 +133,23 @@ std::string WalkJis(std::string_view text, DataFn data) {
 
 }  // namespace
 
+// JIS has no half-width kana, and a voiced kana sent as kana plus stand-alone
+// mark reads badly, so the mark is folded in wherever a voiced form exists.
+FullWidthKana HalfWidthKanaToJis(std::uint8_t kana, std::optional<std::uint8_t> next) {
+  Pair jis = kHalfWidthKana[kana - 0xA1];
+  if (next == kVoicedMark) {
+    if (kana == 0xB3) return {{0x25, 0x74}, true};  // ｳﾞ -> ヴ
+    if (InRange(kana, 0xB6, 0xC4) || InRange(kana, 0xCA, 0xCE)) {
+      jis[1] = static_cast<std::uint8_t>(jis[1] + 1);
+      return {jis, true};
+    }
+  } else if (next == kSemiVoicedMark && InRange(kana, 0xCA, 0xCE)) {
+    jis[1] = static_cast<std::uint8_t>(jis[1] + 2);
+    return {jis, true};
+  }
+  return {jis, false};
+}
+
 std::array<std::uint8_t, 2> SjisPairToJis(std::uint8_t s1, std::uint8_t s2) {
   // All arithmetic is on bytes, so it wraps modulo 256 for bytes that are not
   // a valid Shift_JIS pair.
@@ -191,9 +184,9 @@ std::string SjisToJis(std::string_view text) {
       out.Single(c);
       i += 1;
     } else if (IsHalfWidthKana(c)) {
-      const KanaToJis k = HalfKanaToFull(c, ByteAt(text, i + 1));
+      const FullWidthKana k = HalfWidthKanaToJis(c, ByteAt(text, i + 1));
       out.Double(k.jis);
-      i += k.mark_taken ? 2 : 1;
+      i += k.markTaken ? 2 : 1;
     } else if (i + 1 < text.size()) {
       out.Double(SjisPairToJis(c, At(text, i + 1)));
       i += 2;
@@ -221,9 +214,9 @@ std::string EucToJis(std::string_view text) {
       // A mark is itself a prefixed byte in EUC-JP: 0x8E 0xDE or 0x8E 0xDF.
       std::optional<std::uint8_t> mark;
       if (ByteAt(text, i + 2) == kEucKanaPrefix) mark = ByteAt(text, i + 3);
-      const KanaToJis k = HalfKanaToFull(*kana, mark);
+      const FullWidthKana k = HalfWidthKanaToJis(*kana, mark);
       out.Double(k.jis);
-      i += k.mark_taken ? 4 : 2;
+      i += k.markTaken ? 4 : 2;
     } else if (i + 1 < text.size()) {
       out.Double({static_cast<std::uint8_t>(c & 0x7F),
                   static_cast<std::uint8_t>(At(text, i + 1) & 0x7F)});

@@ -48,6 +48,21 @@ size_t Utf8Length(unsigned char lead) {
   return 1;
 }
 
+// U+E000..U+E757 in UTF-8: EE 80 80 .. EE 9D 97. An 0xEE byte only ever
+// starts a character, so the test is safe at any position.
+bool IsUserDefinedAt(std::string_view utf8, size_t i) {
+  if (i + 2 >= utf8.size() || static_cast<unsigned char>(utf8[i]) != 0xEE) return false;
+  const auto b1 = static_cast<unsigned char>(utf8[i + 1]);
+  const auto b2 = static_cast<unsigned char>(utf8[i + 2]);
+  if (b2 < 0x80 || b2 > 0xBF) return false;
+  return (b1 >= 0x80 && b1 < 0x9D) || (b1 == 0x9D && b2 <= 0x97);
+}
+
+void Append(SjisConversion& to, SjisConversion&& part) {
+  to.text += part.text;
+  for (auto& d : part.dropped) to.dropped.push_back(std::move(d));
+}
+
 }  // namespace
 
 SjisConversion Utf8ToSjis(std::string_view utf8) {
@@ -64,6 +79,20 @@ SjisConversion Utf8ToSjis(std::string_view utf8) {
     in += n;
     left -= n;
   }
+  return result;
+}
+
+SjisConversion Utf8ToMailSjis(std::string_view utf8) {
+  SjisConversion result;
+  size_t start = 0;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if (!IsUserDefinedAt(utf8, i)) continue;
+    Append(result, Utf8ToSjis(utf8.substr(start, i - start)));
+    result.dropped.emplace_back(utf8.substr(i, 3));
+    start = i + 3;
+    i += 2;
+  }
+  Append(result, Utf8ToSjis(utf8.substr(start)));
   return result;
 }
 

@@ -24,6 +24,12 @@ struct SjisConversion {
 // left out and listed, never replaced by something else.
 SjisConversion Utf8ToSjis(std::string_view utf8);
 
+// Operator text that may go out by mail, to Shift_JIS: as Utf8ToSjis, and the
+// characters of code page 932's user-defined area (U+E000-U+E757, Shift_JIS
+// 0xF040-0xF9FC) are left out and listed as well. Mail has no code for them;
+// a reader would only ever see a geta mark 〓 in their place.
+SjisConversion Utf8ToMailSjis(std::string_view utf8);
+
 // Shift_JIS to UTF-8. Bytes that are not valid code page 932 become U+FFFD.
 std::string SjisToUtf8(std::string_view sjis);
 
