@@ -1,12 +1,18 @@
 #include "send/NoticeMessage.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <ctime>
+#include <random>
 
 #include "send/SplitSend.h"
 #include "store/Base64.h"
 #include "store/TextFile.h"
-#include "text/KanjiCode.h"
+#include "text/SjisToMailJis.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -36,8 +42,7 @@ int Weekday(int y, int m, int d) {
 constexpr std::string_view kWordStart = "=?ISO-2022-JP?B?";
 constexpr std::string_view kWordEnd = "?=";
 constexpr std::string_view kToKanji = "\x1b$B";
-// Header text must return to ASCII proper (RFC 1468), not to JIS Roman as
-// the body conversion does.
+// Every word and every body line returns to ASCII proper (RFC 1468).
 constexpr std::string_view kToAscii = "\x1b(B";
 constexpr size_t kMaxLine = 78;
 constexpr size_t kMaxWord = 75;
@@ -48,10 +53,10 @@ size_t EncodedWordLength(size_t bytes) {
   return kWordStart.size() + (bytes + 2) / 3 * 4 + kWordEnd.size();
 }
 
-// One character of a Shift_JIS text in JIS: ASCII as it is, anything else
-// as its JIS X 0208 pair(s) without escapes. A half-width katakana takes a
-// following sound mark along (the two become one full-width character, so
-// they must not land in different words).
+// One character of the subject in JIS: ASCII as it is, anything else as its
+// JIS X 0208 pair without escapes, by the same rules as the body. A
+// half-width katakana takes a following sound mark along (the two become one
+// full-width character, so they must not land in different words).
 struct JisCharacter {
   std::string bytes;
   bool ascii;
@@ -61,26 +66,9 @@ std::vector<JisCharacter> JisCharacters(std::string_view s) {
   std::vector<JisCharacter> chars;
   size_t i = 0;
   while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      chars.push_back({std::string(1, s[i]), true});
-      ++i;
-      continue;
-    }
-    size_t n = 1;
-    if (c >= 0xA1 && c <= 0xDF) {
-      if (i + 1 < s.size()) {
-        const auto d = static_cast<unsigned char>(s[i + 1]);
-        if (d == 0xDE || d == 0xDF) n = 2;
-      }
-    } else if (i + 1 < s.size()) {
-      n = 2;
-    }
-    // Our own conversion, without its leading escape; a lead byte without
-    // its second byte converts to nothing and is left out.
-    const std::string jis = SjisToJis(s.substr(i, n));
-    if (jis.size() > kToKanji.size()) chars.push_back({jis.substr(kToKanji.size()), false});
-    i += n;
+    const MailJisCharacter m = MailJisCharacterAt(s, i);
+    chars.push_back({std::string(m.bytes.data(), m.ascii ? 1 : 2), m.ascii});
+    i += m.length;
   }
   return chars;
 }
@@ -195,7 +183,6 @@ constexpr size_t kMaxBodyLine = 998;
 
 std::vector<std::string> WrapJisLine(const std::string& line) {
   if (line.size() <= kMaxBodyLine) return {line};
-  constexpr std::string_view kBodyToRoman = "\x1b(J";  // as the body conversion writes it
   std::vector<std::string> pieces;
   std::string piece;
   bool kanji = false;
@@ -209,9 +196,9 @@ std::vector<std::string> WrapJisLine(const std::string& line) {
     } else if (kanji) {
       n = std::min<size_t>(2, line.size() - i);
     }
-    const size_t closing = kanji && !switches ? kBodyToRoman.size() : 0;
+    const size_t closing = kanji && !switches ? kToAscii.size() : 0;
     if (!piece.empty() && piece.size() + n + closing > kMaxBodyLine) {
-      if (kanji) piece += kBodyToRoman;
+      if (kanji) piece += kToAscii;
       pieces.push_back(std::move(piece));
       piece = kanji ? std::string(kToKanji) : std::string();
     }
@@ -225,6 +212,58 @@ std::vector<std::string> WrapJisLine(const std::string& line) {
   }
   if (!piece.empty()) pieces.push_back(std::move(piece));
   return pieces;
+}
+
+// ---- Message-ID -------------------------------------------------------------
+
+bool IsDomainCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_';
+}
+
+// `text` cut down to what the right side of a message id may hold: labels of
+// letters, digits, "-" and "_" joined by single dots.
+std::string DomainPart(std::string_view text) {
+  std::string out;
+  bool dot = false;
+  for (char c : text) {
+    if (c == '.') {
+      dot = !out.empty();
+    } else if (IsDomainCharacter(c)) {
+      if (dot) out += '.';
+      dot = false;
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The sender's domain (after the last "@"), or the machine's name when the
+// address has none: servers and spam filters judge a message id by its
+// domain, and only a name of our own keeps ids of different senders apart.
+std::string MessageIdDomain(std::string_view sender) {
+  const size_t at = sender.rfind('@');
+  std::string domain = at == std::string_view::npos ? "" : DomainPart(sender.substr(at + 1));
+  if (domain.empty()) {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0) domain = DomainPart(host);
+  }
+  return domain.empty() ? "localhost" : domain;
+}
+
+// A fresh id for every message put on the wire: the clock to the
+// microsecond, a count within this process and 64 random bits, so neither
+// two batches of one run nor two runs on two machines share one.
+std::string NewMessageId(std::string_view sender) {
+  static std::atomic<unsigned> count{0};
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+  std::random_device random;
+  const unsigned long long bits = (static_cast<unsigned long long>(random()) << 32) ^ random();
+  char local[64];
+  std::snprintf(local, sizeof local, "%lld.%u.%016llx", static_cast<long long>(micros), ++count, bits);
+  return std::string(local) + "@" + MessageIdDomain(sender);
 }
 
 std::string JoinAddresses(const std::vector<std::string>& addresses) {
@@ -317,19 +356,11 @@ std::vector<std::string> ConvertBodyToJis(const std::vector<std::string>& lines)
     text += line;
     text += "\r\n";
   }
-  std::string jis = ConvertKanjiCode(text, kCodeJisNew);
-  // The detection can leave a Shift_JIS text as it is (only half-width
-  // katakana, or a stray control byte), which would put raw Shift_JIS into a
-  // message labelled ISO-2022-JP and 7bit. Everything we hold is Shift_JIS,
-  // so convert it directly whenever the dispatcher did not make it seven-bit.
-  for (char c : jis) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      jis = SjisToJis(text);
-      break;
-    }
-  }
+  // Everything we hold is Shift_JIS, so there is nothing to detect: a guess
+  // could take a body that opens with an IBM extension kanji for EUC-JP and
+  // garble it whole.
   std::vector<std::string> out;
-  for (const auto& line : SplitLines(jis)) {
+  for (const auto& line : SplitLines(SjisToMailJis(text))) {
     for (auto& piece : WrapJisLine(line)) out.push_back(std::move(piece));
   }
   return out;
@@ -365,10 +396,13 @@ std::string EncodeSubjectHeader(std::string_view sjisSubject) {
 std::string RenderNoticeMessage(const NoticeMessage& message, const LocalDateTime& date) {
   std::string out;
   out += "From: " + WithoutLineBreaks(message.from) + "\r\n";
+  // With every recipient a blind copy, an empty group stands in To: servers
+  // and filters distrust a message without one, and it names nobody.
   const std::string to = JoinAddresses(message.to);
-  if (!to.empty()) out += "To: " + to + "\r\n";
+  out += "To: " + (to.empty() ? std::string("undisclosed-recipients:;") : to) + "\r\n";
   out += std::string(kSubjectName) + EncodeSubjectHeader(message.subject) + "\r\n";
   out += "Date: " + FormatMailDate(date) + "\r\n";
+  out += "Message-ID: <" + NewMessageId(WithoutLineBreaks(message.from)) + ">\r\n";
   out += "MIME-Version: 1.0\r\n";
   out += "Content-Type: text/plain; charset=ISO-2022-JP\r\n";
   out += "Content-Transfer-Encoding: 7bit\r\n";

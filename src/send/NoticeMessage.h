@@ -69,8 +69,10 @@ NoticeMessage BuildNoticeMessage(const Settings& settings, const SendPage& page,
 std::vector<std::string> ComposeNoticeBody(const SendPage& page, const Grid& recipients,
                                            std::string_view groupName, const LocalDateTime& now);
 
-// The composed lines joined with CR LF, converted to ISO-2022-JP and split
-// into lines again.
+// The composed lines joined with CR LF, converted to the ISO-2022-JP of
+// outgoing mail (SjisToMailJis) and split into lines again; a line longer
+// than a mail line may be is broken between characters, each piece closed
+// in ASCII.
 std::vector<std::string> ConvertBodyToJis(const std::vector<std::string>& lines);
 
 // The Subject header's value as it goes on the wire, folded: CR LF + blank
@@ -80,7 +82,9 @@ std::vector<std::string> ConvertBodyToJis(const std::vector<std::string>& lines)
 std::string EncodeSubjectHeader(std::string_view sjisSubject);
 
 // The message's header and body, every line ended by CR LF, not dot-stuffed.
-// `date` fills the Date header.
+// `date` fills the Date header. To names the copy to self, or else the empty
+// group "undisclosed-recipients:;"; every render carries a Message-ID of its
+// own at the sender's domain.
 std::string RenderNoticeMessage(const NoticeMessage& message, const LocalDateTime& date);
 
 // MAIL FROM and the RCPT TO list: To first, then Bcc.

@@ -19,3 +19,20 @@ struct ReaderView {
 ReaderView OpenWithGMime(const std::string& raw);
 
 }  // namespace zentavo::test
+
+namespace zentavo::test {
+
+// GMime's reading before any charset conversion. glibc's ISO-2022-JP, which
+// GMime converts through, lacks JIS rows 13 and 89-92 (①, ㈱, 髙 as Japanese
+// mail programs send them): GMime silently drops those characters or reads
+// wrong ones, in a subject everything after them as well. Tests decode these
+// bytes by the JIS pair rule and code page 932 instead, as the readers do.
+struct RawReaderView {
+  std::string subjectBytes;  // the subject's encoded words, Base64 undone, joined
+  std::string bodyBytes;     // the text part with its transfer encoding undone
+  std::string to;            // To as GMime lists it ("undisclosed-recipients: ;")
+};
+
+RawReaderView OpenRawWithGMime(const std::string& raw);
+
+}  // namespace zentavo::test
