@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QPainter>
 #include <QVBoxLayout>
 
 #include "app/Lifecycle.h"
@@ -18,28 +17,6 @@
 #include "ui/Widgets.h"
 
 namespace zentavo::ui {
-
-namespace {
-
-// The program's icon, drawn rather than shipped as a file.
-QIcon ProgramIcon() {
-  QPixmap pixmap(32, 32);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setBrush(QColor(0xA6, 0xCA, 0xF0));
-  p.setPen(QPen(QColor(0, 0, 0x80), 2));
-  p.drawRoundedRect(2, 2, 28, 28, 6, 6);
-  p.setPen(QColor(0, 0, 0x80));
-  QFont f = p.font();
-  f.setBold(true);
-  f.setPixelSize(20);
-  p.setFont(f);
-  p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, QStringLiteral("Z"));
-  return QIcon(pixmap);
-}
-
-}  // namespace
 
 MainWindow::MainWindow(AppState& state, QWidget* parent)
     : QMainWindow(parent), qtOperator_(this), context_{state, &qtOperator_} {

@@ -126,7 +126,7 @@ SendTab::SendTab(WindowContext& context, QWidget* parent)
   // Bottom row: options, send, reservation panel, end.
   auto* bottom = new QHBoxLayout;
   auto* picture = new QLabel(this);
-  picture->setPixmap(window()->windowIcon().pixmap(32, 32));
+  picture->setPixmap(ProgramIcon().pixmap(32, 32));
   auto* options = new QVBoxLayout;
   copyToSelfCheck_ = Check("copyToSelfCheck", QStringLiteral("自分宛にコピーを送る"), this);
   appendGroupCheck_ = Check("appendGroupCheck", QStringLiteral("伝達内容に伝達グループ名を追加"), this);

@@ -27,7 +27,7 @@ SendProgressWindow::SendProgressWindow(QWidget* parent)
   setPalette(pal);
   auto* l = new QHBoxLayout(this);
   auto* picture = new QLabel(this);
-  picture->setPixmap(parent ? parent->windowIcon().pixmap(32, 32) : QPixmap());
+  picture->setPixmap(ProgramIcon().pixmap(32, 32));
   progressText_ = Named(new QLabel(QStringLiteral("処理を開始しました"), this), "progressText", QStringLiteral("送信状況"));
   progressText_->setFrameShape(QFrame::Panel);
   progressText_->setFrameShadow(QFrame::Sunken);

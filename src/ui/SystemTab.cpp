@@ -99,7 +99,7 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
   auto* infoBox = Box(QStringLiteral("情報"), this);
   auto* il = new QHBoxLayout(infoBox);
   auto* icon = new QLabel(infoBox);
-  icon->setPixmap(window()->windowIcon().pixmap(32, 32));
+  icon->setPixmap(ProgramIcon().pixmap(32, 32));
   auto* infoText = new QLabel(QStringLiteral("Zentavo\nOrvane\nゼンタボ  Ver3.22"), infoBox);
   il->addWidget(icon);
   il->addWidget(infoText, 1);

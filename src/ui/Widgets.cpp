@@ -1,10 +1,28 @@
 #include "ui/Widgets.h"
 
 #include <QHeaderView>
+#include <QPainter>
 
 #include "ui/QtText.h"
 
 namespace zentavo::ui {
+
+QIcon ProgramIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setBrush(QColor(0xA6, 0xCA, 0xF0));
+  p.setPen(QPen(QColor(0, 0, 0x80), 2));
+  p.drawRoundedRect(2, 2, 28, 28, 6, 6);
+  p.setPen(QColor(0, 0, 0x80));
+  QFont f = p.font();
+  f.setBold(true);
+  f.setPixelSize(20);
+  p.setFont(f);
+  p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, QStringLiteral("Z"));
+  return QIcon(pixmap);
+}
 
 QListWidget* NameList(const char* objectName, const QString& label, QWidget* parent, bool multi) {
   auto* list = Named(new QListWidget(parent), objectName, label);

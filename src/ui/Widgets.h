@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -40,6 +41,9 @@ inline QLineEdit* LineEdit(const char* objectName, const QString& label, QWidget
 }
 
 inline QGroupBox* Box(const QString& title, QWidget* parent) { return new QGroupBox(title, parent); }
+
+// The program's icon, drawn rather than shipped as a file.
+QIcon ProgramIcon();
 
 // A list of names; multi-selection with shift and control, as in the old lists.
 QListWidget* NameList(const char* objectName, const QString& label, QWidget* parent, bool multi = true);
