@@ -196,6 +196,8 @@ TEST_F(SendRunTest, NumberAndLogsAreStoredBeforeTheFirstBatchLeaves) {
   Settings next;
   LoadSettings(folder.SettingsFile(), next);
   EXPECT_EQ(NextMailNo(next.lastMailNo), "1001");
+  run.cancel = true;  // the run of the killed program is not resumed
+  held.Drain();
 }
 
 TEST_F(SendRunTest, AFirstBatchThatNeverReachedTheServerGivesItsNumberBack) {
