@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 #include "support/MailReader.h"
 #include "support/SendDoubles.h"
 #include "support/TestSupport.h"
+#include "text/EncodedWords.h"
 #include "text/KanjiCode.h"
 
 namespace zentavo::e2e {
@@ -34,15 +34,6 @@ Lines S(const Lines& utf8) {
   Lines sjis;
   for (const auto& line : utf8) sjis.push_back(S(line));
   return sjis;
-}
-
-// The values of the header fields called `name` (as the program writes it).
-Lines Fields(const std::string& raw, const std::string& name) {
-  Lines values;
-  std::istringstream header(HeaderOf(raw));
-  for (std::string line; std::getline(header, line);)
-    if (line.starts_with(name + ": ")) values.push_back(line.substr(name.size() + 2, line.size() - name.size() - 3));
-  return values;
 }
 
 // The queue id Postfix gave the transaction that brought a message in; all
@@ -126,17 +117,19 @@ class NoticeE2E : public ::testing::Test {
   // returns the queue id of the batch that brought it.
   std::string CheckDelivered(const std::string& raw, const std::string& mailbox) const {
     SCOPED_TRACE("copy in " + mailbox);
-    // Sent as seven-bit ISO-2022-JP, subject and body read back as composed,
-    // both by the program's own conversion and by a mail reader.
+    // Sent as seven-bit ISO-2022-JP, subject and body read back as composed.
+    // GMime takes the message apart, but its conversion (glibc's) lacks the
+    // JIS rows of ①, ㈱ and 髙, so the bytes are read by the program's own
+    // conversions, the ones that read the replies, as Japanese readers do.
     const std::string expected = JoinCrLf(Composed());
     const std::string body = BodyOf(raw);
     EXPECT_TRUE(std::all_of(body.begin(), body.end(), [](unsigned char c) { return c < 0x80; })) << body;
-    EXPECT_EQ(U(ConvertKanjiCode(body, kCodeSjis)), expected);
+    const test::RawReaderView read = test::OpenRawWithGMime(raw);
+    EXPECT_EQ(U(JisWordToSjis(read.subjectBytes)), "MailNo1000_" + subject);
+    EXPECT_EQ(U(ConvertKanjiCode(read.bodyBytes, kCodeSjis)), expected);
+    EXPECT_EQ(read.to, page.copyToSelf ? stack.office() : "undisclosed-recipients: ;");
     const test::ReaderView view = test::OpenWithGMime(raw);
-    EXPECT_EQ(U(view.subject), "MailNo1000_" + subject);
-    EXPECT_EQ(U(view.body), expected);
     EXPECT_FALSE(view.messageId.empty()) << HeaderOf(raw);
-    EXPECT_EQ(Fields(raw, "To"), Lines{page.copyToSelf ? stack.office() : "undisclosed-recipients:;"});
     EXPECT_FALSE(view.hasBcc);
     // Blind copies stay blind: a staff address shows only in the delivery
     // fields of its own mailbox.
