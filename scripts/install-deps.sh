@@ -4,8 +4,9 @@
 #   scripts/install-deps.sh run    what building and running the program needs
 #   scripts/install-deps.sh test   that, plus what building and running every
 #                                  test needs (clang with its sanitizer and
-#                                  fuzzer runtime, the test libraries, the
-#                                  mail servers of the end-to-end tests)
+#                                  fuzzer runtime, llvm for llvm-symbolizer, the
+#                                  test libraries, the mail servers of the
+#                                  end-to-end tests)
 #
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
@@ -18,7 +19,7 @@ run_packages=(
 )
 test_packages=(
   "${run_packages[@]}"
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev llvm
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick poppler-utils
   postfix dovecot-core dovecot-pop3d msmtp
