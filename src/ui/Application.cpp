@@ -54,7 +54,16 @@ int RunApplication(int argc, char** argv) {
     return 0;
   }
 
-  ProgramLocation location = LocateProgramFolder(RunningProgram());
+  ProgramLocation location;
+  try {
+    location = LocateProgramFolder(RunningProgram());
+  } catch (const std::exception& e) {
+    // Without a data folder of its own the program has nowhere safe to keep
+    // the password and the lists.
+    QMessageBox::warning(nullptr, QStringLiteral("確認"),
+                         QStringLiteral("データフォルダを用意できませんでした。\n") + QString::fromLocal8Bit(e.what()));
+    return 1;
+  }
   AppState state;
   state.folder = DataFolder(location.folder, location.programName);
 

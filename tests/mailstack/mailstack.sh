@@ -337,8 +337,8 @@ unavailable() {
 }
 
 start_stack() {
-  command -v postfix >/dev/null || unavailable "postfix is not installed (scripts/install-deps.sh)"
-  command -v dovecot >/dev/null || unavailable "dovecot is not installed (scripts/install-deps.sh)"
+  command -v postfix >/dev/null || unavailable "postfix is not installed (scripts/install-deps.sh test)"
+  command -v dovecot >/dev/null || unavailable "dovecot is not installed (scripts/install-deps.sh test)"
 
   stop_stack
   remove_dir
