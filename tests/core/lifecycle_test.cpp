@@ -7,6 +7,7 @@
 
 #include "app/InstanceGuard.h"
 #include "app/Lifecycle.h"
+#include "app/ProgramFolder.h"
 #include "store/TextFile.h"
 #include "support/TestSupport.h"
 
@@ -131,6 +132,27 @@ TEST(Lifecycle, CleanTempFilesLeavesDirectoriesAndOtherFiles) {
   EXPECT_EQ(test::FileNames(dir.path()).size(), kDataSubdirectories.size() + 1);
   EXPECT_EQ(test::FileNames(dir / "TEMP"), Lines{"sub"});
   EXPECT_TRUE(fs::exists(dir / "TEMP/sub/inner"));
+}
+
+// The data never lives beside the program (a build folder's clean rebuild
+// would take the password and the lists with it), and stays private.
+TEST(ProgramFolder, TheUsersOwnDataFolderKeptPrivate) {
+  test::TempFolder dir;
+  const struct {
+    std::string xdg;
+    fs::path expected;
+  } cases[] = {{"", dir / "home/.local/share/zentavo"},
+               {"relative/data", dir / "home/.local/share/zentavo"},  // ignored, as the XDG rules say
+               {(dir / "xdg").string(), dir / "xdg/zentavo"}};
+  setenv("HOME", (dir / "home").c_str(), 1);
+  for (const auto& c : cases) {
+    setenv("XDG_DATA_HOME", c.xdg.c_str(), 1);
+    const ProgramLocation location = LocateProgramFolder(dir / "bin/zentavo");
+    EXPECT_EQ(location.folder, c.expected) << c.xdg;
+    EXPECT_EQ(location.programName, "zentavo");
+    EXPECT_EQ(fs::status(location.folder).permissions() & fs::perms::all, fs::perms::owner_all);
+  }
+  unsetenv("XDG_DATA_HOME");
 }
 
 // A second instance finds the lock held; once the holder ends, however it
