@@ -51,9 +51,10 @@ SmtpAccount Account(const ScriptedSmtpServer& server, std::string user = "staff1
 }
 
 // The error a send to `server` ends in; none when it went through.
-std::optional<SmtpError> Failure(const ScriptedSmtpServer& server, const std::string& data = kMessage) {
+std::optional<SmtpError> Failure(const ScriptedSmtpServer& server, const std::string& user = "staff1",
+                                 const SmtpEnvelope& envelope = kTwoStaff, const std::string& data = kMessage) {
   try {
-    Transport(1000).Send(Account(server), kTwoStaff, data);
+    Transport(1000).Send(Account(server, user), envelope, data);
   } catch (const SmtpError& e) {
     return e;
   }
@@ -62,62 +63,47 @@ std::optional<SmtpError> Failure(const ScriptedSmtpServer& server, const std::st
 
 const std::vector<std::string> kKept;  // what Finish() reports of a client that kept to the script
 
-TEST(SmtpSession, KeepsToTheTranscript) {
-  struct Case {
-    const char* what;
-    Script script;
-    std::string user = "staff1";
-    SmtpEnvelope envelope = kTwoStaff;
-    std::string data = kMessage;
-  };
-  const Script noLogin = {"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
-                          "S: 250 X-LOGIN"};
-  const Script helo = {"C: HELO client.test", "S: 250 mail.test"};
-  const Case cases[] = {
-      {"AUTH LOGIN when offered", kGreeting + kEhloAuth + kAuth + kDelivery},
-      {"the old AUTH= form", kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery},
-      {"no AUTH line", kGreeting + kEhlo + kDelivery},
-      {"no LOGIN among the mechanisms", kGreeting + noLogin + kDelivery},
-      {"no user name", kGreeting + kEhloAuth + kDelivery, ""},
-      {"EHLO refused for good: HELO, no AUTH",
-       kGreeting + Script{"C: EHLO client.test", "S: 502 5.5.2 Error: command not recognized"} + helo + kDelivery},
-      {"EHLO refused for now: HELO", kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"} + helo +
-                                         kDelivery},
-      {"To before the blind copies, 251 accepted",
-       kGreeting + kEhlo + kMailFrom +
-           Script{"C: RCPT TO:<office@example.test>", "S: 250 Ok", "C: RCPT TO:<b@example.test>",
-                  "S: 251 User not local; will forward", "C: RCPT TO:<a@example.test>", "S: 250 Ok"} +
-           kData + kText + kQueued + kQuit,
-       "staff1", {"office@example.test", {"office@example.test", "b@example.test", "a@example.test"}}},
-      {"lines starting with a dot doubled, a missing line end added",
-       kGreeting + kEhlo + kEnvelope + kData +
-           Script{"C: ..top", "C: Subject: dots", "C: ", "C: ..", "C: ..x", "C: end.", "C: ...", "C:  .", "C: last",
-                  "C: ."} +
-           kQueued + kQuit,
-       "staff1", kTwoStaff, ".top\r\nSubject: dots\r\n\r\n.\r\n.x\r\nend.\r\n..\r\n .\r\nlast"},
-      {"QUIT refused after delivery", kGreeting + kEhlo + kEnvelope + kData + kText + kQueued +
-                                          Script{"C: QUIT", "S: 500 5.5.2 what?"}},
-      {"QUIT unanswered after delivery", kGreeting + kEhlo + kEnvelope + kData + kText + kQueued +
-                                             Script{"C: QUIT", "CLOSE"}},
-  };
-  for (const Case& c : cases) {
-    ScriptedSmtpServer server(c.script);
-    EXPECT_NO_THROW(Transport().Send(Account(server, c.user), c.envelope, c.data)) << c.what;
-    EXPECT_EQ(server.Finish(), kKept) << c.what;
-  }
-}
-
-TEST(SmtpSession, FailureTellsTheServersReplyAndWhetherTheMessageWasHandedOver) {
+// Every line the client sends is the transcript's, and a failure ends in the
+// step with the server's reply and whether the message was handed over.
+TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
   std::string big = "Subject: big\r\n\r\n";
-  for (int i = 0; i < 40000; ++i) big += "0123456789012345678901234567890123456789012345678901234567\r\n";
+  for (int i = 0; i < 200000; ++i) big += "0123456789012345678901234567890123456789012345678901234567\r\n";
   struct Case {
     Script script;
-    std::string inError;
+    std::string inError = "";  // none when the send goes through
     bool handedOver = false;
     std::string data = kMessage;
+    std::string user = "staff1";
+    SmtpEnvelope envelope = kTwoStaff;
   };
+  const Script helo = {"C: HELO client.test", "S: 250 mail.test"};
   const Script upToText = kGreeting + kEhlo + kEnvelope + kData + kText;
   const Case cases[] = {
+      // AUTH LOGIN when offered, also in the old AUTH= form; none without an
+      // AUTH line, without LOGIN among the mechanisms or without a user name.
+      {kGreeting + kEhloAuth + kAuth + kDelivery},
+      {kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery},
+      {kGreeting + kEhlo + kDelivery},
+      {kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
+                          "S: 250 X-LOGIN"} + kDelivery},
+      {.script = kGreeting + kEhloAuth + kDelivery, .user = ""},
+      // EHLO refused for now: HELO too (refused for good: the HELO row below).
+      {kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"} + helo + kDelivery},
+      // To before the blind copies; 251 accepted.
+      {.script = kGreeting + kEhlo + kMailFrom +
+                 Script{"C: RCPT TO:<office@example.test>", "S: 250 Ok", "C: RCPT TO:<b@example.test>",
+                        "S: 251 User not local; will forward", "C: RCPT TO:<a@example.test>", "S: 250 Ok"} +
+                 kData + kText + kQueued + kQuit,
+       .envelope = {"office@example.test", {"office@example.test", "b@example.test", "a@example.test"}}},
+      // Lines starting with a dot doubled, a missing line end added.
+      {.script = kGreeting + kEhlo + kEnvelope + kData +
+                 Script{"C: ..top", "C: Subject: dots", "C: ", "C: ..", "C: ..x", "C: end.", "C: ...", "C:  .",
+                        "C: last", "C: ."} +
+                 kQueued + kQuit,
+       .data = ".top\r\nSubject: dots\r\n\r\n.\r\n.x\r\nend.\r\n..\r\n .\r\nlast"},
+      // QUIT refused or unanswered after delivery: delivered all the same.
+      {upToText + kQueued + Script{"C: QUIT", "S: 500 5.5.2 what?"}},
+      {upToText + kQueued + Script{"C: QUIT", "CLOSE"}},
       {{"S: 554 5.3.2 not accepting mail"}, "greeting refused: 554 5.3.2 not accepting mail"},
       {kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-PIPELINING", "CLOSE"},
        "EHLO: connection closed by the server"},
@@ -139,8 +125,8 @@ TEST(SmtpSession, FailureTellsTheServersReplyAndWhetherTheMessageWasHandedOver) 
        "RCPT TO refused: 550 5.1.1 <staff1@example.test>: Recipient address rejected: User unknown"},
       {kGreeting + kEhlo + kEnvelope + Script{"C: DATA", "S: 554 5.5.1 Error: no valid recipients"} + kReset,
        "DATA refused: 554 5.5.1 Error: no valid recipients"},
-      // Too large for the socket buffers: it fails while it is written
-      // (without killing the process by SIGPIPE).
+      // Too large for the socket buffers (loopback's grow to a few MB): it
+      // fails while it is written, without killing the process by SIGPIPE.
       {kGreeting + kEhlo + kEnvelope + kData + Script{"C: Subject: big", "CLOSE"}, "message: ", false, big},
       {upToText + Script{"S: 552 5.3.4 Message too big"} + kReset, "message refused: 552 5.3.4 Message too big",
        true},
@@ -149,12 +135,14 @@ TEST(SmtpSession, FailureTellsTheServersReplyAndWhetherTheMessageWasHandedOver) 
       {upToText + Script{"STALL"}, "message: time-out", true},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE("row " + std::to_string(&c - cases + 1));
     ScriptedSmtpServer server(c.script);
     const auto start = std::chrono::steady_clock::now();
-    const std::optional<SmtpError> error = Failure(server, c.data);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.inError;
-    EXPECT_EQ(server.Finish(), kKept) << c.inError;
-    ASSERT_TRUE(error) << c.inError;
+    const std::optional<SmtpError> error = Failure(server, c.user, c.envelope, c.data);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(server.Finish(), kKept);
+    EXPECT_EQ(error.has_value(), !c.inError.empty()) << (error ? error->what() : "");
+    if (!error) continue;
     EXPECT_NE(std::string(error->what()).find(c.inError), std::string::npos) << error->what();
     EXPECT_EQ(error->messageHandedOver, c.handedOver) << error->what();
   }
@@ -171,20 +159,22 @@ TEST(SmtpSession, NoErrorCarriesTheCredentials) {
     ScriptedSmtpServer server(kGreeting + kEhloAuth + refusal);
     const std::optional<SmtpError> error = Failure(server);
     EXPECT_EQ(server.Finish(), kKept);
-    ASSERT_TRUE(error);
-    const std::string what = error->what();
+    const std::string what = error ? error->what() : "went through";
     EXPECT_NE(what.find("535"), std::string::npos) << what;
     for (const char* secret : {"s3cret!", "czNjcmV0IQ==", "c3RhZmYx"})
       EXPECT_EQ(what.find(secret), std::string::npos) << what;
   }
 }
 
-TEST(SmtpSession, BadPortOrLineBreakInAnAddressFailsBeforeConnecting) {
+// Only the closed port is tried; the listener hears nobody.
+TEST(SmtpSession, ClosedPortBadPortOrLineBreakInAnAddressFails) {
   Poco::Net::ServerSocket listener(Poco::Net::SocketAddress("127.0.0.1", 0));
   const std::string port = std::to_string(listener.address().port());
+  const std::string closed =  // a port that was free a moment ago and is closed again
+      std::to_string(Poco::Net::ServerSocket(Poco::Net::SocketAddress("127.0.0.1", 0)).address().port());
   const std::pair<std::string, SmtpEnvelope> cases[] = {
-      {"", kTwoStaff},     {"0", kTwoStaff},    {"65536", kTwoStaff}, {"25a", kTwoStaff},
-      {" 25", kTwoStaff},  {"+25", kTwoStaff},  {"0x19", kTwoStaff},  {"123456", kTwoStaff},
+      {"", kTwoStaff},     {"0", kTwoStaff},    {"65536", kTwoStaff}, {"25a", kTwoStaff},    {" 25", kTwoStaff},
+      {"+25", kTwoStaff},  {"0x19", kTwoStaff}, {"123456", kTwoStaff}, {closed, kTwoStaff},
       {port, {"office@example.test\r\nRCPT TO:<x@evil.test>", {"a@example.test"}}},
       {port, {"office@example.test", {"a@example.test", "b@example.test\nDATA"}}},
   };
@@ -193,22 +183,12 @@ TEST(SmtpSession, BadPortOrLineBreakInAnAddressFailsBeforeConnecting) {
   EXPECT_FALSE(listener.poll(Poco::Timespan(0, 100 * 1000), Poco::Net::Socket::SELECT_READ));
 }
 
-TEST(SmtpSession, RefusedConnectionFails) {
-  std::string port;
-  {
-    Poco::Net::ServerSocket probe(Poco::Net::SocketAddress("127.0.0.1", 0));
-    port = std::to_string(probe.address().port());
-  }
-  EXPECT_THROW(Transport().Send({"127.0.0.1", port, "", ""}, kTwoStaff, kMessage), SmtpError);
-}
-
 TEST(SmtpSession, NextSendConnectsAfreshAfterAFailure) {
   ScriptedSmtpServer server(Script{"S: 421 4.3.2 try again later", "ACCEPT"} + kGreeting + kEhlo + kDelivery);
   PocoSmtpTransport transport = Transport();
   EXPECT_THROW(transport.Send(Account(server), kTwoStaff, kMessage), SmtpError);
   EXPECT_NO_THROW(transport.Send(Account(server), kTwoStaff, kMessage));
-  EXPECT_EQ(server.Finish(), kKept);
-  EXPECT_EQ(server.connections(), 2);
+  EXPECT_EQ(server.Finish(), kKept);  // a second connection, the script's ACCEPT
 }
 
 }  // namespace

@@ -30,12 +30,8 @@ MailStack MailStack::FromEnvironment() {
     const auto eq = line.find('=');
     if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
   }
-  stack.smtpHost = env["SMTP_HOST"];
-  stack.smtpPort = env["SMTP_PORT"];
-  stack.pop3Host = env["POP3_HOST"];
-  stack.pop3Port = env["POP3_PORT"];
-  stack.domain = env["MAIL_DOMAIN"];
-  stack.password = env["MAIL_PASSWORD"];
+  stack = {"", env["SMTP_HOST"], env["SMTP_PORT"], env["POP3_HOST"], env["POP3_PORT"], env["MAIL_DOMAIN"], {},
+           env["MAIL_PASSWORD"]};
   std::istringstream users(env["MAIL_USERS"]);
   for (std::string user; std::getline(users, user, ',');) stack.users.push_back(user);
   if (stack.users.size() < 6) throw std::runtime_error(std::string("the env file in ") + dir + " is incomplete");
@@ -64,16 +60,6 @@ std::vector<std::string> MailStack::Await(const std::string& user, const std::st
 std::string UniqueMarker(const std::string& label) {
   static std::atomic<unsigned> counter{0};
   return "zt-" + label + "-" + std::to_string(std::random_device{}()) + "-" + std::to_string(counter++);
-}
-
-std::string HeaderOf(const std::string& message) {
-  const auto end = message.find("\r\n\r\n");
-  return end == std::string::npos ? message : message.substr(0, end + 2);
-}
-
-std::string BodyOf(const std::string& message) {
-  const auto end = message.find("\r\n\r\n");
-  return end == std::string::npos ? std::string() : message.substr(end + 4);
 }
 
 }  // namespace zentavo::e2e

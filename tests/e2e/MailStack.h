@@ -38,8 +38,4 @@ struct MailStack {
 // A text no other test or run uses, to find one test's messages among all.
 std::string UniqueMarker(const std::string& label);
 
-// The header of a raw message (up to the first empty line) and its body.
-std::string HeaderOf(const std::string& message);
-std::string BodyOf(const std::string& message);
-
 }  // namespace zentavo::e2e

@@ -18,10 +18,6 @@ struct ReaderView {
 
 ReaderView OpenWithGMime(const std::string& raw);
 
-}  // namespace zentavo::test
-
-namespace zentavo::test {
-
 // GMime's reading before any charset conversion. glibc's ISO-2022-JP, which
 // GMime converts through, lacks JIS rows 13 and 89-92 (①, ㈱, 髙 as Japanese
 // mail programs send them): GMime silently drops those characters or reads

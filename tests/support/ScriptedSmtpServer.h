@@ -39,10 +39,6 @@ class ScriptedSmtpServer {
   // not at all. Empty when the client kept to the script.
   std::vector<std::string> Finish();
 
-  // Valid after Finish(): every line the client sent, in order.
-  const std::vector<std::string>& received() const { return received_; }
-  int connections() const { return connections_; }
-
  private:
   enum class Heard { Line, HungUp, Silence };
   void Run();
@@ -55,9 +51,7 @@ class ScriptedSmtpServer {
   std::vector<std::string> script_;
   Poco::Net::StreamSocket client_;
   std::string buffer_;
-  std::vector<std::string> received_;
   std::vector<std::string> failures_;
-  int connections_ = 0;
   std::atomic<bool> stop_{false};
   std::thread thread_;  // last: it starts playing once everything else is built
 };
