@@ -19,8 +19,7 @@ namespace {
 
 std::vector<std::uint8_t> FromHex(std::string_view hex) {
   std::vector<std::uint8_t> out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-    out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
   return out;
 }
 
@@ -40,23 +39,23 @@ const char* const kBlowfishVectors[][3] = {
 TEST(Blowfish, PublishedVectorsBothWays) {
   Blowfish cipher;
   for (const auto& [key, plain, expected] : kBlowfishVectors) {
-    SCOPED_TRACE(key);
     const auto k = FromHex(key);
     cipher.SetKey(k.data(), k.size());  // rekeying starts from the initial tables
     auto block = FromHex(plain);
     cipher.Encrypt(block.data(), block.data());
-    EXPECT_EQ(block, FromHex(expected));
+    EXPECT_EQ(block, FromHex(expected)) << key;
     cipher.Decrypt(block.data(), block.data());
-    EXPECT_EQ(block, FromHex(plain));
+    EXPECT_EQ(block, FromHex(plain)) << key;
   }
 }
 
-// Cross-checked against an independent Blowfish-CBC implementation.
+// Cross-checked against an independent Blowfish-CBC implementation. The
+// lengths 0, 7, 8 and 16 are PKCS#7's edges: a whole block of padding after
+// every multiple of 8, one byte after 7.
 const std::pair<std::string, const char*> kKnownLines[] = {
-    {"", "Yx7RE+BNR70="},
-    {"abc", "IPWhgmNbmCg="},
-    {"12345678", "kHhf+hRf6sewB4GxaEZ90w=="},
-    {"MailNo=000123", "vEq2+9AOu2a8w1IgJW9dNw=="},
+    {"", "Yx7RE+BNR70="}, {"abc", "IPWhgmNbmCg="}, {"1234567", "HmyKbePZls0="},
+    {"12345678", "kHhf+hRf6sewB4GxaEZ90w=="}, {"MailNo=000123", "vEq2+9AOu2a8w1IgJW9dNw=="},
+    {"0123456789ABCDEF", "fMGvvzbURDdCNs5sVPSZ6jm3VsB9UZYY"},
     {"\x89\xEF\x8B\x63\x82", "25VBSLQK1rA="},  // ends in a lead byte
 };
 
@@ -68,16 +67,6 @@ TEST(LineCipher, KnownStoredLines) {
   std::string everyByte;
   for (int b = 0; b < 256; ++b) everyByte += static_cast<char>(b);
   EXPECT_EQ(DecryptLine(EncryptLine(everyByte)), everyByte);
-}
-
-TEST(LineCipher, StoredLengthFollowsPlainLength) {
-  // PKCS#7 always adds at least one byte: 8 plain bytes take two blocks.
-  const std::pair<std::size_t, std::size_t> sizes[] = {{0, 12}, {7, 12}, {8, 24}, {9, 24}, {16, 32}};
-  for (auto [plain, stored] : sizes) {
-    const std::string line = EncryptLine(std::string(plain, 'x'));
-    EXPECT_EQ(line.size(), stored) << plain;
-    EXPECT_EQ(DecryptLine(line), std::string(plain, 'x'));
-  }
 }
 
 TEST(LineCipher, DamagedStoredLines) {
