@@ -41,21 +41,22 @@ class ListsTest : public ::testing::Test {
 TEST_F(ListsTest, AddingRefusesEmptyTakenAndUnusableNames) {
   AddGroups({S("総務")});
   EXPECT_EQ(test::Deciphered(dir / "KANREN/総務"), Lines{"//伝達者未登録"});
-  for (std::string box : {"", "総務", "../SYOKUIN/name", "."}) {
-    box = S(box);
+  // A name that would reach outside the folder, or is no Shift_JIS, never
+  // becomes a file name.
+  for (std::string box : {S(""), S("総務"), S("../SYOKUIN/name"), S("."), std::string("\x81")})
     EXPECT_FALSE(AddGroup(folder, groups, box, op));
-  }
   std::string name = S("定例");
   ASSERT_TRUE(AddTemplate(folder, templates, name, op));
   EXPECT_EQ(test::Deciphered(dir / "TEIKEI/定例"), Lines{"定型本文を登録してください"});
   name = S("定例");
   EXPECT_FALSE(AddTemplate(folder, templates, name, op));
   const Lines texts = op.Texts();
-  ASSERT_EQ(texts.size(), 5u);
+  ASSERT_EQ(texts.size(), 6u);
   EXPECT_EQ(texts[0], "事案名が登録されていません");
   EXPECT_EQ(texts[1], "既に同名の事案名が登録されています");
-  EXPECT_EQ(texts[2].substr(0, texts[2].find('\r')), "事案名に使用できない名前です");
-  EXPECT_EQ(texts[4], "既に同名の文書名が登録されています");
+  EXPECT_EQ(texts[4].substr(0, texts[4].find('\r')), "事案名に使用できない名前です");
+  EXPECT_EQ(texts[5], "既に同名の文書名が登録されています");
+  EXPECT_EQ(test::FileNames(dir / "KANREN"), Lines{"総務"});
 }
 
 TEST_F(ListsTest, DeletingTheChosenGroupLeavesNothingToRegisterIntoAndNothingToName) {
@@ -75,8 +76,10 @@ TEST_F(ListsTest, DeletingTheChosenGroupLeavesNothingToRegisterIntoAndNothingToN
   std::string other = "A";
   DeleteGroups(folder, groups, {1}, other);
   EXPECT_EQ(other, "A");
-  EXPECT_EQ(MoveGroupUp(groups, {0}), -1);
-  EXPECT_EQ(MoveGroupDown(groups, {0}), -1);  // "A" is alone now
+  groups.groups = {"A", "B", "C"};
+  EXPECT_EQ(MoveGroupUp(groups, {0, 2}), 1);  // the first selected that can move
+  EXPECT_EQ(MoveGroupDown(groups, {2}), -1);
+  EXPECT_EQ(groups.groups, (Lines{"A", "C", "B"}));
 }
 
 TEST_F(ListsTest, MemberEditorRoundTrip) {

@@ -1,11 +1,9 @@
-// The grid model, the atomic writer, stored files read only in part, and
-// the names that may become file names.
+// The grid model, the atomic writer, and stored files read only in part.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <csignal>
 
-#include "store/DataFolder.h"
 #include "store/Grid.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"
@@ -52,12 +50,6 @@ TEST(Grid, InsertingPutsEmptyRowsAboveTheSelection) {
   EXPECT_EQ(Column0(g), (Lines{"1", "", "", "2", "3"}));
 }
 
-TEST(TextFile, LinesSplitAtLfWithCrDropped) {
-  EXPECT_EQ(SplitLines("a\r\nb\n\r\nc"), (Lines{"a", "b", "", "c"}));
-  EXPECT_EQ(SplitLines("a\r\n"), Lines{"a"});
-  EXPECT_TRUE(SplitLines("").empty());
-}
-
 // A write cut short (here by the file size limit) leaves the old file as
 // it was and no temporary file behind.
 TEST(TextFile, AFailedWriteLeavesTheOldFileWhole) {
@@ -93,13 +85,6 @@ TEST(StoredFile, ADamagedLineStopsTheReadingAndProtectsTheFile) {
   EXPECT_TRUE(IsPartlyRead(dir.path() / "." / "f"));
   EXPECT_THROW(WriteStoredFile(file, read.lines), FileError);
   EXPECT_EQ(test::ReadFile(file), before);
-}
-
-TEST(DataFolder, NamesThatCouldLeaveTheFolderAreRefused) {
-  DataFolder folder("/data");
-  for (const char* bad : {"", ".", "..", "a/b", "../x", "\x81"}) EXPECT_FALSE(folder.NamedFile("KANREN", bad)) << bad;
-  EXPECT_EQ(folder.NamedFile("KANREN", test::S("総務")), fs::path("/data/KANREN/総務"));
-  EXPECT_EQ(folder.SettingsFile(), fs::path("/data/zentavo.ini"));
 }
 
 }  // namespace
