@@ -15,42 +15,28 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using test::U;
+using test::S, test::U;
 using Lines = std::vector<std::string>;
 
 // One-digit fields show the zero padding, the offset west of Greenwich its sign.
 const LocalDateTime kMay1{2012, 5, 1, 9, 3, 7, -330};
 
-Lines WireLines(const std::string& data) {
+// The lines between CR LF pairs; a bare CR or LF stays inside its line.
+Lines WireLines(std::string_view data) {
   Lines lines;
-  for (size_t start = 0; start < data.size();) {
-    const size_t crlf = data.find("\r\n", start);
-    lines.push_back(data.substr(start, crlf - start));
-    start = crlf == std::string::npos ? data.size() : crlf + 2;
-  }
+  for (size_t at; (at = data.find("\r\n")) != data.npos; data.remove_prefix(at + 2)) lines.emplace_back(data, 0, at);
+  if (!data.empty()) lines.emplace_back(data);
   return lines;
-}
-
-// The Subject header as it stands on the wire, continuation lines included
-// (Date follows it, as the rendered header block shows).
-Lines SubjectLines(const std::string& data) {
-  const size_t at = data.find("Subject: ");
-  return WireLines(data.substr(at, data.find("\r\nDate: ") - at));
 }
 
 bool SevenBit(const std::string& data) { return std::ranges::none_of(data, [](char c) { return c & 0x80; }); }
 
-NoticeMessage Message(const std::string& subject) { return {"office@example.jp", {}, {}, subject, {"x"}}; }
-
-class SendComposeTest : public ::testing::Test {
- protected:
+struct SendComposeTest : ::testing::Test {
   SendComposeTest() {
     settings.identifier = "MailNo";
     settings.senderAddress = "office@example.jp";
-    Row(1, "山田", "yamada@example.jp");
+    recipients.rows[1] = {S("山田"), "yamada@example.jp", ""};
   }
-  void Row(int r, const char* name, const char* address) { recipients.Cell(0, r) = S(name), recipients.Cell(1, r) = address; }
   BatchMail Mail() { return BuildBatchMail(settings, page, recipients, "1000", "", {"yamada@example.jp"}, kMay1); }
   Settings settings;
   SendPage page;
@@ -82,7 +68,7 @@ TEST_F(SendComposeTest, ReaderSeesWhatWasTypedThenTheStampAndTheListsAskedFor) {
   page.subject = S("会議 ｶﾞｲﾄﾞ髙橋﨑①②㈱");
   page.body = {S("本日十時より会議を行います。"), "", S("ｶﾞｲﾄﾞ 髙橋 﨑 ①② ㈱")};
   page.appendNames = page.appendGroup = page.copyToSelf = true;
-  Row(2, "佐藤", "");  // listed by name, though it has no address
+  recipients.Cell(0, 2) = S("佐藤");  // listed by name, though it has no address
   const BatchMail mail = Mail();
   const test::RawReaderView raw = test::OpenRawWithGMime(mail.data);
   EXPECT_EQ(U(JisWordToSjis(raw.subjectBytes)), "MailNo1000_会議 ガイド髙橋﨑①②㈱");
@@ -118,45 +104,41 @@ TEST(NoticeMessage, MailDateCarriesWeekdayAndOffset) {
   EXPECT_EQ(FormatMailDate({2000, 1, 1, 0, 0, 0, 0}), "Sat, 01 Jan 2000 00:00:00 +0000");
 }
 
-// The text of a subject's encoded words, checking that every line is within
-// 78 characters and every word self-contained (back in ASCII with ESC "(B")
-// and, but for the last, without Base64 padding, which makes GMime stop
-// decoding the words that follow.
-std::string WellFoldedWords(const Lines& lines, bool unpaddedWords = true) {
-  std::string text;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    EXPECT_LE(lines[i].size(), 78u) << lines[i];
-    const std::string rest = lines[i].substr(i == 0 ? 9 : 1);
-    if (rest.rfind("=?", 0) != 0) continue;
-    EXPECT_EQ(rest.rfind("=?ISO-2022-JP?B?", 0), 0u) << rest;
-    const std::string jis = DecodeBase64Groups(rest.substr(16, rest.size() - 18));
-    EXPECT_EQ(jis.rfind('\x1b'), jis.rfind("\x1b(B")) << rest;
-    if (unpaddedWords && i + 1 < lines.size()) EXPECT_EQ(rest.find('=', 16), rest.size() - 1) << rest;
-    text += JisWordToSjis(jis);
-  }
-  return text;
-}
-
 TEST(SendSubject, SubjectsFoldIntoWordsThatComeBackExactly) {
   // How a subject goes on the wire: as it is, in words, or in words some of
   // which carry Base64 padding, as one- and two-byte characters in strict
   // turn offer no cut without it.
   enum Form { kPlain, kWords, kPadded };
-  std::string alternating = "MailNo1000_";
-  for (int i = 0; i < 30; ++i) alternating += S("漢") + "a";
   const std::pair<std::string, Form> subjects[] = {
       {S("MailNo1000_本日の会議は第一会議室にて午後三時より行います。資料は各自で印刷のうえ持参してください。出欠は総務課まで連絡願います。"), kWords},
       {S("MailNo9999_Re: 予定 schedule 変更のお知らせ (second notice) 来週月曜日の朝礼は中止します ABC def ガイド"), kWords},
       {S("MailNo1234_") + std::string(200, 'a') + S("漢"), kWords}, {"MailNo1000_" + std::string(90, 'z'), kWords},
       {"MailNo1000_the quarterly meeting of all section heads moves to the large hall on the third floor", kPlain},
       {"MailNo1000_two  blanks", kWords}, {"MailNo1000_trailing ", kWords}, {"MailNo1000_=?x?=", kWords},
-      {"MailNo1000_\ttab", kWords}, {alternating, kPadded},
+      {"MailNo1000_\ttab", kWords},
+      {S("MailNo1000_漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a"), kPadded},
   };
   for (const auto& [subject, form] : subjects) {
     SCOPED_TRACE(U(subject));
-    const std::string data = RenderNoticeMessage(Message(subject), kMay1);
-    const Lines lines = SubjectLines(data);
-    const std::string words = WellFoldedWords(lines, form != kPadded);
+    const std::string data = RenderNoticeMessage({"office@example.jp", {}, {}, subject, {"x"}}, kMay1);
+    // The Subject header as it stands on the wire, continuation lines included
+    // (Date follows it, as the rendered header block shows).
+    const size_t at = data.find("Subject: ");
+    const Lines lines = WireLines(std::string_view(data).substr(at, data.find("\r\nDate: ") - at));
+    // Every line within 78 characters, every word self-contained (back in
+    // ASCII with ESC "(B") and, but for the last, without Base64 padding,
+    // which makes GMime stop decoding the words that follow.
+    std::string words;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_LE(lines[i].size(), 78u) << lines[i];
+      const std::string rest = lines[i].substr(i == 0 ? 9 : 1);
+      if (!rest.starts_with("=?")) continue;
+      EXPECT_TRUE(rest.starts_with("=?ISO-2022-JP?B?")) << rest;
+      const std::string jis = DecodeBase64Groups(rest.substr(16, rest.size() - 18));
+      EXPECT_EQ(jis.rfind('\x1b'), jis.rfind("\x1b(B")) << rest;
+      if (form != kPadded && i + 1 < lines.size()) EXPECT_EQ(rest.find('=', 16), rest.size() - 1) << rest;
+      words += JisWordToSjis(jis);
+    }
     EXPECT_EQ(lines[0].find("=?") == std::string::npos, form == kPlain);
     // GMime stops decoding at padding; the program's own word decoder reads on.
     EXPECT_EQ(form == kPadded ? words : test::OpenWithGMime(data).subject, subject);

@@ -26,10 +26,8 @@ MailStack MailStack::FromEnvironment() {
   std::ifstream in(std::string(dir) + "/env");
   if (!in) throw std::runtime_error(std::string("no mail stack running in ") + dir + " (no env file)");
   std::map<std::string, std::string> env;
-  for (std::string line; std::getline(in, line);) {
-    const auto eq = line.find('=');
-    if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
-  }
+  for (std::string line; std::getline(in, line);)
+    if (const auto eq = line.find('='); eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
   stack = {"", env["SMTP_HOST"], env["SMTP_PORT"], env["POP3_HOST"], env["POP3_PORT"], env["MAIL_DOMAIN"], {},
            env["MAIL_PASSWORD"]};
   std::istringstream users(env["MAIL_USERS"]);

@@ -13,11 +13,7 @@ struct MailStack {
   // Why no stack runs on this machine (mailstack.sh's note), or empty; when
   // it is set, nothing else is.
   std::string unavailable;
-  std::string smtpHost;
-  std::string smtpPort;
-  std::string pop3Host;
-  std::string pop3Port;
-  std::string domain;
+  std::string smtpHost, smtpPort, pop3Host, pop3Port, domain;
   std::vector<std::string> users;  // full addresses, the office first
   std::string password;            // the same for every user
 

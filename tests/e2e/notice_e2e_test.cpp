@@ -23,8 +23,7 @@
 namespace zentavo::e2e {
 namespace {
 
-using test::S;
-using test::U;
+using test::S, test::U;
 using Lines = std::vector<std::string>;
 
 // One notice from the office, two addressed rows to a batch, sent at
@@ -44,10 +43,7 @@ struct Notice {
     settings.splitSize = 2;
     settings.identifierSetting = settings.identifier = "MailNo";
     SaveSettings(folder.SettingsFile(), settings);
-    for (int r = 1; r <= static_cast<int>(addresses.size()); ++r) {
-      recipients.Cell(0, r) = S("職員");
-      recipients.Cell(1, r) = addresses[r - 1];
-    }
+    for (std::size_t r = 0; r < addresses.size(); ++r) recipients.rows[r + 1] = {S("職員"), addresses[r]};
     page.subject = S(subject);
     for (const auto& line : body) page.body.push_back(S(line));
     page.copyToSelf = copyToSelf;
@@ -104,8 +100,7 @@ TEST(NoticeE2E, EachMailboxGetsItsCopiesOnceOrPostfixSaysWhyNot) {
     const char* what;
     Lines addresses;
     bool copyToSelf;
-    std::string password;
-    std::string reason;               // Postfix's words in the failure; empty when all went out
+    std::string password, reason;     // reason: Postfix's words in the failure; empty when all went out
     std::vector<std::size_t> copies;  // the office's, then staff 0 to 4
   };
   const Case cases[] = {
@@ -129,8 +124,7 @@ TEST(NoticeE2E, EachMailboxGetsItsCopiesOnceOrPostfixSaysWhyNot) {
       for (const std::string& raw : stack.Await(stack.users[i], notice.marker, c.copies[i]))
         notice.CheckDelivered(raw, stack.users[i]);
     for (std::size_t i = 0; i < 6; ++i)
-      EXPECT_EQ(stack.Await(stack.users[i], notice.marker, 0, std::chrono::milliseconds(0)).size(), c.copies[i])
-          << stack.users[i];
+      EXPECT_EQ(stack.Await(stack.users[i], notice.marker, 0, {}).size(), c.copies[i]) << stack.users[i];
   }
 }
 
