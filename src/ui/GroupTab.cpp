@@ -17,22 +17,9 @@ GroupTab::GroupTab(WindowContext& context, QWidget* parent)
   auto* l = new QGridLayout(this);
   l->setContentsMargins(4, 4, 4, 2);
 
-  auto* groupsBox = Box(QStringLiteral("グループ一覧"), this);
-  auto* gl = new QGridLayout(groupsBox);
-  groupNameEdit_ = LineEdit("groupNameEdit", QStringLiteral("グループ名"), groupsBox);
-  auto* addButton = Button("addGroupButton", QStringLiteral("追加"), groupsBox);
-  groupList_ = NameList("groupList", QStringLiteral("グループ一覧"), groupsBox);
-  auto* upButton = Button("groupUpButton", QStringLiteral("▲"), groupsBox);
-  auto* downButton = Button("groupDownButton", QStringLiteral("▼"), groupsBox);
-  upButton->setAccessibleName(QStringLiteral("上へ"));
-  downButton->setAccessibleName(QStringLiteral("下へ"));
-  gl->addWidget(new QLabel(QStringLiteral("グループ名"), groupsBox), 0, 0);
-  gl->addWidget(groupNameEdit_, 0, 1);
-  gl->addWidget(addButton, 0, 2);
-  gl->addWidget(groupList_, 1, 0, 3, 2);
-  gl->addWidget(upButton, 1, 2);
-  gl->addWidget(downButton, 2, 2);
-  gl->setRowStretch(3, 1);
+  const NameListBox groups = BuildNameListBox(QStringLiteral("グループ一覧"), QStringLiteral("グループ名"), "group", this);
+  groupNameEdit_ = groups.nameEdit;
+  groupList_ = groups.list;
 
   auto* staffBox = Box(QStringLiteral("職員一覧"), this);
   auto* sl = new QVBoxLayout(staffBox);
@@ -53,7 +40,7 @@ GroupTab::GroupTab(WindowContext& context, QWidget* parent)
   ml->addWidget(memberList_);
   ml->addWidget(registerMembersButton_);
 
-  l->addWidget(groupsBox, 0, 0);
+  l->addWidget(groups.box, 0, 0);
   l->addWidget(staffBox, 0, 1);
   l->addWidget(membersBox, 0, 2);
   for (int c = 0; c < 3; ++c) l->setColumnStretch(c, 1);
@@ -66,9 +53,9 @@ GroupTab::GroupTab(WindowContext& context, QWidget* parent)
           &QAction::triggered, this, &GroupTab::onDeleteGroups);
   connect(PopupMenu(QStringLiteral("<<伝達職員>>"), memberList_)->addAction(QStringLiteral("行削除")),
           &QAction::triggered, this, &GroupTab::onRemoveMembers);
-  connect(addButton, &QPushButton::clicked, this, &GroupTab::onAddGroupClicked);
-  connect(upButton, &QPushButton::clicked, this, &GroupTab::onMoveUpClicked);
-  connect(downButton, &QPushButton::clicked, this, &GroupTab::onMoveDownClicked);
+  connect(groups.addButton, &QPushButton::clicked, this, &GroupTab::onAddGroupClicked);
+  connect(groups.upButton, &QPushButton::clicked, this, &GroupTab::onMoveUpClicked);
+  connect(groups.downButton, &QPushButton::clicked, this, &GroupTab::onMoveDownClicked);
   connect(memberGroupCombo_, &QComboBox::activated, this, &GroupTab::onMemberGroupChosen);
   connect(addMembersButton_, &QPushButton::clicked, this, &GroupTab::onAddMembersClicked);
   connect(registerMembersButton_, &QPushButton::clicked, this, &GroupTab::onRegisterMembersClicked);

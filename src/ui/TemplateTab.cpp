@@ -16,22 +16,9 @@ TemplateTab::TemplateTab(WindowContext& context, QWidget* parent)
   auto* l = new QGridLayout(this);
   l->setContentsMargins(4, 4, 4, 2);
 
-  auto* listBox = Box(QStringLiteral("文書一覧"), this);
-  auto* ll = new QGridLayout(listBox);
-  templateNameEdit_ = LineEdit("templateNameEdit", QStringLiteral("文書名"), listBox);
-  auto* addButton = Button("addTemplateButton", QStringLiteral("追加"), listBox);
-  templateList_ = NameList("templateList", QStringLiteral("文書一覧"), listBox);
-  auto* upButton = Button("templateUpButton", QStringLiteral("▲"), listBox);
-  auto* downButton = Button("templateDownButton", QStringLiteral("▼"), listBox);
-  upButton->setAccessibleName(QStringLiteral("上へ"));
-  downButton->setAccessibleName(QStringLiteral("下へ"));
-  ll->addWidget(new QLabel(QStringLiteral("文書名"), listBox), 0, 0);
-  ll->addWidget(templateNameEdit_, 0, 1);
-  ll->addWidget(addButton, 0, 2);
-  ll->addWidget(templateList_, 1, 0, 3, 2);
-  ll->addWidget(upButton, 1, 2);
-  ll->addWidget(downButton, 2, 2);
-  ll->setRowStretch(3, 1);
+  const NameListBox templates = BuildNameListBox(QStringLiteral("文書一覧"), QStringLiteral("文書名"), "template", this);
+  templateNameEdit_ = templates.nameEdit;
+  templateList_ = templates.list;
 
   auto* bodyBox = Box(QStringLiteral("定型本文"), this);
   auto* bl = new QVBoxLayout(bodyBox);
@@ -45,7 +32,7 @@ TemplateTab::TemplateTab(WindowContext& context, QWidget* parent)
   bl->addWidget(templateBodyEdit_, 1);
   bl->addWidget(saveButton, 0, Qt::AlignRight);
 
-  l->addWidget(listBox, 0, 0);
+  l->addWidget(templates.box, 0, 0);
   l->addWidget(bodyBox, 0, 1);
   l->setColumnStretch(0, 2);
   l->setColumnStretch(1, 3);
@@ -57,9 +44,9 @@ TemplateTab::TemplateTab(WindowContext& context, QWidget* parent)
   Bind(templateBodyEdit_, state().templates.body, QStringLiteral("定型本文"));
   connect(PopupMenu(QStringLiteral("<<定型文書>>"), templateList_)->addAction(QStringLiteral("行削除")),
           &QAction::triggered, this, &TemplateTab::onDeleteTemplates);
-  connect(addButton, &QPushButton::clicked, this, &TemplateTab::onAddTemplateClicked);
-  connect(upButton, &QPushButton::clicked, this, &TemplateTab::onMoveUpClicked);
-  connect(downButton, &QPushButton::clicked, this, &TemplateTab::onMoveDownClicked);
+  connect(templates.addButton, &QPushButton::clicked, this, &TemplateTab::onAddTemplateClicked);
+  connect(templates.upButton, &QPushButton::clicked, this, &TemplateTab::onMoveUpClicked);
+  connect(templates.downButton, &QPushButton::clicked, this, &TemplateTab::onMoveDownClicked);
   connect(templateCombo_, &QComboBox::activated, this, &TemplateTab::onTemplateChosen);
   connect(saveButton, &QPushButton::clicked, this, &TemplateTab::onSaveTemplateClicked);
 }

@@ -1,5 +1,6 @@
 #include "ui/Widgets.h"
 
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QPainter>
 
@@ -22,6 +23,31 @@ QIcon ProgramIcon() {
   p.setFont(f);
   p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, QStringLiteral("Z"));
   return QIcon(pixmap);
+}
+
+NameListBox BuildNameListBox(const QString& title, const QString& nameLabel, const std::string& kind, QWidget* parent) {
+  // The names live to the end of each full expression, long enough for
+  // the object name to be copied.
+  std::string capitalised = kind;
+  capitalised[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(capitalised[0])));
+  NameListBox b;
+  b.box = Box(title, parent);
+  auto* l = new QGridLayout(b.box);
+  b.nameEdit = LineEdit((kind + "NameEdit").c_str(), nameLabel, b.box);
+  b.addButton = Button(("add" + capitalised + "Button").c_str(), QStringLiteral("追加"), b.box);
+  b.list = NameList((kind + "List").c_str(), title, b.box);
+  b.upButton = Button((kind + "UpButton").c_str(), QStringLiteral("▲"), b.box);
+  b.downButton = Button((kind + "DownButton").c_str(), QStringLiteral("▼"), b.box);
+  b.upButton->setAccessibleName(QStringLiteral("上へ"));
+  b.downButton->setAccessibleName(QStringLiteral("下へ"));
+  l->addWidget(new QLabel(nameLabel, b.box), 0, 0);
+  l->addWidget(b.nameEdit, 0, 1);
+  l->addWidget(b.addButton, 0, 2);
+  l->addWidget(b.list, 1, 0, 3, 2);
+  l->addWidget(b.upButton, 1, 2);
+  l->addWidget(b.downButton, 2, 2);
+  l->setRowStretch(3, 1);
+  return b;
 }
 
 QListWidget* NameList(const char* objectName, const QString& label, QWidget* parent, bool multi) {

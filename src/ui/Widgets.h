@@ -45,6 +45,20 @@ inline QGroupBox* Box(const QString& title, QWidget* parent) { return new QGroup
 // The program's icon, drawn rather than shipped as a file.
 QIcon ProgramIcon();
 
+// The box that keeps an ordered list of names (groups, templates): a name
+// box with "追加", the list, and the arrows that move a name up and down.
+// `kind` prefixes the controls' object names ("group": groupNameEdit,
+// addGroupButton, groupList, groupUpButton, groupDownButton).
+struct NameListBox {
+  QGroupBox* box;
+  QLineEdit* nameEdit;
+  QPushButton* addButton;
+  QListWidget* list;
+  QPushButton* upButton;
+  QPushButton* downButton;
+};
+NameListBox BuildNameListBox(const QString& title, const QString& nameLabel, const std::string& kind, QWidget* parent);
+
 // A list of names; multi-selection with shift and control, as in the old lists.
 QListWidget* NameList(const char* objectName, const QString& label, QWidget* parent, bool multi = true);
 
