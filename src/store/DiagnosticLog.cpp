@@ -39,12 +39,6 @@ void OpenDiagnosticLog(const std::filesystem::path& file) {
   RotateIfLarge(file);
 }
 
-std::filesystem::path DiagnosticLogFile() {
-  Log& log = TheLog();
-  std::lock_guard lock(log.mutex);
-  return log.file;
-}
-
 void LogDiagnostic(std::string_view utf8) {
   Log& log = TheLog();
   std::lock_guard lock(log.mutex);

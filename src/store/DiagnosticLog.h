@@ -20,7 +20,4 @@ void OpenDiagnosticLog(const std::filesystem::path& file);
 // is given up silently: it must never stand in the way of the work.
 void LogDiagnostic(std::string_view utf8);
 
-// The file OpenDiagnosticLog was given (empty before).
-std::filesystem::path DiagnosticLogFile();
-
 }  // namespace zentavo
