@@ -4,6 +4,7 @@
 
 #include <csignal>
 
+#include "store/DiagnosticLog.h"
 #include "store/Grid.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"
@@ -85,6 +86,22 @@ TEST(StoredFile, ADamagedLineStopsTheReadingAndProtectsTheFile) {
   EXPECT_TRUE(IsPartlyRead(dir.path() / "." / "f"));
   EXPECT_THROW(WriteStoredFile(file, read.lines), FileError);
   EXPECT_EQ(test::ReadFile(file), before);
+}
+
+// A failure's detail lands in the diagnostic log, one line each; a log
+// grown past its limit is moved aside rather than growing without bound.
+TEST(DiagnosticLog, OneLinePerFailureAndRotated) {
+  test::TempFolder dir;
+  test::WriteFile(dir / "zentavo.log", std::string(2 << 20, 'x'));
+  OpenDiagnosticLog(dir / "zentavo.log");
+  test::ScriptedOperator op;
+  ReportFailure(op, test::S("伝達の送信に失敗しました"), "RCPT TO refused:\r\n550 unknown user");
+  const Lines lines = ReadTextLines(dir / "zentavo.log");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("伝達の送信に失敗しました: RCPT TO refused:  550 unknown user"), std::string::npos);
+  EXPECT_EQ(std::filesystem::file_size(dir / "zentavo.log.1"), 2u << 20);
+  EXPECT_EQ(op.messages.at(0).detail, "RCPT TO refused:\r\n550 unknown user");
+  OpenDiagnosticLog({});
 }
 
 }  // namespace
