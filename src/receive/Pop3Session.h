@@ -1,0 +1,65 @@
+// The operator's mailbox over POP3 (RFC 1939): log in with USER and PASS,
+// count with STAT, fetch with RETR, mark with DELE, and QUIT, which makes
+// the deletions final. One session per operation (a reception, a deletion),
+// used step by step from worker threads, one step at a time.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "store/Settings.h"
+
+namespace zentavo {
+
+struct Pop3Account {
+  std::string host;      // settings: POP server
+  std::string port;      // settings: POP port, decimal text
+  std::string user;
+  std::string password;
+};
+
+// The POP3 account from the settings.
+Pop3Account Pop3AccountFor(const Settings& settings);
+
+struct Pop3Timeouts {
+  int connectMs = 30000;
+  int replyMs = 60000;
+};
+
+// What went wrong, with the server's reply when there was one (never the
+// password or a line of the login).
+struct Pop3Error : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// A logged-in session. Every call throws Pop3Error when the connection
+// fails or the server answers in a way POP3 does not allow; after that the
+// session is of no further use.
+class Mailbox {
+ public:
+  virtual ~Mailbox() = default;
+  // STAT: the number of messages.
+  virtual int Count() = 0;
+  // RETR n: the whole message as the server holds it (dot-unstuffing undone,
+  // lines ended by CR LF). nullopt when the server answers "-ERR" (no such
+  // message): a negative answer is no failure of the session.
+  virtual std::optional<std::string> Retrieve(int number) = 0;
+  // DELE n: false when the server answers "-ERR".
+  virtual bool Delete(int number) = 0;
+  // QUIT, then the connection is closed. A session dropped without it (the
+  // destructor) closes the connection and the server forgets the deletions.
+  virtual void Quit() = 0;
+};
+
+// How the runs reach the server; tests put a fake in its place.
+class Pop3Transport {
+ public:
+  virtual ~Pop3Transport() = default;
+  // Connects and logs in. Throws Pop3Error. Called on a worker thread: it
+  // must use nothing but its arguments.
+  virtual std::unique_ptr<Mailbox> Open(const Pop3Account& account) = 0;
+};
+
+}  // namespace zentavo

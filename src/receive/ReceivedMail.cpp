@@ -1,0 +1,7 @@
+#include "receive/ReceivedMail.h"
+
+namespace zentavo {
+
+ReceivedMail ReadReceivedMail(std::string_view) { return {}; }
+
+}  // namespace zentavo
