@@ -83,23 +83,4 @@ void ShutDown(AppState& state, Operator& op) {
   CleanTempFiles(state.folder);
 }
 
-namespace {
-
-void RemovePlainFiles(const fs::path& dir, bool onlyTmp) {
-  std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code ignored;
-    if (it->is_directory(ignored)) continue;
-    if (onlyTmp && it->path().extension() != ".tmp") continue;
-    fs::remove(it->path(), ignored);
-  }
-}
-
-}  // namespace
-
-void CleanTempFiles(const DataFolder& folder) {
-  RemovePlainFiles(folder.Root(), true);
-  RemovePlainFiles(folder.Path(kTempDir), false);
-}
-
 }  // namespace zentavo

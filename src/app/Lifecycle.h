@@ -24,8 +24,4 @@ void ShutDown(AppState& state, Operator& op);
 // when the desktop session ends (the program may yet go on).
 void SaveAll(AppState& state, Operator& op);
 
-// Deletes "*.tmp" files directly in the program folder and every file in
-// "TEMP"; sub-directories stay, failures are ignored.
-void CleanTempFiles(const DataFolder& folder);
-
 }  // namespace zentavo

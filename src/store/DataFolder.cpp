@@ -1,5 +1,6 @@
 #include "store/DataFolder.h"
 
+#include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -16,6 +17,26 @@ fs::path DataFolder::SettingsFile() const {
 
 fs::path DataFolder::DiagnosticLogFile() const {
   return root_ / fs::path(programName_).replace_extension(".log");
+}
+
+namespace {
+
+void RemovePlainFiles(const fs::path& dir, bool (*remove)(const fs::path&)) {
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code ignored;
+    if (it->is_directory(ignored) || !remove(it->path())) continue;
+    fs::remove(it->path(), ignored);
+  }
+}
+
+}  // namespace
+
+void CleanTempFiles(const DataFolder& folder) {
+  RemovePlainFiles(folder.Root(), [](const fs::path& p) { return p.extension() == ".tmp"; });
+  RemovePlainFiles(folder.Path(kTempDir), [](const fs::path&) { return true; });
+  for (const char* sub : kDataSubdirectories)
+    RemovePlainFiles(folder.Path(sub), [](const fs::path& p) { return IsTempFileName(p.filename().string()); });
 }
 
 bool IsSafeFileName(std::string_view name) {

@@ -46,6 +46,11 @@ class DataFolder {
   std::string programName_ = "zentavo";
 };
 
+// Deletes "*.tmp" files directly in the data folder, every file in "TEMP",
+// and what an interrupted atomic write left beside the files of the data
+// sub-folders; sub-directories stay, failures are ignored.
+void CleanTempFiles(const DataFolder& folder);
+
 // True when a Shift_JIS name can stand as a file name inside the folder.
 bool IsSafeFileName(std::string_view name);
 

@@ -125,13 +125,15 @@ TEST(Lifecycle, CleanTempFilesLeavesDirectoriesAndOtherFiles) {
   test::TempFolder dir;
   DataFolder folder(dir.path());
   CreateDataDirectories(folder);
-  for (const char* file : {"left.tmp", "zentavo.ini", "TEMP/att.pdf"}) test::WriteFile(dir / file, "x");
+  for (const char* file : {"left.tmp", "zentavo.ini", "TEMP/att.pdf", "LOG/0_k", "LOG/0_k.~zt123.tmp"})
+    test::WriteFile(dir / file, "x");
   fs::create_directory(dir / "TEMP/sub");
   test::WriteFile(dir / "TEMP/sub/inner", "x");
   CleanTempFiles(folder);
   EXPECT_EQ(test::FileNames(dir.path()).size(), kDataSubdirectories.size() + 1);
   EXPECT_EQ(test::FileNames(dir / "TEMP"), Lines{"sub"});
   EXPECT_TRUE(fs::exists(dir / "TEMP/sub/inner"));
+  EXPECT_EQ(test::FileNames(dir / "LOG"), Lines{"0_k"});  // an interrupted write's leftover goes
 }
 
 // The data never lives beside the program (a build folder's clean rebuild

@@ -1,0 +1,72 @@
+// The reception run behind "受信確認": read the mailbox by POP3 and turn it
+// into the received-mail list. Mail from a staff address (or the operator's
+// own copy of a notice) is listed with the staff member's name and "○", and
+// the MailNo that follows the identifier in its subject; other mail is
+// listed only when asked for. Bodies go to the body pane when asked for.
+//
+// Like the send run, the run is a coroutine: the POP3 session's steps run
+// on the step runner's worker, one message at a time, and the run goes on
+// on the window's thread with each message's values. It can be cancelled
+// between messages.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "receive/Pop3Session.h"
+#include "receive/ReceivedMail.h"
+#include "store/DataFolder.h"
+#include "store/Grid.h"
+#include "store/Operator.h"
+#include "store/Settings.h"
+#include "store/Steps.h"
+
+namespace zentavo {
+
+// The check boxes of the reception tab, as they stand when a run starts.
+struct ReceptionOptions {
+  bool staffBodies = false;   // <職員メール> "本文表示"
+  bool listOthers = false;    // <職員以外メール> "件名表示"
+  bool otherBodies = false;   // <職員以外メール> "本文表示"
+  bool unseenOnly = false;    // "未受信受信"
+  bool continuous = false;    // "連続受信"
+};
+
+struct ReceptionState {
+  Grid received{6, 2};                 // the received-mail list, header in row 0
+  std::vector<std::string> bodyLines;  // the body pane (and the separate body window)
+  int serverCount = 0;                 // the count the server gave in the latest run
+  bool running = false;                // a run (or a deletion) is under way: no second one
+  bool cancel = false;                 // "停止" was pressed: the run ends before the next message
+};
+
+// What the run needs of the windows besides message boxes.
+class ReceptionOperator : public Operator {
+ public:
+  // The progress window: its caption, then "current／total" and the bar.
+  virtual void ShowProgress(std::string_view caption, int total) = 0;
+  virtual void SetProgress(int current) = 0;
+  virtual void CloseProgress() = 0;
+};
+
+struct ReceptionContext {
+  const DataFolder& folder;
+  Settings& settings;                  // the account, the own address, the identifier, the last seen count
+  const Grid& staff;
+  ReceptionOptions options;
+  ReceptionState& state;
+  ReceptionOperator& op;
+  std::shared_ptr<Pop3Transport> transport;
+  StepRunner& runner;
+  // Called on the window's thread when the run has ended; false after a
+  // failure (the operator has been told).
+  std::function<void(bool succeeded)> finished = [](bool) {};
+};
+
+// One pass over the mailbox. Returns at once when a run is under way.
+RunTask RunReception(ReceptionContext c);
+
+}  // namespace zentavo
