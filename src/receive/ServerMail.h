@@ -1,0 +1,36 @@
+// Working on single messages of the server mailbox from the received-mail
+// list: fetching one again to read its body, and deleting listed mail (all
+// of it, the staff mail, the other mail, or the rows the operator chose).
+// Each is one POP3 session on the step runner's worker, like the reception
+// run, and shares its state (no two at once).
+#pragma once
+
+#include <set>
+
+#include "receive/RunReception.h"
+
+namespace zentavo {
+
+// Double-click on a listed message: fetches it again and shows its body in
+// the pane (without the closing rule). A failure is not reported to the
+// operator (the diagnostic log keeps it): the list is still there to try
+// again.
+RunTask RetrieveSelectedMessage(ReceptionContext c, int row);
+
+enum class Deletion {
+  All,       // "全削除"
+  Staff,     // "職員メール削除": rows marked "○"
+  Others,    // "職員以外メール削除"
+  Selected,  // the list's menu, "メール削除": the chosen rows
+};
+
+// Deletes the listed messages of the kind (for Selected, of `rows`; rows
+// without a number are passed over) in one session, lowers the last seen
+// count by one for each (never below 0), and brings the list in line with
+// the server's numbering after QUIT: each remaining row's number drops by
+// the number of deleted messages below it, so the list stays right whether
+// it held every message or not. On a failure the list stays as it was and
+// the operator is told to receive again.
+RunTask DeleteServerMail(ReceptionContext c, Deletion kind, std::set<int> rows = {});
+
+}  // namespace zentavo

@@ -1,0 +1,112 @@
+#include "receive/StartupCheck.h"
+
+#include <algorithm>
+
+#include "receive/ReceivedList.h"
+#include "store/DataFolder.h"
+#include "text/SjisUnicode.h"
+
+namespace zentavo {
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// Whatever four bytes follow the identifier: the screen shows them as they
+// are, so a notice's number can be read even from a reply that mangled it.
+std::string FourAfter(const std::string& subject, const std::string& identifier) {
+  if (identifier.empty()) return {};
+  const std::size_t at = Lower(subject).find(Lower(identifier));
+  return at == std::string::npos ? std::string() : subject.substr(at + identifier.size(), 4);
+}
+
+}  // namespace
+
+const std::vector<std::string>& StartupListHeader() {
+  static const std::vector<std::string> header = {Sj("番号"), Sj("氏名"), "MailNo", Sj("件名"), Sj("受信日時")};
+  return header;
+}
+
+RunTask CheckRepliesAtStartup(ReceptionContext c) {
+  if (c.state.running) co_return;
+  c.state.running = true;
+  Grid& list = c.state.received;
+  list = Grid(5, 2);
+  list.SetHeader(StartupListHeader());
+  const Settings settings = c.settings;
+  if (settings.popHost.empty()) {
+    Warn(c.op, Sj("メール設定を確認してください"));
+    c.state.running = false;
+    c.finished(false);
+    co_return;
+  }
+
+  std::vector<int> replies;
+  bool failed = false;
+  std::string detail;
+  try {
+    c.op.ShowProgress(Sj("返信メール確認中"), 0);
+    OffThread<std::shared_ptr<Mailbox>> open(c.runner, [account = Pop3AccountFor(settings), transport = c.transport] {
+      return std::shared_ptr<Mailbox>(transport->Open(account));
+    });
+    std::shared_ptr<Mailbox> mailbox = co_await open;
+    OffThread<int> count(c.runner, [mailbox] { return mailbox->Count(); });
+    const int total = co_await count;
+    c.op.ShowProgress(Sj("返信メール確認中"), total);
+    for (int n = 1; n <= total && !c.state.cancel; ++n) {
+      c.op.SetProgress(n);
+      OffThread<ReceivedMail> fetch(c.runner, [mailbox, n] {
+        std::optional<std::string> raw = mailbox->Retrieve(n);
+        return raw ? ReadReceivedMail(*raw) : ReceivedMail{};
+      });
+      const ReceivedMail mail = co_await fetch;
+      const Sender sender = ClassifySender(mail.from, c.staff, "");
+      if (sender.kind != Sender::Kind::Staff) continue;
+      const int row = static_cast<int>(replies.size()) + 1;
+      list.SetRowCount(row + 2);
+      list.Cell(kStartupNumberColumn, row) = std::to_string(n);
+      list.Cell(kStartupNameColumn, row) = c.staff.Cell(0, sender.staffRow);
+      list.Cell(kStartupMailNoColumn, row) = FourAfter(mail.subject, settings.identifier);
+      list.Cell(kStartupSubjectColumn, row) = mail.subject;
+      list.Cell(kStartupDateColumn, row) = mail.date ? FormatDisplayTime(*mail.date) : std::string();
+      replies.push_back(n);
+    }
+    OffThread<void> quit(c.runner, [mailbox] { mailbox->Quit(); });
+    co_await quit;
+  } catch (const std::exception& e) {
+    failed = true;
+    detail = e.what();
+  }
+  c.op.CloseProgress();
+  if (failed) {
+    ReportFailure(c.op, Sj("受信メール確認中にエラーが発生しました\r「受信確認」で受信メールの確認してください"), detail);
+  } else if (!replies.empty() && !c.state.cancel &&
+             AskYesNo(c.op, Sj("これまでの送信に対する返信メールの存在を確認しました\r"
+                               "この返信メールを削除しておかなければ\r"
+                               "今回の送信に対する返信と区別が出来なくなる恐れがあります。\r"
+                               "「受信確認」でも削除は可能ですが、ここで、返信メールを削除しますか？"))) {
+    c.op.ShowProgress(Sj("返信メール削除"), static_cast<int>(replies.size()));
+    try {
+      OffThread<void> remove(c.runner, [account = Pop3AccountFor(settings), transport = c.transport, replies] {
+        std::unique_ptr<Mailbox> box = transport->Open(account);
+        for (int n : replies) box->Delete(n);
+        box->Quit();
+      });
+      co_await remove;
+    } catch (const std::exception& e) {
+      failed = true;
+      detail = e.what();
+    }
+    c.op.CloseProgress();
+    if (failed) ReportFailure(c.op, Sj("返信メール削除中にエラーが発生しました\r「受信確認」で確認してください"), detail);
+  }
+  CleanTempFiles(c.folder);
+  c.state.running = false;
+  c.finished(!failed);
+}
+
+}  // namespace zentavo
