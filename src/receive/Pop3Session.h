@@ -4,6 +4,7 @@
 // used step by step from worker threads, one step at a time.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -60,6 +61,30 @@ class Pop3Transport {
   // Connects and logs in. Throws Pop3Error. Called on a worker thread: it
   // must use nothing but its arguments.
   virtual std::unique_ptr<Mailbox> Open(const Pop3Account& account) = 0;
+};
+
+// The real transport: plain TCP, one connection per Open, so that several
+// worker threads may share one transport object, which never changes.
+//
+// The exchange: greeting "+OK"; "USER name"; "PASS password"; then the
+// mailbox's calls, one command each. Any reply that starts with neither
+// "+OK" nor "-ERR" is malformed and fails the session. Every wait is
+// bounded by `timeouts`.
+class PocoPop3Transport final : public Pop3Transport {
+ public:
+  // A message larger than `messageLimit` bytes is read to its end (the
+  // session goes on) but kept only up to the limit: no reply in a mailbox
+  // can exhaust memory, and the reader of received mail copes with a
+  // message cut short.
+  static constexpr std::size_t kMessageLimit = 64 * 1024 * 1024;
+
+  explicit PocoPop3Transport(Pop3Timeouts timeouts = {}, std::size_t messageLimit = kMessageLimit);
+
+  std::unique_ptr<Mailbox> Open(const Pop3Account& account) override;
+
+ private:
+  Pop3Timeouts timeouts_;
+  std::size_t messageLimit_;
 };
 
 }  // namespace zentavo

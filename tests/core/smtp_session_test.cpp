@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "send/SmtpSession.h"
-#include "support/ScriptedSmtpServer.h"
+#include "support/ScriptedServer.h"
 
 namespace zentavo {
 namespace {
 
-using test::ScriptedSmtpServer;
+using test::ScriptedServer;
 using Script = std::vector<std::string>;
 
 Script operator+(Script a, const Script& b) { a.insert(a.end(), b.begin(), b.end()); return a; }
@@ -42,7 +42,7 @@ const SmtpEnvelope kTwoStaff = {"office@example.test", {"staff1@example.test", "
 
 PocoSmtpTransport Transport(int replyMs = 3000) { return PocoSmtpTransport({3000, replyMs}, "client.test"); }
 
-SmtpAccount Account(const ScriptedSmtpServer& server, const std::string& user = "staff1") {
+SmtpAccount Account(const ScriptedServer& server, const std::string& user = "staff1") {
   return {"127.0.0.1", server.port(), user, "s3cret!"};
 }
 
@@ -121,7 +121,7 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("row " + std::to_string(&c - cases + 1));
-    ScriptedSmtpServer server(c.script);
+    ScriptedServer server(c.script);
     const auto start = std::chrono::steady_clock::now();
     std::optional<SmtpError> error;
     try { Transport(1000).Send(Account(server, c.user), c.envelope, c.data); } catch (const SmtpError& e) { error = e; }
@@ -154,7 +154,7 @@ TEST(SmtpSession, ClosedPortBadPortOrLineBreakInAnAddressFails) {
 }
 
 TEST(SmtpSession, NextSendConnectsAfreshAfterAFailure) {
-  ScriptedSmtpServer server(Script{"S: 421 4.3.2 try again later", "ACCEPT"} + kGreeting + kEhlo + kDelivery);
+  ScriptedServer server(Script{"S: 421 4.3.2 try again later", "ACCEPT"} + kGreeting + kEhlo + kDelivery);
   PocoSmtpTransport transport = Transport();
   EXPECT_THROW(transport.Send(Account(server), kTwoStaff, kMessage), SmtpError);
   EXPECT_NO_THROW(transport.Send(Account(server), kTwoStaff, kMessage));

@@ -1,4 +1,4 @@
-#include "support/ScriptedSmtpServer.h"
+#include "support/ScriptedServer.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/SocketAddress.h>
@@ -13,23 +13,23 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kWait = std::chrono::seconds(10);
 const Poco::Timespan kSlice(0, 50 * 1000);
 
-ScriptedSmtpServer::ScriptedSmtpServer(std::vector<std::string> script)
+ScriptedServer::ScriptedServer(std::vector<std::string> script)
     : listener_(Poco::Net::SocketAddress("127.0.0.1", 0)), script_(std::move(script)), thread_([this] {
         Run();
         client_.close();
       }) {}
 
-ScriptedSmtpServer::~ScriptedSmtpServer() {
+ScriptedServer::~ScriptedServer() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
 }
 
-std::vector<std::string> ScriptedSmtpServer::Finish() {
+std::vector<std::string> ScriptedServer::Finish() {
   if (thread_.joinable()) thread_.join();
   return failures_;
 }
 
-bool ScriptedSmtpServer::Accept() {
+bool ScriptedServer::Accept() {
   client_.close();
   buffer_.clear();
   for (const auto deadline = Clock::now() + kWait; !stop_ && Clock::now() < deadline;) {
@@ -41,7 +41,7 @@ bool ScriptedSmtpServer::Accept() {
   return false;
 }
 
-ScriptedSmtpServer::Heard ScriptedSmtpServer::Listen(std::string& line, Clock::time_point deadline) {
+ScriptedServer::Heard ScriptedServer::Listen(std::string& line, Clock::time_point deadline) {
   for (;;) {
     if (auto end = buffer_.find("\r\n"); end != std::string::npos) {
       line = buffer_.substr(0, end);
@@ -61,19 +61,18 @@ ScriptedSmtpServer::Heard ScriptedSmtpServer::Listen(std::string& line, Clock::t
   }
 }
 
-void ScriptedSmtpServer::Say(const std::string& text) {
-  const std::string line = text + "\r\n";
+void ScriptedServer::Say(const std::string& line) {
   try {
     // A reply line fits any socket buffer; the rare short send would leave
     // the client waiting, which fails the test all the same.
     client_.sendBytes(line.data(), static_cast<int>(line.size()), MSG_NOSIGNAL);
   } catch (const Poco::Exception& e) {
-    failures_.push_back("could not send \"" + text + "\": " + e.displayText());
+    failures_.push_back("could not send \"" + line + "\": " + e.displayText());
   }
 }
 
 // Reads until the client hangs up; any line meanwhile is a failure.
-void ScriptedSmtpServer::AwaitHangUp() {
+void ScriptedServer::AwaitHangUp() {
   const auto deadline = Clock::now() + kWait;
   std::string line;
   Heard heard;
@@ -83,10 +82,13 @@ void ScriptedSmtpServer::AwaitHangUp() {
 }
 
 // Plays the script; the connection is dropped when it returns.
-void ScriptedSmtpServer::Run() {
+void ScriptedServer::Run() {
   if (!Accept()) return;
   for (const auto& step : script_) {
     if (step.starts_with("S: ")) {
+      Say(step.substr(3) + "\r\n");
+    } else if (step.starts_with("R: ")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
       Say(step.substr(3));
     } else if (step.starts_with("C: ")) {
       const std::string expected = step.substr(3);

@@ -1,8 +1,11 @@
-// A small SMTP server for tests: it listens on 127.0.0.1 (a free port) and
-// plays a transcript on its own thread, checking every line the client sends.
+// A small line server for the tests of the SMTP and POP3 sessions: it
+// listens on 127.0.0.1 (a free port) and plays a transcript on its own
+// thread, checking every line the client sends.
 //
 // Script lines:
-//   "S: text"  the server sends "text" CR LF
+//   "S: text"  the server sends "text" CR LF (any bytes, a message's too)
+//   "R: text"  a moment later, the server sends "text" alone: a piece of
+//              a line, so that the client reads a line end cut in two
 //   "C: text"  the next line from the client must be exactly "text"
 //   "CLOSE"    the server drops the connection and the script ends there
 //   "STALL"    the server stops answering; the client must hang up without
@@ -24,12 +27,15 @@
 
 namespace zentavo::test {
 
-class ScriptedSmtpServer {
+using Script = std::vector<std::string>;
+inline Script operator+(Script a, const Script& b) { a.insert(a.end(), b.begin(), b.end()); return a; }
+
+class ScriptedServer {
  public:
-  explicit ScriptedSmtpServer(std::vector<std::string> script);
-  ~ScriptedSmtpServer();
-  ScriptedSmtpServer(const ScriptedSmtpServer&) = delete;
-  ScriptedSmtpServer& operator=(const ScriptedSmtpServer&) = delete;
+  explicit ScriptedServer(std::vector<std::string> script);
+  ~ScriptedServer();
+  ScriptedServer(const ScriptedServer&) = delete;
+  ScriptedServer& operator=(const ScriptedServer&) = delete;
 
   // The port as the settings hold it (decimal text).
   std::string port() const { return std::to_string(listener_.address().port()); }
@@ -44,7 +50,7 @@ class ScriptedSmtpServer {
   void Run();
   bool Accept();
   Heard Listen(std::string& line, std::chrono::steady_clock::time_point deadline);
-  void Say(const std::string& text);
+  void Say(const std::string& line);
   void AwaitHangUp();
 
   Poco::Net::ServerSocket listener_;
