@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "receive/RunReception.h"
 #include "send/SendPage.h"
 #include "store/DataFolder.h"
 #include "store/Grid.h"
@@ -34,6 +35,9 @@ struct AppState {
   SendPage send;
   SendRunState run;
   Grid recipients{3, 30};               // "伝達者名"
+
+  // The reception page: the received-mail list and the body pane.
+  ReceptionState reception;
 };
 
 }  // namespace zentavo

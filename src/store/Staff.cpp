@@ -96,4 +96,33 @@ std::vector<std::string> StaffNames(const Grid& staff) {
   return names;
 }
 
+bool RegisterStaff(Grid& staff, std::string_view name, std::string_view address,
+                   std::string_view telephone, Operator& op) {
+  if (name.empty()) {
+    Warn(op, Sj("項目が入力されていません"));
+    return false;
+  }
+  staff.SetRowCount(staff.RowCount() + 1);
+  for (int r = 0; r < staff.RowCount(); ++r) {
+    // The new entry goes into the first wholly empty row: a row that has an
+    // address or telephone but no name is somebody's data and is not
+    // written over.
+    if (staff.RowEmpty(r)) {
+      staff.Cell(0, r) = std::string(name);
+      staff.Cell(1, r) = std::string(address);
+      staff.Cell(2, r) = std::string(telephone);
+      return true;
+    }
+    if (staff.Cell(0, r) == name) {
+      Warn(op, Sj("氏名が既に登録されています"));
+      return true;
+    }
+    if (staff.Cell(1, r) == address) {
+      Warn(op, Sj("メールアドレスが既に登録されています"));
+      return true;
+    }
+  }
+  return true;
+}
+
 }  // namespace zentavo

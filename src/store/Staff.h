@@ -45,6 +45,13 @@ void ExportStaffCsv(StaffList& staff, Operator& op);
 // Names of the staff grid's data rows with a non-empty name, in grid order.
 std::vector<std::string> StaffNames(const Grid& staff);
 
+// The staff registration dialog's "登録" (a sender of received mail added
+// to the list). Returns true when the dialog closes (added, or refused
+// because the name or address is taken), false when it stays open (no name
+// entered).
+bool RegisterStaff(Grid& staff, std::string_view name, std::string_view address,
+                   std::string_view telephone, Operator& op);
+
 // Splits a comma record into exactly `count` fields (missing ones empty,
 // further ones dropped). No quoting: every comma splits.
 std::vector<std::string> SplitRecord(std::string_view line, size_t count);

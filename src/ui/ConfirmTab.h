@@ -1,13 +1,10 @@
-// The confirm page "伝達確認": reception of replies and the history of sent
-// notices. Its controls are all here; reception and history come with their
-// own work and stay disabled until then.
+// The confirm page "伝達確認": reception of replies ("返信受信確認") and the
+// history of sent notices ("伝達履歴", which comes with reply tracking).
 #pragma once
 
-#include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
-#include <QTimer>
 
+#include "ui/ReceptionTab.h"
 #include "ui/Tab.h"
 
 namespace zentavo::ui {
@@ -16,15 +13,13 @@ class ConfirmTab : public Tab {
   Q_OBJECT
  public:
   ConfirmTab(WindowContext& context, QWidget* parent = nullptr);
-  // The page-change refresh: the reception button's caption back, the
-  // header back, continuous reception stopped.
+  ReceptionTab* reception() { return reception_; }
+  // The page-change refresh: continuous reception stopped, the header back.
   void pageChanged();
 
  private:
   QLabel* header_;
-  QPushButton* receiveButton_;
-  QGroupBox* continuousBox_;
-  QTimer continuousTimer_;
+  ReceptionTab* reception_;
 };
 
 }  // namespace zentavo::ui

@@ -12,6 +12,7 @@
 #include "ui/QtText.h"
 #include "ui/SendTab.h"
 #include "ui/StaffTab.h"
+#include "ui/StartupWindow.h"
 #include "ui/SystemTab.h"
 #include "ui/TemplateTab.h"
 #include "ui/Widgets.h"
@@ -92,6 +93,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   connect(sendTab_, &SendTab::standbyRequested, this, &MainWindow::onStandby);
   connect(groupTab_, &GroupTab::groupsChanged, sendTab_, &SendTab::refreshGroups);
   connect(systemTab_, &SystemTab::sendPageChanged, sendTab_, &SendTab::refresh);
+  connect(confirmTab_->reception(), &ReceptionTab::staffChanged, staffTab_, &StaffTab::refresh);
   connect(systemTab_, &SystemTab::labelApplied, this,
           [this] { banner_->setText(ToQ(context_.state.settings.banner)); });
 }
@@ -102,8 +104,17 @@ void MainWindow::setSendBackends(std::shared_ptr<SmtpTransport> transport, StepR
   sendTab_->setSendBackends(std::move(transport), runner, op);
 }
 
+void MainWindow::setReceptionBackends(std::shared_ptr<Pop3Transport> transport, StepRunner* runner,
+                                      ReceptionOperator* op) {
+  confirmTab_->reception()->setBackends(std::move(transport), runner, op);
+}
+
 void MainWindow::startUp() {
   StartUp(context_.state, *context_.op);
+  if (context_.state.settings.startupScreen == 0) {  // "表示"
+    StartupWindow screen(context_, confirmTab_->reception()->Context([](bool) {}));
+    screen.exec();
+  }
   refreshAll();
   onPageChanged();
   onClockTick();
@@ -115,6 +126,7 @@ void MainWindow::shutDown() {
   shutDown_ = true;
   clockTimer_.stop();
   sendTab_->finishRun();
+  confirmTab_->reception()->finishRun();
   ShutDown(context_.state, *context_.op);
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/AppState.h"
+#include "receive/RunReception.h"
 #include "send/SendRun.h"
 #include "ui/QtOperator.h"
 #include "ui/Tab.h"
@@ -47,6 +48,8 @@ class MainWindow : public QMainWindow {
   // server, a runner and a scripted operator in place of the send run's.
   void setOperator(Operator* op) { context_.op = op ? op : &qtOperator_; }
   void setSendBackends(std::shared_ptr<SmtpTransport> transport, StepRunner* runner, SendOperator* op);
+  // The same for reception and the start-up check; before startUp.
+  void setReceptionBackends(std::shared_ptr<Pop3Transport> transport, StepRunner* runner, ReceptionOperator* op);
   // Shows the state in every page (after core operations changed it).
   void refreshAll();
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/Lifecycle.h"
+#include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
@@ -180,6 +181,44 @@ class MainWindowTest : public QObject {
     run.Get<QPushButton>("signatureButton")->click();
     QCOMPARE(run.Get<QLineEdit>("subjectEdit")->text(), QStringLiteral("定例"));
     QCOMPARE(run.Get<QPlainTextEdit>("bodyEdit")->toPlainText(), QStringLiteral("定例会のお知らせ\n総務課"));
+  }
+
+  // "受信確認" fills the list through the reception run and enables the
+  // deletions; the list's menu adds a sender to the staff list; continuous
+  // reception waits with the time of its last run until "停止".
+  void receptionFillsTheListAndItsMenuActs() {
+    test::TempFolder dir;
+    auto server = std::make_shared<test::FakePop3Transport>();
+    server->messages = {"From: yamada@example.jp\r\nSubject: Re: MailNo1000\r\n\r\nok\r\n",
+                        "From: shop@example.com\r\nSubject: sale\r\n\r\nx\r\n"};
+    test::RecordingReceptionOperator receptionOp;
+    InlineStepRunner inlineRunner;  // outlives the window, whose shut-down drains it
+    Run run(dir.path());
+    run.window->setReceptionBackends(server, &inlineRunner, &receptionOp);
+    run.state.staff.grid.Cell(0, 1) = S("山田");
+    run.state.staff.grid.Cell(1, 1) = "yamada@example.jp";
+    run.Get<QTabWidget>("pages")->setCurrentIndex(1);
+    run.Get<QCheckBox>("otherSubjectCheck")->click();
+    auto* receive = run.Get<QPushButton>("receiveButton");
+    receive->click();
+    auto* list = run.Get<QTableView>("receivedList");
+    QCOMPARE(Column0(list->model()), (QStringList{"001", "002"}));
+    QVERIFY(run.Get<QPushButton>("deleteAllMailButton")->isEnabled());
+    Click(list, 1);
+    WithDialog([](QDialog* d) {
+      Find<QLineEdit>(d, "nameEdit")->setText(QStringLiteral("店"));
+      Find<QPushButton>(d, "registerButton")->click();
+    });
+    Trigger(list, QStringLiteral("アドレス追加"));
+    QCOMPARE(run.state.staff.grid.Cell(1, 2), std::string("shop@example.com"));
+
+    run.Get<QCheckBox>("continuousCheck")->click();
+    receive->click();
+    QCOMPARE(receive->text(), QStringLiteral("      連続受信中"));
+    QVERIFY(run.Get<QLabel>("confirmHeader")->text().startsWith(QStringLiteral("受信待機中(前回受信:")));
+    run.Get<QPushButton>("stopButton")->click();
+    QCOMPARE(receive->text(), QStringLiteral("      受信確認"));
+    QCOMPARE(run.Get<QLabel>("confirmHeader")->text(), QStringLiteral("伝達確認"));
   }
 
   // The send button runs the notice on a worker while the window goes on;

@@ -1,0 +1,322 @@
+#include "ui/ReceptionTab.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QStandardItemModel>
+#include <QVBoxLayout>
+
+#include "receive/ReceivedList.h"
+#include "ui/QtStepRunner.h"
+#include "ui/QtText.h"
+#include "ui/ReceptionWindows.h"
+#include "ui/SortableGrid.h"
+#include "ui/StaffRegisterWindow.h"
+#include "ui/Widgets.h"
+
+namespace zentavo::ui {
+
+namespace {
+
+QString Now() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")); }
+
+}  // namespace
+
+ReceptionTab::ReceptionTab(WindowContext& context, QWidget* parent)
+    : Tab(context, "receptionTab", QStringLiteral("返信受信確認"), parent), receivedModel_(state().reception.received) {
+  ClearReceivedList(state().reception.received);
+  auto* rl = new QGridLayout(this);
+  rl->setContentsMargins(4, 4, 4, 2);
+  receivedList_ = GridView("receivedList", QStringLiteral("受信一覧"), &receivedModel_, this);
+  receivedList_->setToolTip(QStringLiteral("受信サーバ上のメールを表示"));
+  receivedModel_.setCentredColumns({kNumberColumn, kStaffColumn, kMailNoColumn, kDateColumn});
+  MakeSortable(receivedList_, &receivedModel_);
+  for (int c = 0; const int width : {41, 150, 36, 60, 150}) receivedList_->setColumnWidth(c++, width);
+
+  auto* bodyBar = new QHBoxLayout;
+  bodyBar->addWidget(new QLabel(QStringLiteral("　受信本文"), this));
+  // The separate body window, printing and saving come with the body viewer.
+  for (auto [name, caption] : {std::pair{"bodyWindowButton", "本文別画面"}, std::pair{"printBodyButton", "本文印刷"},
+                               std::pair{"saveBodyButton", "ﾌｧｲﾙ保存"}}) {
+    QPushButton* button = Button(name, QString::fromUtf8(caption), this);
+    button->setEnabled(false);
+    bodyBar->addWidget(button);
+  }
+  bodyBar->addWidget(Check("bodyWindowCheck", QStringLiteral("本文受信時に別画面で表示する"), this));
+  bodyBar->addStretch();
+  bodyView_ = Named(new QPlainTextEdit(this), "receivedBodyView", QStringLiteral("メール本文表示"));
+  bodyView_->setReadOnly(true);
+
+  // Who has replied to a chosen notice comes with reply tracking.
+  auto* historyRow = new QHBoxLayout;
+  auto* historyCombo = Named(new QComboBox(this), "historyCombo", QStringLiteral("伝達履歴"));
+  auto* replyCheckButton = Button("replyCheckButton", QStringLiteral("確認"), this);
+  historyRow->addWidget(historyCombo, 1);
+  historyRow->addWidget(replyCheckButton);
+  replyCheckButton->setEnabled(false);
+  auto* resultModel = new QStandardItemModel(1, 4, this);
+  resultModel->setHorizontalHeaderLabels({QStringLiteral("氏名"), QStringLiteral("メールアドレス"),
+                                          QStringLiteral("電話番号"), QStringLiteral("受信日時")});
+  auto* resultList = GridView("replyResultList", QStringLiteral("返信結果"), resultModel, this);
+
+  auto* right = new QVBoxLayout;
+  auto* deleteBox = Box(QStringLiteral("受信メール削除"), this);
+  auto* dl = new QVBoxLayout(deleteBox);
+  deleteOthersButton_ = Button("deleteOtherMailButton", QStringLiteral("職員以外メール削除"), deleteBox);
+  deleteStaffButton_ = Button("deleteStaffMailButton", QStringLiteral("職員メール削除"), deleteBox);
+  deleteAllButton_ = Button("deleteAllMailButton", QStringLiteral("全削除"), deleteBox);
+  dl->addWidget(deleteOthersButton_);
+  dl->addWidget(deleteStaffButton_);
+  dl->addWidget(deleteAllButton_);
+
+  continuousBox_ = Named(Box(QStringLiteral("連続受信"), this), "continuousBox", QStringLiteral("連続受信"));
+  auto* cl = new QHBoxLayout(continuousBox_);
+  continuousCheck_ = Check("continuousCheck", QStringLiteral("連続受信"), continuousBox_);
+  intervalSpin_ = Named(new QSpinBox(continuousBox_), "intervalSpin", QStringLiteral("分間隔"));
+  intervalSpin_->setRange(1, 1440);
+  intervalSpin_->setValue(1);
+  intervalSpin_->setEnabled(false);
+  auto* intervalLabel = new QLabel(QStringLiteral("分間隔"), continuousBox_);
+  intervalLabel->setEnabled(false);
+  cl->addWidget(continuousCheck_);
+  cl->addWidget(intervalSpin_);
+  cl->addWidget(intervalLabel);
+
+  auto* unseenBox = Box(QStringLiteral("未受信のみ受信"), this);
+  auto* ul = new QHBoxLayout(unseenBox);
+  unseenOnlyCheck_ = Check("unseenOnlyCheck", QStringLiteral("未受信受信"), unseenBox);
+  ul->addWidget(unseenOnlyCheck_);
+
+  auto* showBox = Box(QStringLiteral("受信確認"), this);
+  auto* shl = new QGridLayout(showBox);
+  shl->addWidget(new QLabel(QStringLiteral("<職員メール>"), showBox), 0, 0);
+  auto* staffSubject = Check("staffSubjectCheck", QStringLiteral("件名表示"), showBox);
+  staffSubject->setChecked(true);  // staff mail is always listed
+  staffSubject->setEnabled(false);
+  staffBodyCheck_ = Check("staffBodyCheck", QStringLiteral("本文表示"), showBox);
+  shl->addWidget(staffSubject, 0, 1);
+  shl->addWidget(staffBodyCheck_, 0, 2);
+  shl->addWidget(new QLabel(QStringLiteral("<職員以外メール>"), showBox), 1, 0);
+  otherSubjectCheck_ = Check("otherSubjectCheck", QStringLiteral("件名表示"), showBox);
+  otherBodyCheck_ = Check("otherBodyCheck", QStringLiteral("本文表示"), showBox);
+  otherBodyCheck_->setEnabled(false);
+  shl->addWidget(otherSubjectCheck_, 1, 1);
+  shl->addWidget(otherBodyCheck_, 1, 2);
+  auto* checkAll = Check("checkAllCheck", QStringLiteral("全てチェック"), showBox);
+  shl->addWidget(checkAll, 2, 0, 1, 3);
+
+  auto* receiveRow = new QHBoxLayout;
+  receiveButton_ = Button("receiveButton", QString(), this);
+  receiveButton_->setMinimumHeight(40);
+  stopButton_ = Button("stopButton", QStringLiteral("停止"), this);
+  stopButton_->setMinimumHeight(40);
+  receiveRow->addWidget(receiveButton_, 2);
+  receiveRow->addWidget(stopButton_, 1);
+
+  right->addWidget(deleteBox);
+  right->addWidget(continuousBox_);
+  right->addWidget(unseenBox);
+  right->addWidget(showBox);
+  right->addLayout(receiveRow);
+  right->addStretch();
+
+  rl->addWidget(receivedList_, 0, 0);
+  rl->addLayout(bodyBar, 1, 0);
+  rl->addWidget(bodyView_, 2, 0);
+  rl->addLayout(historyRow, 3, 0);
+  rl->addWidget(resultList, 4, 0);
+  rl->addLayout(right, 0, 1, 5, 1);
+  rl->setColumnStretch(0, 1);
+  rl->setRowStretch(0, 3);
+  rl->setRowStretch(2, 2);
+  rl->setRowStretch(4, 2);
+  rl->addWidget(StatusLine(QStringLiteral("受信一覧をダブルクリックすると本文を受信します。"
+                                          "　連続受信中に、この画面から他の画面に切り替えると、"
+                                          "連続受信はキャンセルされます。 "),
+                           this),
+                5, 0, 1, 2);
+
+  QMenu* menu = PopupMenu(QStringLiteral("<<受信メール処理>>"), receivedList_);
+  addAddressAction_ = menu->addAction(QStringLiteral("アドレス追加"));
+  deleteMailAction_ = menu->addAction(QStringLiteral("メール削除"));
+  recordHistoryAction_ = menu->addAction(QStringLiteral("履歴に記録する"));
+
+  connect(menu, &QMenu::aboutToShow, this, &ReceptionTab::onMenuOpening);
+  connect(addAddressAction_, &QAction::triggered, this, &ReceptionTab::onAddAddress);
+  connect(deleteMailAction_, &QAction::triggered, this, &ReceptionTab::onDeleteChosen);
+  connect(receivedList_, &QTableView::doubleClicked, this, &ReceptionTab::onReceivedDoubleClicked);
+  connect(receiveButton_, &QPushButton::clicked, this, &ReceptionTab::onReceiveClicked);
+  connect(stopButton_, &QPushButton::clicked, this, &ReceptionTab::onStopClicked);
+  connect(&continuousTimer_, &QTimer::timeout, this, &ReceptionTab::onContinuousTick);
+  connect(deleteStaffButton_, &QPushButton::clicked, this, [this] { deleteMail(Deletion::Staff); });
+  connect(deleteOthersButton_, &QPushButton::clicked, this, [this] { deleteMail(Deletion::Others); });
+  connect(deleteAllButton_, &QPushButton::clicked, this, [this] { deleteMail(Deletion::All); });
+  connect(continuousCheck_, &QCheckBox::toggled, this, [this, intervalLabel](bool on) {
+    intervalSpin_->setEnabled(on);
+    intervalLabel->setEnabled(on);
+  });
+  connect(otherSubjectCheck_, &QCheckBox::toggled, this, [this](bool on) {
+    otherBodyCheck_->setEnabled(on);
+    if (!on) otherBodyCheck_->setChecked(false);
+  });
+  connect(checkAll, &QCheckBox::toggled, this, [this](bool on) {
+    staffBodyCheck_->setChecked(on);
+    otherSubjectCheck_->setChecked(on);
+    otherBodyCheck_->setChecked(on);
+  });
+
+  pop3_ = std::make_shared<PocoPop3Transport>();
+  workerRunner_ = std::make_unique<QtStepRunner>();
+  windowsOperator_ = std::make_unique<QtReceptionOperator>(this, [this]() -> Operator& { return op(); });
+  setBackends(nullptr, nullptr, nullptr);
+  setLook(Look::Idle);
+  for (QPushButton* b : {deleteStaffButton_, deleteOthersButton_, deleteAllButton_, stopButton_}) b->setEnabled(false);
+}
+
+ReceptionTab::~ReceptionTab() = default;
+
+void ReceptionTab::setBackends(std::shared_ptr<Pop3Transport> transport, StepRunner* runner, ReceptionOperator* op) {
+  transport_ = transport ? std::move(transport) : pop3_;
+  runner_ = runner ? runner : workerRunner_.get();
+  op_ = op ? op : windowsOperator_.get();
+}
+
+ReceptionContext ReceptionTab::Context(std::function<void(bool)> finished) {
+  return {state().folder, state().settings, state().staff.grid, options(), state().reception, *op_, transport_,
+          *runner_, std::move(finished)};
+}
+
+ReceptionOptions ReceptionTab::options() const {
+  return {.staffBodies = staffBodyCheck_->isChecked(),
+          .listOthers = otherSubjectCheck_->isChecked(),
+          .otherBodies = otherBodyCheck_->isChecked(),
+          .unseenOnly = unseenOnlyCheck_->isChecked(),
+          .continuous = continuousCheck_->isChecked()};
+}
+
+void ReceptionTab::setLook(Look look) {
+  look_ = look;
+  static const QString captions[] = {QStringLiteral("      受信確認"), QStringLiteral("      受信中"),
+                                     QStringLiteral("      連続受信中")};
+  receiveButton_->setText(captions[static_cast<int>(look)]);
+  receiveButton_->setStyleSheet(look == Look::Idle ? QString()
+                                                   : QStringLiteral("QPushButton { background: palette(highlight);"
+                                                                    " color: palette(highlighted-text); }"));
+}
+
+void ReceptionTab::onReceiveClicked() {
+  state().reception.cancel = false;
+  if (look_ != Look::Idle) {
+    // Pressed again: continuous reception ends here, and a run under way
+    // stops at its next message.
+    if (state().reception.running) state().reception.cancel = true;
+    stopContinuous();
+    state().settings.lastSeenCount = state().reception.serverCount;
+    enableDeletions();
+    return;
+  }
+  stopButton_->setEnabled(true);
+  setLook(Look::Receiving);
+  for (QPushButton* b : {deleteStaffButton_, deleteOthersButton_, deleteAllButton_}) b->setEnabled(false);
+  continuousBox_->setEnabled(false);
+  const bool continuous = continuousCheck_->isChecked();
+  RunReception(Context([this, continuous](bool) {
+    showReceived();
+    if (continuous && look_ == Look::Receiving) {
+      setLook(Look::Continuous);
+      continuousTimer_.start(intervalSpin_->value() * 60000);
+      emit statusChanged(QStringLiteral("受信待機中(前回受信:%1)").arg(Now()));
+    } else if (look_ != Look::Idle) {
+      stopContinuous();
+    }
+    enableDeletions();
+  }));
+}
+
+void ReceptionTab::onContinuousTick() {
+  if (state().reception.running) return;  // still at it, or its failure box is open
+  RunReception(Context([this](bool ok) {
+    showReceived();
+    emit statusChanged((ok ? QStringLiteral("受信待機中(前回受信:%1)") : QStringLiteral("受信エラー(前回受信:%1)")).arg(Now()));
+  }));
+}
+
+void ReceptionTab::onStopClicked() {
+  state().reception.cancel = true;
+  stopContinuous();
+}
+
+void ReceptionTab::stopContinuous() {
+  continuousTimer_.stop();
+  setLook(Look::Idle);
+  continuousBox_->setEnabled(true);
+  stopButton_->setEnabled(false);
+  emit statusChanged(QStringLiteral("伝達確認"));
+}
+
+void ReceptionTab::pageChanged() {
+  if (look_ == Look::Continuous || continuousTimer_.isActive()) stopContinuous();
+  if (!state().reception.running) setLook(Look::Idle);
+}
+
+void ReceptionTab::finishRun() {
+  continuousTimer_.stop();
+  state().reception.cancel = true;
+  runner_->Drain();
+}
+
+void ReceptionTab::showReceived() {
+  receivedModel_.reload();
+  bodyView_->setPlainText(LinesToQ(state().reception.bodyLines));
+}
+
+void ReceptionTab::enableDeletions() {
+  const DeletionChoices choices = AvailableDeletions(state().reception.received);
+  deleteStaffButton_->setEnabled(choices.staff);
+  deleteOthersButton_->setEnabled(choices.others);
+  deleteAllButton_->setEnabled(choices.all());
+}
+
+void ReceptionTab::onReceivedDoubleClicked(const QModelIndex& index) {
+  RetrieveSelectedMessage(Context([this](bool) {
+                            showReceived();
+                            bodyView_->moveCursor(QTextCursor::Start);
+                            bodyView_->setFocus();
+                          }),
+                          index.row() + 1);
+}
+
+void ReceptionTab::onMenuOpening() {
+  const Grid& list = state().reception.received;
+  const int row = *SelectedGridRows(receivedList_).begin();
+  const bool numbered = RowMessageNumber(list, row).has_value();
+  addAddressAction_->setEnabled(numbered && list.Cell(kStaffColumn, row).empty());
+  deleteMailAction_->setEnabled(numbered);
+  recordHistoryAction_->setEnabled(false);  // comes with reply tracking
+}
+
+void ReceptionTab::onAddAddress() {
+  const int row = *SelectedGridRows(receivedList_).begin();
+  StaffRegisterWindow dialog(state().staff.grid, state().reception.received.Cell(kSenderColumn, row), op(), this);
+  if (dialog.exec() == QDialog::Accepted) emit staffChanged();
+}
+
+void ReceptionTab::onDeleteChosen() { deleteMail(Deletion::Selected, SelectedGridRows(receivedList_)); }
+
+void ReceptionTab::deleteMail(Deletion kind, std::set<int> rows) {
+  if (kind != Deletion::Selected) {
+    continuousTimer_.stop();
+    setLook(Look::Idle);
+  }
+  for (QPushButton* b : {deleteStaffButton_, deleteOthersButton_, deleteAllButton_}) b->setEnabled(false);
+  DeleteServerMail(Context([this](bool) {
+                     showReceived();
+                     enableDeletions();
+                   }),
+                   kind, std::move(rows));
+}
+
+}  // namespace zentavo::ui

@@ -1,0 +1,94 @@
+// "返信受信確認": the reception button and its options, the received-mail
+// list with its menu, the body pane, the deletion buttons and continuous
+// reception. The reply results of a chosen notice (the lower half) come
+// with reply tracking.
+#pragma once
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTimer>
+#include <memory>
+
+#include "receive/ServerMail.h"
+#include "ui/GridModel.h"
+#include "ui/Tab.h"
+
+namespace zentavo::ui {
+
+class ReceptionTab : public Tab {
+  Q_OBJECT
+ public:
+  ReceptionTab(WindowContext& context, QWidget* parent = nullptr);
+  ~ReceptionTab() override;
+
+  // Tests put a fake server, a runner of their own and a scripted operator
+  // in place of the real ones (nullptr: the real one).
+  void setBackends(std::shared_ptr<Pop3Transport> transport, StepRunner* runner, ReceptionOperator* op);
+  ReceptionContext Context(std::function<void(bool)> finished);
+  StepRunner& runner() { return *runner_; }
+
+  // Leaving the page ends continuous reception.
+  void pageChanged();
+  // The program is ending: a run under way stops at its next message and
+  // the step in progress is waited for.
+  void finishRun();
+
+ signals:
+  // The text for the page's header panel ("伝達確認", "受信待機中(...)").
+  void statusChanged(const QString& text);
+  // A sender was added to the staff list.
+  void staffChanged();
+
+ private slots:
+  void onReceiveClicked();
+  void onStopClicked();
+  void onContinuousTick();
+  void onReceivedDoubleClicked(const QModelIndex& index);
+  void onMenuOpening();
+  void onAddAddress();
+  void onDeleteChosen();
+
+ private:
+  enum class Look { Idle, Receiving, Continuous };
+  void setLook(Look look);
+  void stopContinuous();
+  void deleteMail(Deletion kind, std::set<int> rows = {});
+  void showReceived();
+  void enableDeletions();
+  ReceptionOptions options() const;
+
+  GridModel receivedModel_;
+  QTableView* receivedList_;
+  QPlainTextEdit* bodyView_;
+  QPushButton* receiveButton_;
+  QPushButton* stopButton_;
+  QPushButton* deleteStaffButton_;
+  QPushButton* deleteOthersButton_;
+  QPushButton* deleteAllButton_;
+  QGroupBox* continuousBox_;
+  QCheckBox* continuousCheck_;
+  QSpinBox* intervalSpin_;
+  QCheckBox* unseenOnlyCheck_;
+  QCheckBox* staffBodyCheck_;
+  QCheckBox* otherSubjectCheck_;
+  QCheckBox* otherBodyCheck_;
+  QAction* addAddressAction_;
+  QAction* deleteMailAction_;
+  QAction* recordHistoryAction_;
+  QTimer continuousTimer_;
+  Look look_ = Look::Idle;
+
+  std::shared_ptr<Pop3Transport> pop3_;
+  std::unique_ptr<StepRunner> workerRunner_;
+  std::unique_ptr<ReceptionOperator> windowsOperator_;
+  std::shared_ptr<Pop3Transport> transport_;
+  StepRunner* runner_ = nullptr;
+  ReceptionOperator* op_ = nullptr;
+};
+
+}  // namespace zentavo::ui
