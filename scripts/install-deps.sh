@@ -22,7 +22,7 @@ test_packages=(
   clang libclang-rt-14-dev llvm
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick poppler-utils
-  postfix dovecot-core dovecot-pop3d msmtp
+  postfix dovecot-core dovecot-pop3d msmtp curl
 )
 
 case "${1:-}" in
