@@ -93,7 +93,9 @@ std::string MailboxAsShown(std::string_view mailbox) {
   });
   if (open == std::string_view::npos) return DecodeHeaderText(Trim(mailbox));
   const std::string address = AddressText(mailbox.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
-  const std::string name = DecodeHeaderText(Unquoted(Trim(mailbox.substr(0, open))));
+  // A quoted name keeps its quotes: the reception run tells a sender whose
+  // address a mail program split into a quoted name and "<@domain>" by them.
+  const std::string name = DecodeHeaderText(Trim(mailbox.substr(0, open)));
   const std::string_view shown = Trim(name);
   return shown.empty() ? address : std::string(shown) + " <" + address + ">";
 }

@@ -11,10 +11,10 @@
 
 namespace zentavo {
 
-// The From field as shown, in Shift_JIS: each mailbox as its decoded display
-// name without quotes and its address in angle brackets exactly as written
-// ("山田 太郎 <yamada@example.jp>"), a mailbox without a name as its address
-// alone, several mailboxes joined by ", ".
+// The From field as shown, in Shift_JIS: each mailbox as its display name,
+// decoded, quoted if it was, and its address in angle brackets exactly as
+// written ("山田 太郎 <yamada@example.jp>", "\"Yamada, Taro\" <...>"), a
+// mailbox without a name as its address alone, several joined by ", ".
 std::string SenderAsShown(std::string_view rawFrom);
 
 // The file name that a Content-Disposition ("filename") or Content-Type

@@ -54,17 +54,17 @@ TEST(ReceivedMail, MessagesOfManyProgramsTable) {
   const Row rows[] = {
       {"jis_words", "山田 太郎 <yamada@example.jp>", "Re: MailNo1234_来週の会議について", date,
        "出席します。\r\nよろしくお願いします。\r\n山田", false},
-      {"jis_nec_rows", "髙橋 一郎 <takahashi@example.jp>", "Re: MailNo1235_①㈱髙﨑", date,  // the Date is UTC
+      {"jis_nec_rows", "\"髙橋 一郎\" <takahashi@example.jp>", "Re: MailNo1235_①㈱髙﨑", date,  // the Date is UTC
        "①②の件、㈱髙﨑です。\r\n", false},
       {"utf8_q_split", "鈴木 花子 <suzuki@example.jp>", "Re: MailNo1006_会議", Local(2012, 5, 2, 9, 5, 9),
        "了解です。\r\n～ 以上 ～", false},
       {"sjis_euc_words", "加藤 次郎 <kato@example.jp>", "Re: MailNo1236_確認①", date, "①ﾃｽﾄ完了\r\n", false},
       {"raw_utf8", "佐藤 一郎 <sato@example.jp>", "Re: MailNo1237_報告", date, "報告します。\r\n", false},
-      {"raw_sjis", "表 ソ <hyo@example.jp>", "Re: MailNo1238_表示ソフト", date, "表示できました。\r\n", false},
+      {"raw_sjis", "\"表 ソ\" <hyo@example.jp>", "Re: MailNo1238_表示ソフト", date, "<表示できました。>[表ソ.txt]", false},
       {"mislabelled", "伊藤 <ito@example.jp>", "Re: MailNo1239_確認", date, "確認しました。\r\n", false},
       {"html_only", "yamada@example.jp", "Re: MailNo1240", "", "出席します。\r\nよろしく&お願いしますあい\r\n山田 太郎",
        false},
-      {"alternative", "Yamada, Taro <yamada@example.jp>", "Re: MailNo1241", date, "<プレーンテキスト\r\n>", false},
+      {"alternative", "\"Yamada, Taro\" <yamada@example.jp>", "Re: MailNo1241", date, "<プレーンテキスト\r\n>", false},
       {"attachments", "sato@example.jp", "Re: MailNo1242", date,
        "<添付します。\r\n>[報告書.pdf][ガイド.txt][議事録][見積①㈱.xlsx][髙橋メモ.doc]", false},
       {"damaged", "yamada@example.jp", "Re: MailNo1244", "", "<一つ目\r\n><二つ目の本文>", false},

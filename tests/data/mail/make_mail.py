@@ -129,14 +129,25 @@ msg['Date'] = DATE
 msg.set_content('報告します。\n', cte='8bit')
 write('raw_utf8.eml', msg.as_bytes())
 
-# 6. Raw Shift_JIS headers and an unlabelled 8-bit body, as old Japanese
-# programs write them; 表 and ソ end in a backslash byte.
+# 6. Raw Shift_JIS headers, an unlabelled 8-bit body and a raw Shift_JIS
+# file name, as old Japanese programs write them; 表 and ソ end in a
+# backslash byte.
 write('raw_sjis.eml', b'\n'.join([
     b'From: "' + '表 ソ'.encode('cp932') + b'" <hyo@example.jp>',
     b'Subject: ' + 'Re: MailNo1238_表示ソフト'.encode('cp932'),
     b'Date: ' + DATE.encode(),
+    b'MIME-Version: 1.0',
+    b'Content-Type: multipart/mixed; boundary="sjis"',
+    b'',
+    b'--sjis',
     b'',
     '表示できました。'.encode('cp932'),
+    b'--sjis',
+    b'Content-Type: application/octet-stream',
+    b'Content-Disposition: attachment; filename="' + '表ソ.txt'.encode('cp932') + b'"',
+    b'',
+    b'x',
+    b'--sjis--',
     b'']))
 
 # 7. Wrong labels: a UTF-8 subject word labelled ISO-8859-1, a Shift_JIS
