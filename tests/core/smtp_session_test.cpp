@@ -16,10 +16,9 @@
 namespace zentavo {
 namespace {
 
+using test::Script;
 using test::ScriptedServer;
-using Script = std::vector<std::string>;
-
-Script operator+(Script a, const Script& b) { a.insert(a.end(), b.begin(), b.end()); return a; }
+using test::operator+;
 
 const Script kGreeting = {"S: 220 mail.test ESMTP"};
 const Script kEhlo = {"C: EHLO client.test", "S: 250 mail.test"};
