@@ -92,7 +92,8 @@ TEST(ReceivedMail, HeaderTextTable) {
       // The blanks between words go also when their charsets differ.
       {" =?UTF-8?Q?MailNo10?=\r\n\t=?ISO-2022-JP?B?MDU=?= x", "MailNo1005 x"},
       {"Re:=?utf-8?b?5Lya6K2w?=MailNo1234", "Re:会議MailNo1234"},  // glued to the text
-      {"=?x-unknown?B?5Lya6K2w?= =?UTF-8?B?8J+YgA==?= caf\xC3\xA9", "会議〓 caf〓"},
+      // Beyond code page 932: an emoji, the user-defined area, é.
+      {"=?x-unknown?B?5Lya6K2w?= =?UTF-8?B?8J+YgO6AgA==?= caf\xC3\xA9", "会議〓〓 caf〓"},
       {"=?UTF-8?Q?a=0D=0Ab?=", "a  b"},  // no line break inside a cell
       {"\x1b$B2q5D\x1b(B MailNo1234", "会議 MailNo1234"},  // raw JIS
       // Row 13 as "-MS" writers send it; codes JIS leaves empty; no padding.
