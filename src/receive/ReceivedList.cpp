@@ -54,6 +54,11 @@ const std::string kIndent(6, ' ');
 
 }  // namespace
 
+const std::string& AutomaticReplyMark() {
+  static const std::string mark = Sj("【自動応答】");
+  return mark;
+}
+
 const std::vector<std::string>& ReceivedListHeader() {
   static const std::vector<std::string> header = {Sj("番号"), Sj("送信者"), Sj("職員"), "MailNo", Sj("件名"), Sj("受信日時")};
   return header;
@@ -111,7 +116,9 @@ int AddReceivedRow(Grid& list, int number, const ReceivedMail& mail, const Sende
   while (row > 1 && list.RowEmpty(row - 1)) --row;
   if (!list.RowEmpty(row)) row = list.RowCount();
   list.Cell(kNumberColumn, row) = FormatMessageNumber(number);
-  list.Cell(kSubjectColumn, row) = mail.subject;
+  // An automatic reply (out of office and the like) says so where the
+  // operator reads, and carries no MailNo: it must never count as a reply.
+  list.Cell(kSubjectColumn, row) = mail.automatic ? AutomaticReplyMark() + mail.subject : mail.subject;
   list.Cell(kDateColumn, row) = mail.date ? FormatDisplayTime(*mail.date) : std::string();
   if (sender.kind == Sender::Kind::Other) {
     list.Cell(kSenderColumn, row) = mail.from;
@@ -119,7 +126,7 @@ int AddReceivedRow(Grid& list, int number, const ReceivedMail& mail, const Sende
     list.Cell(kSenderColumn, row) =
         sender.kind == Sender::Kind::OwnCopy ? std::string("Zentavo -COPY-") : staff.Cell(0, sender.staffRow);
     list.Cell(kStaffColumn, row) = StaffMark();
-    list.Cell(kMailNoColumn, row) = FindMailNo(mail.subject, identifier);
+    if (!mail.automatic) list.Cell(kMailNoColumn, row) = FindMailNo(mail.subject, identifier);
   }
   list.SetRowCount(row + 2);
   return row;

@@ -47,9 +47,13 @@ Sender ClassifySender(std::string_view from, const Grid& staff, std::string_view
 // when they form a whole number, else empty.
 std::string FindMailNo(std::string_view subject, std::string_view identifier);
 
+// What stands before the subject of an automatic reply in the list.
+const std::string& AutomaticReplyMark();
+
 // Appends a row for message `number` to the list (keeping one empty row
 // after the last filled one) and returns its row. Staff mail and the own
-// copy carry "○" and their MailNo; other mail shows its From text.
+// copy carry "○" and their MailNo (an automatic reply none: it is marked
+// instead); other mail shows its From text.
 int AddReceivedRow(Grid& list, int number, const ReceivedMail& mail, const Sender& sender, const Grid& staff,
                    std::string_view identifier);
 

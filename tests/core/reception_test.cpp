@@ -81,6 +81,11 @@ TEST(ReceivedList, RulesOfTheList) {
   staff.Cell(0, 2) = "long";
   staff.Cell(1, 2) = "sta@example.jp";
   EXPECT_EQ(ClassifySender("sta@example.jp", staff, "").staffRow, 1);
+  // An automatic reply is marked and never tied to a notice.
+  ReceivedMail automatic{.from = "ta@example.jp", .subject = "Re: MailNo1234", .automatic = true};
+  Grid list(6, 2);
+  const int row = AddReceivedRow(list, 5, automatic, {Sender::Kind::Staff, 1}, staff, "MailNo");
+  EXPECT_EQ(U(list.Cell(kSubjectColumn, row) + "|" + list.Cell(kMailNoColumn, row)), "【自動応答】Re: MailNo1234|");
 }
 
 TEST_F(ReceptionTest, StaffMailIsListedWithNameAndMailNoOtherMailOnlyWhenAsked) {
