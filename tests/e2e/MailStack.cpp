@@ -32,7 +32,7 @@ MailStack MailStack::FromEnvironment() {
            env["MAIL_PASSWORD"]};
   std::istringstream users(env["MAIL_USERS"]);
   for (std::string user; std::getline(users, user, ',');) stack.users.push_back(user);
-  if (stack.users.size() < 7) throw std::runtime_error(std::string("the env file in ") + dir + " is incomplete");
+  if (stack.users.size() < 8) throw std::runtime_error(std::string("the env file in ") + dir + " is incomplete");
   return stack;
 }
 

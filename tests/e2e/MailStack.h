@@ -25,6 +25,8 @@ struct MailStack {
   const std::string& staff(std::size_t i) const { return users.at(i + 1); }
   // A mailbox no notice goes to, for the tests of reading and deleting.
   const std::string& reader() const { return users.at(6); }
+  // The office of the reception test, which reads and empties its mailbox.
+  const std::string& desk() const { return users.at(7); }
 
   // The user's messages that contain `marker`, raw (header, blank line, body,
   // CR LF), once there are at least `count` or `limit` has passed: delivery

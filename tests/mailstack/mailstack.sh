@@ -29,8 +29,9 @@ domain=staff.test
 # Mail to this domain is accepted and thrown away: the benchmark's thousands
 # of recipients cost the server no disk and the measurement no noise.
 bench_domain=bench.test
-# "reader" gets no notice: the POP3 tests empty and refill its mailbox.
-users=(office staff1 staff2 staff3 staff4 staff5 reader)
+# "reader" gets no notice: the POP3 tests empty and refill its mailbox;
+# "desk" is the office of the reception test, whose replies it reads.
+users=(office staff1 staff2 staff3 staff4 staff5 reader desk)
 password='Zt-secret-42'
 vmail_uid=5000
 vmail_gid=5000

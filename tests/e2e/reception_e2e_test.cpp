@@ -1,0 +1,82 @@
+// A notice sent by the program and the replies staff send back from all
+// kinds of mail programs, through the real Postfix and Dovecot: the
+// reception run lists each with its sender's name and the notice's MailNo.
+#include <gtest/gtest.h>
+
+#include "app/Lifecycle.h"
+#include "e2e/MailStack.h"
+#include "receive/ReceivedList.h"
+#include "send/SendRun.h"
+#include "store/Base64.h"
+#include "support/ReceiveDoubles.h"
+#include "support/SendDoubles.h"
+#include "text/SjisToMailJis.h"
+
+namespace zentavo::e2e {
+namespace {
+using test::S;
+using test::U;
+
+TEST(ReceptionE2E, RepliesInEveryEncodingAreTiedToTheirNotice) {
+  const MailStack stack = MailStack::FromEnvironment();
+  if (!stack.unavailable.empty()) GTEST_SKIP() << "no mail stack: " << stack.unavailable;
+  test::TempFolder dir;
+  DataFolder folder(dir.path());
+  CreateDataDirectories(folder);
+  Settings settings;
+  settings.smtpHost = settings.popHost = stack.smtpHost;
+  settings.smtpPort = stack.smtpPort;
+  settings.popPort = stack.pop3Port;
+  settings.user = settings.senderAddress = stack.desk();
+  settings.password = stack.password;
+  settings.lastMailNo = "999";
+  settings.identifier = "MailNo";
+  Grid staff(3, 30);
+  const char* names[] = {"山田", "鈴木", "佐藤", "高橋", "田中"};
+  for (int i = 0; i < 5; ++i) staff.Cell(0, i + 1) = S(names[i]), staff.Cell(1, i + 1) = stack.staff(i);
+
+  // The notice goes to the office's own mailbox only: the staff mailboxes
+  // belong to the notice test, which counts what arrives there.
+  Grid recipients(3, 3);
+  recipients.Cell(0, 1) = S("事務");
+  recipients.Cell(1, 1) = stack.desk();
+  SendPage page{.subject = S("会議"), .body = {S("明日の会議")}};
+  SendRunState run;
+  test::RecordingSendOperator sendOp;
+  InlineStepRunner runner;
+  SendNotice({folder, settings, recipients, page, run, sendOp, std::make_shared<PocoSmtpTransport>(), runner});
+  ASSERT_TRUE(run.sent) << ::testing::PrintToString(sendOp.script.Texts());
+
+  const std::string subject = S("Re: MailNo1000_会議");
+  const std::string subjects[] = {
+      "=?ISO-2022-JP?B?" + EncodeBase64(SjisToMailJis(subject)) + "?=",
+      "=?UTF-8?Q?Re:_MailNo10?=\r\n =?UTF-8?Q?00_=E4=BC=9A=E8=AD=B0?=",  // the number split between two words
+      "Re: MailNo1000_会議",                                               // raw 8-bit UTF-8
+      "=?Shift_JIS?B?" + EncodeBase64(subject) + "?=",
+      "=?UTF-8?B?" + EncodeBase64("自動応答: 会議") + "?="};
+  const std::string marker = UniqueMarker("reply");
+  for (int i = 0; i < 5; ++i) {
+    const std::string data = std::string(i == 4 ? "Auto-Submitted: auto-replied\r\n" : "") + "From: " +
+                             stack.staff(i) + "\r\nTo: " + stack.desk() + "\r\nSubject: " + subjects[i] +
+                             "\r\nDate: Sun, 06 Dec 2026 09:00:00 +0900\r\n\r\n" + marker + "\r\n";
+    PocoSmtpTransport().Send({stack.smtpHost, stack.smtpPort, stack.staff(i), stack.password},
+                             {stack.staff(i), {stack.desk()}}, data);
+  }
+  ASSERT_EQ(stack.Await(stack.desk(), marker, 5).size(), 5u);
+
+  ReceptionState state;
+  test::RecordingReceptionOperator op;
+  RunReception({folder, settings, staff, {.listOthers = true}, state, op,
+                std::make_shared<PocoPop3Transport>(Pop3Timeouts{5000, 15000}), runner});
+  std::multiset<std::string> rows;
+  for (int r = 1; r < state.received.RowCount() && !state.received.RowEmpty(r); ++r)
+    rows.insert(U(state.received.Cell(kSenderColumn, r) + "|" + state.received.Cell(kStaffColumn, r) + "|" +
+                  state.received.Cell(kMailNoColumn, r)));
+  EXPECT_EQ(rows, (std::multiset<std::string>{"Zentavo -COPY-|○|1000", "山田|○|1000", "鈴木|○|1000",
+                                               "佐藤|○|1000", "高橋|○|1000", "田中|○|"}))
+      << ::testing::PrintToString(op.script.Texts());
+  EXPECT_EQ(settings.lastSeenCount, 6);
+}
+
+}  // namespace
+}  // namespace zentavo::e2e
