@@ -5,16 +5,17 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "text/SjisUnicode.h"
+#include "ui/SortableGrid.h"
 #include "ui/Widgets.h"
 
 namespace zentavo::ui {
 
 ConfirmTab::ConfirmTab(WindowContext& context, QWidget* parent)
-    : Tab(context, "confirmTab", QStringLiteral("伝達確認"), parent) {
+    : Tab(context, "confirmTab", QStringLiteral("伝達確認"), parent), historyModel_(historyRecipients_) {
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(4, 4, 4, 2);
   header_ = HeaderPanel("confirmHeader", QStringLiteral("伝達確認"), this);
@@ -37,10 +38,10 @@ ConfirmTab::ConfirmTab(WindowContext& context, QWidget* parent)
   clearLogsButton->setEnabled(false);
   listHead->addWidget(clearLogsButton);
   auto* historyList = NameList("historyList", QStringLiteral("伝達一覧"), history, false);
-  auto* recipientsModel = new QStandardItemModel(1, 4, history);
-  recipientsModel->setHorizontalHeaderLabels({QStringLiteral("氏名"), QStringLiteral("メールアドレス"),
-                                              QStringLiteral("電話番号"), QStringLiteral("受信日時")});
-  auto* historyRecipients = GridView("historyRecipientList", QStringLiteral("伝達職員"), recipientsModel, history);
+  historyRecipients_.SetHeader({Sj("氏名"), Sj("メールアドレス"), Sj("電話番号"), Sj("受信日時")});
+  historyModel_.setCentredColumns({3});
+  auto* historyRecipients = GridView("historyRecipientList", QStringLiteral("伝達職員"), &historyModel_, history);
+  MakeSortable(historyRecipients, &historyModel_);
   auto* historyBody = Named(new QPlainTextEdit(history), "historyBodyView", QStringLiteral("伝達内容"));
   historyBody->setReadOnly(true);
   hl->addLayout(listHead, 0, 0);

@@ -4,6 +4,7 @@
 
 #include <QLabel>
 
+#include "ui/GridModel.h"
 #include "ui/ReceptionTab.h"
 #include "ui/Tab.h"
 
@@ -20,6 +21,8 @@ class ConfirmTab : public Tab {
  private:
   QLabel* header_;
   ReceptionTab* reception_;
+  Grid historyRecipients_{4, 2};  // the recipients of the notice chosen in the history
+  GridModel historyModel_;
 };
 
 }  // namespace zentavo::ui

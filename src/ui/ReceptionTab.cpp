@@ -6,10 +6,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QStandardItemModel>
 #include <QVBoxLayout>
 
 #include "receive/ReceivedList.h"
+#include "text/SjisUnicode.h"
 #include "ui/QtStepRunner.h"
 #include "ui/QtText.h"
 #include "ui/ReceptionWindows.h"
@@ -26,7 +26,9 @@ QString Now() { return QDateTime::currentDateTime().toString(QStringLiteral("yyy
 }  // namespace
 
 ReceptionTab::ReceptionTab(WindowContext& context, QWidget* parent)
-    : Tab(context, "receptionTab", QStringLiteral("返信受信確認"), parent), receivedModel_(state().reception.received) {
+    : Tab(context, "receptionTab", QStringLiteral("返信受信確認"), parent),
+      receivedModel_(state().reception.received),
+      resultModel_(replyResults_) {
   ClearReceivedList(state().reception.received);
   auto* rl = new QGridLayout(this);
   rl->setContentsMargins(4, 4, 4, 2);
@@ -57,10 +59,10 @@ ReceptionTab::ReceptionTab(WindowContext& context, QWidget* parent)
   historyRow->addWidget(historyCombo, 1);
   historyRow->addWidget(replyCheckButton);
   replyCheckButton->setEnabled(false);
-  auto* resultModel = new QStandardItemModel(1, 4, this);
-  resultModel->setHorizontalHeaderLabels({QStringLiteral("氏名"), QStringLiteral("メールアドレス"),
-                                          QStringLiteral("電話番号"), QStringLiteral("受信日時")});
-  auto* resultList = GridView("replyResultList", QStringLiteral("返信結果"), resultModel, this);
+  replyResults_.SetHeader({Sj("氏名"), Sj("メールアドレス"), Sj("電話番号"), Sj("受信日時")});
+  resultModel_.setCentredColumns({3});
+  auto* resultList = GridView("replyResultList", QStringLiteral("返信結果"), &resultModel_, this);
+  MakeSortable(resultList, &resultModel_);
 
   auto* right = new QVBoxLayout;
   auto* deleteBox = Box(QStringLiteral("受信メール削除"), this);

@@ -63,6 +63,8 @@ class ReceptionTab : public Tab {
   ReceptionOptions options() const;
 
   GridModel receivedModel_;
+  Grid replyResults_{4, 2};  // who has replied to the chosen notice
+  GridModel resultModel_;
   QTableView* receivedList_;
   QPlainTextEdit* bodyView_;
   QPushButton* receiveButton_;
