@@ -94,6 +94,10 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   connect(groupTab_, &GroupTab::groupsChanged, sendTab_, &SendTab::refreshGroups);
   connect(systemTab_, &SystemTab::sendPageChanged, sendTab_, &SendTab::refresh);
   connect(confirmTab_->reception(), &ReceptionTab::staffChanged, staffTab_, &StaffTab::refresh);
+  connect(confirmTab_, &ConfirmTab::sendPagePrepared, this, [this] {
+    pages_->setCurrentWidget(sendTab_);
+    sendTab_->refresh();
+  });
   connect(systemTab_, &SystemTab::labelApplied, this,
           [this] { banner_->setText(ToQ(context_.state.settings.banner)); });
 }

@@ -9,6 +9,14 @@
 #include <QVBoxLayout>
 
 #include "receive/ReceivedList.h"
+#include "receive/RecordRepliesInLogs.h"
+#include "receive/RegisterReply.h"
+#include "receive/ShowReplyResults.h"
+#include "receive/TextOutput.h"
+#include "ui/BodyWindow.h"
+#include "ui/ManualRegistrationWindow.h"
+#include "ui/Printing.h"
+#include "ui/ReplyStatusWindow.h"
 #include "text/SjisUnicode.h"
 #include "ui/QtStepRunner.h"
 #include "ui/QtText.h"
@@ -40,25 +48,22 @@ ReceptionTab::ReceptionTab(WindowContext& context, QWidget* parent)
 
   auto* bodyBar = new QHBoxLayout;
   bodyBar->addWidget(new QLabel(QStringLiteral("　受信本文"), this));
-  // The separate body window, printing and saving come with the body viewer.
-  for (auto [name, caption] : {std::pair{"bodyWindowButton", "本文別画面"}, std::pair{"printBodyButton", "本文印刷"},
-                               std::pair{"saveBodyButton", "ﾌｧｲﾙ保存"}}) {
-    QPushButton* button = Button(name, QString::fromUtf8(caption), this);
-    button->setEnabled(false);
-    bodyBar->addWidget(button);
-  }
-  bodyBar->addWidget(Check("bodyWindowCheck", QStringLiteral("本文受信時に別画面で表示する"), this));
+  auto* bodyWindowButton = Button("bodyWindowButton", QStringLiteral("本文別画面"), this);
+  auto* printBodyButton = Button("printBodyButton", QStringLiteral("本文印刷"), this);
+  auto* saveBodyButton = Button("saveBodyButton", QStringLiteral("ﾌｧｲﾙ保存"), this);
+  bodyWindowCheck_ = Check("bodyWindowCheck", QStringLiteral("本文受信時に別画面で表示する"), this);
+  for (QWidget* w : std::initializer_list<QWidget*>{bodyWindowButton, printBodyButton, saveBodyButton, bodyWindowCheck_})
+    bodyBar->addWidget(w);
   bodyBar->addStretch();
   bodyView_ = Named(new QPlainTextEdit(this), "receivedBodyView", QStringLiteral("メール本文表示"));
   bodyView_->setReadOnly(true);
 
-  // Who has replied to a chosen notice comes with reply tracking.
+  // Who has replied to the notice chosen here.
   auto* historyRow = new QHBoxLayout;
-  auto* historyCombo = Named(new QComboBox(this), "historyCombo", QStringLiteral("伝達履歴"));
+  historyCombo_ = Named(new QComboBox(this), "historyCombo", QStringLiteral("伝達履歴"));
   auto* replyCheckButton = Button("replyCheckButton", QStringLiteral("確認"), this);
-  historyRow->addWidget(historyCombo, 1);
+  historyRow->addWidget(historyCombo_, 1);
   historyRow->addWidget(replyCheckButton);
-  replyCheckButton->setEnabled(false);
   replyResults_.SetHeader({Sj("氏名"), Sj("メールアドレス"), Sj("電話番号"), Sj("受信日時")});
   resultModel_.setCentredColumns({3});
   auto* resultList = GridView("replyResultList", QStringLiteral("返信結果"), &resultModel_, this);
@@ -146,6 +151,13 @@ ReceptionTab::ReceptionTab(WindowContext& context, QWidget* parent)
   deleteMailAction_ = menu->addAction(QStringLiteral("メール削除"));
   recordHistoryAction_ = menu->addAction(QStringLiteral("履歴に記録する"));
 
+  bodyWindow_ = new BodyWindow([this]() -> Operator& { return op(); }, this);
+  connect(bodyWindowButton, &QPushButton::clicked, bodyWindow_, &BodyWindow::present);
+  connect(printBodyButton, &QPushButton::clicked, this, [this] { PrintLines(state().reception.bodyLines, op()); });
+  connect(saveBodyButton, &QPushButton::clicked, this, [this] { SaveBody(state().reception.bodyLines, op()); });
+  connect(historyCombo_, &QComboBox::activated, this, &ReceptionTab::showReplyResults);
+  connect(replyCheckButton, &QPushButton::clicked, this, &ReceptionTab::onReplyStatusClicked);
+  connect(recordHistoryAction_, &QAction::triggered, this, &ReceptionTab::onRegisterByHand);
   connect(menu, &QMenu::aboutToShow, this, &ReceptionTab::onMenuOpening);
   connect(addAddressAction_, &QAction::triggered, this, &ReceptionTab::onAddAddress);
   connect(deleteMailAction_, &QAction::triggered, this, &ReceptionTab::onDeleteChosen);
@@ -221,12 +233,21 @@ void ReceptionTab::onReceiveClicked() {
     return;
   }
   stopButton_->setEnabled(true);
+  if (bodyWindowCheck_->isChecked() &&
+      (staffBodyCheck_->isChecked() || (otherSubjectCheck_->isChecked() && otherBodyCheck_->isChecked()))) {
+    bodyWindow_->setLines({});
+    bodyWindow_->present();
+  }
   setLook(Look::Receiving);
   for (QPushButton* b : {deleteStaffButton_, deleteOthersButton_, deleteAllButton_}) b->setEnabled(false);
   continuousBox_->setEnabled(false);
   const bool continuous = continuousCheck_->isChecked();
   RunReception(Context([this, continuous](bool) {
     showReceived();
+    // Only a reception the operator started records replies: a timer's
+    // run lists them and leaves the logs to the next press of the button.
+    RecordRepliesInLogs(state().folder, state().settings.identifier, state().reception.received);
+    emit repliesRecorded();
     if (continuous && look_ == Look::Receiving) {
       setLook(Look::Continuous);
       continuousTimer_.start(intervalSpin_->value() * 60000);
@@ -273,6 +294,42 @@ void ReceptionTab::finishRun() {
 void ReceptionTab::showReceived() {
   receivedModel_.reload();
   bodyView_->setPlainText(LinesToQ(state().reception.bodyLines));
+  bodyWindow_->setLines(state().reception.bodyLines);
+}
+
+void ReceptionTab::setHistory(const std::vector<std::string>& keys) {
+  historyKeys_ = keys;
+  historyCombo_->clear();
+  historyCombo_->addItems(ToQ(keys));
+  historyCombo_->setCurrentIndex(keys.empty() ? -1 : 0);
+  showReplyResults();
+}
+
+void ReceptionTab::clearReplyResults() { setHistory({}); }
+
+void ReceptionTab::showReplyResults() {
+  const int chosen = historyCombo_->currentIndex();
+  ShowReplyResults(state().folder, chosen < 0 ? std::string() : historyKeys_[static_cast<std::size_t>(chosen)],
+                   replyResults_);
+  resultModel_.reload();
+}
+
+void ReceptionTab::onReplyStatusClicked() {
+  const int chosen = historyCombo_->currentIndex();
+  const std::string key = chosen < 0 ? std::string() : historyKeys_[static_cast<std::size_t>(chosen)];
+  ReplyStatusWindow window(ShowReplyStatus(key, replyResults_), op(), this);
+  window.exec();
+}
+
+void ReceptionTab::onRegisterByHand() {
+  const int row = *SelectedGridRows(receivedList_).begin();
+  ManualRegistrationWindow window(historyKeys_, [this, row](const std::string& key) {
+    if (RegisterReply(state().folder, key, state().reception.received, row, op()) == Registration::Registered) {
+      showReplyResults();
+      emit repliesRecorded();
+    }
+  }, this);
+  window.exec();
 }
 
 void ReceptionTab::enableDeletions() {
@@ -297,7 +354,7 @@ void ReceptionTab::onMenuOpening() {
   const bool numbered = RowMessageNumber(list, row).has_value();
   addAddressAction_->setEnabled(numbered && list.Cell(kStaffColumn, row).empty());
   deleteMailAction_->setEnabled(numbered);
-  recordHistoryAction_->setEnabled(false);  // comes with reply tracking
+  recordHistoryAction_->setEnabled(numbered && CanRegisterReply(list, row));
 }
 
 void ReceptionTab::onAddAddress() {

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -34,6 +35,10 @@ class ReceptionTab : public Tab {
 
   // Leaving the page ends continuous reception.
   void pageChanged();
+  // The notices of the history, newest first (Shift_JIS keys): the choice of
+  // notice whose replies are shown, the newest chosen.
+  void setHistory(const std::vector<std::string>& keys);
+  void clearReplyResults();
   // The program is ending: a run under way stops at its next message and
   // the step in progress is waited for.
   void finishRun();
@@ -43,6 +48,8 @@ class ReceptionTab : public Tab {
   void statusChanged(const QString& text);
   // A sender was added to the staff list.
   void staffChanged();
+  // Reply times were written into the logs (the history's counts change).
+  void repliesRecorded();
 
  private slots:
   void onReceiveClicked();
@@ -52,6 +59,9 @@ class ReceptionTab : public Tab {
   void onMenuOpening();
   void onAddAddress();
   void onDeleteChosen();
+  void showReplyResults();
+  void onReplyStatusClicked();
+  void onRegisterByHand();
 
  private:
   enum class Look { Idle, Receiving, Continuous };
@@ -79,6 +89,10 @@ class ReceptionTab : public Tab {
   QCheckBox* staffBodyCheck_;
   QCheckBox* otherSubjectCheck_;
   QCheckBox* otherBodyCheck_;
+  QCheckBox* bodyWindowCheck_;
+  QComboBox* historyCombo_;
+  std::vector<std::string> historyKeys_;
+  class BodyWindow* bodyWindow_;
   QAction* addAddressAction_;
   QAction* deleteMailAction_;
   QAction* recordHistoryAction_;

@@ -1,11 +1,15 @@
 // A notice sent by the program and the replies staff send back from all
 // kinds of mail programs, through the real Postfix and Dovecot: the
-// reception run lists each with its sender's name and the notice's MailNo.
+// reception run lists each with its sender's name and the notice's MailNo,
+// and the replies land in the notice's recipient log.
 #include <gtest/gtest.h>
 
 #include "app/Lifecycle.h"
 #include "e2e/MailStack.h"
 #include "receive/ReceivedList.h"
+#include "receive/RecordRepliesInLogs.h"
+#include "receive/RefreshHistoryList.h"
+#include "receive/ShowReplyResults.h"
 #include "send/SendRun.h"
 #include "store/Base64.h"
 #include "support/ReceiveDoubles.h"
@@ -35,16 +39,12 @@ TEST(ReceptionE2E, RepliesInEveryEncodingAreTiedToTheirNotice) {
   const char* names[] = {"山田", "鈴木", "佐藤", "高橋", "田中"};
   for (int i = 0; i < 5; ++i) staff.Cell(0, i + 1) = S(names[i]), staff.Cell(1, i + 1) = stack.staff(i);
 
-  // The notice goes to the office's own mailbox only: the staff mailboxes
-  // belong to the notice test, which counts what arrives there.
-  Grid recipients(3, 3);
-  recipients.Cell(0, 1) = S("事務");
-  recipients.Cell(1, 1) = stack.desk();
-  SendPage page{.subject = S("会議"), .body = {S("明日の会議")}};
+  // The notice to the five staff, with a copy to the office itself.
+  SendPage page{.subject = S("会議"), .body = {S("明日の会議")}, .copyToSelf = true};
   SendRunState run;
   test::RecordingSendOperator sendOp;
   InlineStepRunner runner;
-  SendNotice({folder, settings, recipients, page, run, sendOp, std::make_shared<PocoSmtpTransport>(), runner});
+  SendNotice({folder, settings, staff, page, run, sendOp, std::make_shared<PocoSmtpTransport>(), runner});
   ASSERT_TRUE(run.sent) << ::testing::PrintToString(sendOp.script.Texts());
 
   const std::string subject = S("Re: MailNo1000_会議");
@@ -55,12 +55,14 @@ TEST(ReceptionE2E, RepliesInEveryEncodingAreTiedToTheirNotice) {
       "=?Shift_JIS?B?" + EncodeBase64(subject) + "?=",
       "=?UTF-8?B?" + EncodeBase64("自動応答: 会議") + "?="};
   const std::string marker = UniqueMarker("reply");
+  std::vector<std::string> repliesSent;
   for (int i = 0; i < 5; ++i) {
     const std::string data = std::string(i == 4 ? "Auto-Submitted: auto-replied\r\n" : "") + "From: " +
                              stack.staff(i) + "\r\nTo: " + stack.desk() + "\r\nSubject: " + subjects[i] +
                              "\r\nDate: Sun, 06 Dec 2026 09:00:00 +0900\r\n\r\n" + marker + "\r\n";
     PocoSmtpTransport().Send({stack.smtpHost, stack.smtpPort, stack.staff(i), stack.password},
                              {stack.staff(i), {stack.desk()}}, data);
+    repliesSent.push_back(data);
   }
   ASSERT_EQ(stack.Await(stack.desk(), marker, 5).size(), 5u);
 
@@ -76,6 +78,19 @@ TEST(ReceptionE2E, RepliesInEveryEncodingAreTiedToTheirNotice) {
                                                "佐藤|○|1000", "高橋|○|1000", "田中|○|"}))
       << ::testing::PrintToString(op.script.Texts());
   EXPECT_EQ(settings.lastSeenCount, 6);
+
+  // Recorded: the four replies, not the automatic one.
+  EXPECT_EQ(RecordRepliesInLogs(folder, settings.identifier, state.received).recorded, 4);
+  const std::string key = RefreshHistoryList(folder).at(0).key;
+  const std::vector<std::string> log = test::Deciphered(dir.path() / "LOG" / ("1_" + U(key)));
+  ASSERT_EQ(log.size(), 6u);
+  for (int i = 1; i <= 4; ++i)
+    EXPECT_EQ(log[i], std::string(names[i - 1]) + "," + stack.staff(i - 1) + ",," +
+                          FormatDisplayTime(*ReadReceivedMail(repliesSent[i - 1]).date) + " ");
+  EXPECT_EQ(log[5], std::string(names[4]) + "," + stack.staff(4) + ",");  // as the send run wrote it
+  Grid results(4, 2);
+  ShowReplyResults(folder, key, results);
+  EXPECT_EQ(U(ShowReplyStatus(key, results).countLine), "返信確認　　返信あり：4件　　返信なし：1件");
 }
 
 }  // namespace

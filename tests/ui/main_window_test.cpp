@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/Lifecycle.h"
+#include "send/TransmissionLogs.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 #include "ui/Application.h"
@@ -219,6 +220,38 @@ class MainWindowTest : public QObject {
     run.Get<QPushButton>("stopButton")->click();
     QCOMPARE(receive->text(), QStringLiteral("      受信確認"));
     QCOMPARE(run.Get<QLabel>("confirmHeader")->text(), QStringLiteral("伝達確認"));
+  }
+
+  // The history lists every notice newest first with its reply rate; a
+  // double-click shows one; the reminder fills the send page with those who
+  // have not replied; "行削除" takes the notice away.
+  void historyShowsNoticesAndPreparesTheReminder() {
+    test::TempFolder dir;
+    CreateDataDirectories(DataFolder(dir.path()));
+    Grid recipients(3, 4);
+    recipients.Cell(0, 1) = S("山田"), recipients.Cell(1, 1) = "y@example.jp";
+    recipients.Cell(0, 2) = S("佐藤"), recipients.Cell(1, 2) = "s@example.jp";
+    WriteTransmissionLogs(DataFolder(dir.path()), "MailNo", "1000", S("会議"), recipients, {S("本文")},
+                          {2026, 12, 1, 9, 0, 0, 540});
+    WriteTransmissionLogs(DataFolder(dir.path()), "MailNo", "1001", S("連絡"), recipients, {S("本文")},
+                          {2026, 12, 2, 9, 0, 0, 540});
+    Run run(dir.path());
+    run.Get<QTabWidget>("pages")->setCurrentIndex(1);
+    auto* history = run.Get<QListWidget>("historyList");
+    QCOMPARE(history->count(), 2);
+    QCOMPARE(history->item(0)->text(), QStringLiteral("20261202 090000_MailNo1001_連絡  (0/2)"));
+    QCOMPARE(run.Get<QComboBox>("historyCombo")->currentText(), QStringLiteral("20261202 090000_MailNo1001_連絡"));
+    history->item(1)->setSelected(true);
+    emit history->itemDoubleClicked(history->item(1));
+    QCOMPARE(Column0(run.Get<QTableView>("historyRecipientList")->model()), (QStringList{"山田", "佐藤"}));
+    Trigger(history, QStringLiteral("未返信者に再通知する"));
+    QCOMPARE(run.Get<QTabWidget>("pages")->currentIndex(), 0);
+    QCOMPARE(run.Get<QLineEdit>("subjectEdit")->text(), QStringLiteral("【再通知】会議"));
+    QCOMPARE(run.state.recipients.Cell(0, 2), S("佐藤"));
+    history->item(1)->setSelected(true);  // the page change read the history anew
+    Trigger(history, QStringLiteral("行削除"));
+    QCOMPARE(history->count(), 1);
+    QCOMPARE(test::FileNames(dir / "LOG").size(), size_t(3 + 1));  // one notice and the kept counts
   }
 
   // The send button runs the notice on a worker while the window goes on;
