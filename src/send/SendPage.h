@@ -19,11 +19,22 @@ struct SendPage {
   bool reserveOn = false;              // "予約送信を実行する"
 };
 
+// What a notice on the send page consists of, to tell whether the operator
+// has something there that has not been sent.
+struct SendPageContent {
+  std::string group;
+  std::string subject;
+  std::vector<std::string> body;
+  std::vector<std::vector<std::string>> recipients;  // the grid's rows that hold anything
+  bool operator==(const SendPageContent&) const = default;
+};
+
 struct SendRunState {
   bool running = false;                // a send run is under way: no second one
   bool sent = false;                   // at least one batch went out
   int batchCount = 0;
   bool cancel = false;                 // the program is ending: no further batch leaves
+  SendPageContent settled;             // the send page as the last send (or booked send) left it
 };
 
 }  // namespace zentavo

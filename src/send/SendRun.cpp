@@ -38,6 +38,21 @@ std::optional<std::string> FailedSendCheck(const Settings& settings, const SendP
   return std::nullopt;
 }
 
+SendPageContent SendPageContentOf(const SendPage& page, const Grid& recipients) {
+  SendPageContent content{page.group, page.subject, page.body, {}};
+  for (int r = recipients.fixedRows; r < recipients.RowCount(); ++r) {
+    if (!recipients.RowEmpty(r)) content.recipients.push_back(recipients.rows[r]);
+  }
+  return content;
+}
+
+bool HoldsUnsentNotice(const SendPage& page, const Grid& recipients, const SendRunState& run) {
+  const SendPageContent content = SendPageContentOf(page, recipients);
+  bool blank = content.group.empty() && content.subject.empty() && content.recipients.empty();
+  for (const auto& line : content.body) blank = blank && line.empty();
+  return !blank && content != run.settled;
+}
+
 SmtpAccount SmtpAccountFor(const Settings& settings) {
   std::int32_t port = 0;
   if (!ParseInt32(settings.smtpPort, port) || port < 0 || port > 65535) {
@@ -224,6 +239,7 @@ RunTask SendNotice(SendContext c) {
     logFailure.clear();
   }
   if (c.run.sent || handedOver) c.page.mailNoBox = MailNoBoxAfterSend(mailNo);
+  if (c.run.sent) c.run.settled = SendPageContentOf(c.page, c.recipients);
 
   // While the program ends nobody is there to read a box.
   if (!c.run.cancel) {

@@ -97,6 +97,13 @@ BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const G
                          std::string_view mailNo, std::string_view groupName,
                          const std::vector<std::string>& addresses, const LocalDateTime& now);
 
+// The notice the send page holds.
+SendPageContent SendPageContentOf(const SendPage& page, const Grid& recipients);
+
+// True when the send page holds something the operator has not sent: it is
+// neither blank nor as the last send left it.
+bool HoldsUnsentNotice(const SendPage& page, const Grid& recipients, const SendRunState& run);
+
 // The send button. Returns at once when a run is already under way.
 RunTask SendNotice(SendContext ctx);
 

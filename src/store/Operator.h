@@ -11,7 +11,7 @@
 
 namespace zentavo {
 
-enum class MsgIcon { Warning, Information, Error, Question };
+enum class MsgIcon { None, Warning, Information, Error, Question };
 enum class MsgButtons { Ok, YesNo };
 enum class MsgAnswer { Ok, Yes, No };
 

@@ -30,13 +30,15 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
   return lines;
 }
 
-std::vector<std::string> ReadTextLines(const fs::path& path) {
+std::string ReadFileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw FileError("cannot open " + path.string());
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw FileError("cannot read " + path.string());
-  return SplitLines(bytes);
+  return bytes;
 }
+
+std::vector<std::string> ReadTextLines(const fs::path& path) { return SplitLines(ReadFileBytes(path)); }
 
 bool IsTempFileName(std::string_view fileName) {
   return fileName.find(kTempMark) != std::string_view::npos;

@@ -18,6 +18,9 @@ struct FileError : std::runtime_error {
 // when the file cannot be read.
 std::vector<std::string> ReadTextLines(const std::filesystem::path& path);
 
+// The whole file as it is. Throws FileError when it cannot be read.
+std::string ReadFileBytes(const std::filesystem::path& path);
+
 // Splits bytes into lines as ReadTextLines does.
 std::vector<std::string> SplitLines(std::string_view bytes);
 

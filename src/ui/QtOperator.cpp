@@ -13,6 +13,7 @@ MsgAnswer QtOperator::Message(std::string_view caption, std::string_view text, M
                               MsgButtons buttons, std::string_view detail) {
   QMessageBox::Icon qicon = QMessageBox::Warning;
   switch (icon) {
+    case MsgIcon::None: qicon = QMessageBox::NoIcon; break;
     case MsgIcon::Warning: qicon = QMessageBox::Warning; break;
     case MsgIcon::Information: qicon = QMessageBox::Information; break;
     case MsgIcon::Error: qicon = QMessageBox::Critical; break;
