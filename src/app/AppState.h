@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "receive/RunReception.h"
+#include "reserve/ReservationEditor.h"
+#include "reserve/Scheduler.h"
 #include "send/SendPage.h"
 #include "store/DataFolder.h"
 #include "store/Grid.h"
@@ -38,6 +40,11 @@ struct AppState {
 
   // The reception page: the received-mail list and the body pane.
   ReceptionState reception;
+
+  // Booked notices: the editor "送信予約" (its list is the scheduler's) and
+  // the scheduler.
+  ReservationEditor reservations;
+  SchedulerState scheduler;
 };
 
 }  // namespace zentavo

@@ -55,6 +55,8 @@ void StartUp(AppState& state, Operator& op) {
   state.loaded = Loaded::Templates;
   note(LoadSignature(state.folder, state.signature), state.folder.Path(kSignatureFile));
   state.loaded = Loaded::Signature;
+  // The scheduler compares this list with the clock from the first tick on.
+  LoadReservationList(state.folder, state.reservations, NowLocal());
 
   for (const auto& file : partlyRead) Warn(op, PartlyReadNotice(file));
 }
