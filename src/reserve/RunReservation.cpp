@@ -146,13 +146,14 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
     // would tie replies to the wrong notice: the notice goes out on time
     // with the next number instead, and its file says which.
     bool drawn = false;
+    bool counterSaved = true;
     std::error_code ec;
     const fs::file_time_type bookedAt = fs::last_write_time(file, ec);
     if (!NextMailNo(r.mailNo) || (!ec && MailNoUsedSince(c.folder, r.identifier, r.mailNo, bookedAt))) {
       if (const auto next = NextMailNo(c.settings.lastMailNo)) {
         LogDiagnostic("reservation " + fileName + ": MailNo \"" + r.mailNo + "\" is taken or no number; sent as " +
                       *next);
-        AdvanceMailNo(c.settings, c.folder.SettingsFile());
+        counterSaved = AdvanceMailNo(c.settings, c.folder.SettingsFile());
         r.mailNo = *next;
         n.page.mailNoBox = *next;
         drawn = true;
@@ -205,8 +206,8 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
     }
 
     if (sentBatches > 0 || handedOver) {
-      bool recorded = logFailure.empty();
-      if (!drawn && !AdvanceMailNo(c.settings, c.folder.SettingsFile())) recorded = false;
+      if (!drawn) counterSaved = AdvanceMailNo(c.settings, c.folder.SettingsFile());
+      bool recorded = logFailure.empty() && counterSaved;
       if (!key.empty() && sentBatches == batches) {
         try {
           RewriteTextLog(c.folder, key, n.page.body);
