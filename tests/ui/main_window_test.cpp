@@ -13,6 +13,7 @@
 #include "send/TransmissionLogs.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
+#include "support/WindowDriver.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
 #include "ui/QtText.h"
@@ -25,55 +26,11 @@ using zentavo::test::S;
 
 namespace {
 
-template <typename T>
-T* Find(QObject* root, const char* name) {
-  T* found = root->findChild<T*>(QString::fromLatin1(name));
-  if (!found) qFatal("no control named %s", name);
-  return found;
-}
+using test::Click, test::Column0, test::Find, test::Run, test::Trigger, test::WithDialog;
 
-// One program run over a folder: state, scripted operator, window.
-struct Run {
-  explicit Run(const fs::path& dir) {
-    state.folder = DataFolder(dir, "zentavo");
-    window = std::make_unique<MainWindow>(state);
-    window->setOperator(&op);
-    window->startUp();
-    window->show();
-  }
-  ~Run() { window->shutDown(); }
-  template <typename T>
-  T* Get(const char* name) { return Find<T>(window.get(), name); }
-  void ShowStaffPage() {
-    Get<QTabWidget>("pages")->setCurrentIndex(2);
-    Get<QTabWidget>("settingsPages")->setCurrentIndex(0);
-  }
-
-  AppState state;
-  test::ScriptedOperator op;
-  std::unique_ptr<MainWindow> window;
-};
-
-void Click(QTableView* view, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, view->visualRect(view->model()->index(row, 0)).center());
-}
-
-void Trigger(QWidget* owner, const QString& item) {
-  for (QAction* action : owner->findChild<QMenu*>()->actions())
-    if (action->text() == item) return action->trigger();
-  qFatal("no menu item");
-}
-
-QStringList Column0(QAbstractItemModel* model) {
-  QStringList cells;
-  for (int r = 0; r < model->rowCount(); ++r) cells << model->index(r, 0).data().toString();
-  while (!cells.isEmpty() && cells.last().isEmpty()) cells.removeLast();
-  return cells;
-}
-
-// Runs `act` on the next modal dialog once it is open.
-void WithDialog(std::function<void(QDialog*)> act) {
-  QTimer::singleShot(0, [act] { act(qobject_cast<QDialog*>(QApplication::activeModalWidget())); });
+void ShowStaffPage(Run& run) {
+  run.Get<QTabWidget>("pages")->setCurrentIndex(2);
+  run.Get<QTabWidget>("settingsPages")->setCurrentIndex(0);
 }
 
 }  // namespace
@@ -115,7 +72,7 @@ class MainWindowTest : public QObject {
       Run run(dir.path());
       for (int r = 1; r <= 5; ++r) run.state.staff.grid.Cell(0, r) = "s" + std::to_string(r);
       run.window->refreshAll();
-      run.ShowStaffPage();
+      ShowStaffPage(run);
       auto* staffGrid = run.Get<QTableView>("staffGrid");
       Click(staffGrid, 0);
       Click(staffGrid, 2, Qt::ControlModifier);
@@ -161,7 +118,7 @@ class MainWindowTest : public QObject {
     QVERIFY(run.state.send.group.empty());
 
     run.state.staff.grid.Cell(0, 1) = S("新人");
-    run.ShowStaffPage();
+    ShowStaffPage(run);
     run.Get<QTabWidget>("settingsPages")->setCurrentIndex(1);
     QCOMPARE(run.Get<QListWidget>("staffNameList")->item(0)->text(), QStringLiteral("新人"));
   }
