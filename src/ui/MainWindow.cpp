@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QVBoxLayout>
 
 #include "app/Lifecycle.h"
@@ -10,6 +9,7 @@
 #include "ui/ConfirmTab.h"
 #include "ui/GroupTab.h"
 #include "ui/QtText.h"
+#include "ui/ReservationEditorWindow.h"
 #include "ui/SendTab.h"
 #include "ui/StaffTab.h"
 #include "ui/StartupWindow.h"
@@ -44,14 +44,14 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   banner_->setStyleSheet(QStringLiteral(
       "QLabel { background: rgb(166,202,240); font-family: 'Noto Serif CJK JP', serif;"
       " font-size: 21px; font-weight: bold; }"));
-  clock_ = Named(new QLabel(central), "clock", QStringLiteral("時計"));
-  clock_->setFixedSize(149, 23);
-  clock_->setAlignment(Qt::AlignCenter);
-  clock_->setFrameShape(QFrame::Panel);
-  clock_->setFrameShadow(QFrame::Sunken);
-  clock_->setStyleSheet(QStringLiteral("QLabel { background: white; }"));
+  clockLabel_ = Named(new QLabel(central), "clock", QStringLiteral("時計"));
+  clockLabel_->setFixedSize(149, 23);
+  clockLabel_->setAlignment(Qt::AlignCenter);
+  clockLabel_->setFrameShape(QFrame::Panel);
+  clockLabel_->setFrameShadow(QFrame::Sunken);
+  clockLabel_->setStyleSheet(QStringLiteral("QLabel { background: white; }"));
   top->addWidget(banner_, 1);
-  top->addWidget(clock_, 0, Qt::AlignTop);
+  top->addWidget(clockLabel_, 0, Qt::AlignTop);
   layout->addLayout(top);
 
   pages_ = Named(new QTabWidget(central), "pages", QStringLiteral("ページ"));
@@ -59,7 +59,7 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
       "QTabWidget#pages > QTabBar::tab { color: red; font-weight: bold; font-size: 16px;"
       " padding: 4px 18px; border: 2px outset #c0c0c0; background: #d4d0c8; margin-right: 2px; }"
       "QTabWidget#pages > QTabBar::tab:selected { border-style: inset; background: #ece9d8; }"));
-  sendTab_ = new SendTab(context_);
+  sendTab_ = new SendTab(context_, clock_);
   confirmTab_ = new ConfirmTab(context_);
   auto* settings = new QWidget;
   auto* outer = new QVBoxLayout(settings);
@@ -81,6 +81,10 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   layout->addWidget(pages_, 1);
   setCentralWidget(central);
 
+  // Made hidden now: its list is what the scheduler watches from the
+  // first tick on, shown or not.
+  reservationEditor_ = new ReservationEditorWindow(context_, clock_, this);
+
   tray_ = new QSystemTrayIcon(ProgramIcon(), this);
   tray_->setToolTip(QStringLiteral("Zentavo"));
 
@@ -91,6 +95,10 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   connect(settingsPages_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
   connect(sendTab_, &SendTab::quitRequested, this, &QWidget::close);
   connect(sendTab_, &SendTab::standbyRequested, this, &MainWindow::onStandby);
+  connect(sendTab_, &SendTab::reservationEditorRequested, this, &MainWindow::onReservationEditorRequested);
+  connect(sendTab_, &SendTab::scheduledSendingChanged, reservationEditor_, &ReservationEditorWindow::showSwitch);
+  connect(reservationEditor_, &ReservationEditorWindow::scheduledSendingChanged, sendTab_, &SendTab::showSwitch);
+  connect(sendTab_, &SendTab::reservationRunEnded, reservationEditor_, &ReservationEditorWindow::refresh);
   connect(groupTab_, &GroupTab::groupsChanged, sendTab_, &SendTab::refreshGroups);
   connect(systemTab_, &SystemTab::sendPageChanged, sendTab_, &SendTab::refresh);
   connect(confirmTab_->reception(), &ReceptionTab::staffChanged, staffTab_, &StaffTab::refresh);
@@ -146,6 +154,7 @@ void MainWindow::refreshAll() {
   templateTab_->refresh();
   systemTab_->refresh();
   sendTab_->refresh();
+  reservationEditor_->refresh();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -162,9 +171,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   QApplication::quit();
 }
 
+// Once a second: the time in both clocks, then the scheduler, also while
+// the window waits hidden in stand-by or a modal window is open.
 void MainWindow::onClockTick() {
-  clock_->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+  const QString now = ToQ(FormatDisplayTime(clock_()));
+  clockLabel_->setText(now);
+  reservationEditor_->showClock(now);
+  sendTab_->runScheduler();
 }
+
+void MainWindow::onReservationEditorRequested() { reservationEditor_->openFromSendPage(); }
 
 void MainWindow::onStandby() {
   // Without a notification area the window could not be brought back:

@@ -15,6 +15,7 @@
 #include "app/AppState.h"
 #include "receive/RunReception.h"
 #include "send/SendRun.h"
+#include "store/LocalTime.h"
 #include "ui/QtOperator.h"
 #include "ui/Tab.h"
 
@@ -26,6 +27,7 @@ class StaffTab;
 class GroupTab;
 class TemplateTab;
 class SystemTab;
+class ReservationEditorWindow;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -52,6 +54,9 @@ class MainWindow : public QMainWindow {
   void setReceptionBackends(std::shared_ptr<Pop3Transport> transport, StepRunner* runner, ReceptionOperator* op);
   // Shows the state in every page (after core operations changed it).
   void refreshAll();
+  // Tests move time: the clock shown, the scheduler's and the reservation
+  // editor's.
+  void setClock(Clock clock) { clock_ = std::move(clock); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -60,13 +65,15 @@ class MainWindow : public QMainWindow {
   void onPageChanged();
   void onClockTick();
   void onStandby();
+  void onReservationEditorRequested();
   void onTrayActivated(QSystemTrayIcon::ActivationReason reason);
 
  private:
   QtOperator qtOperator_;
   WindowContext context_;
+  Clock clock_ = NowLocal;
   QLabel* banner_;
-  QLabel* clock_;
+  QLabel* clockLabel_;
   QTabWidget* pages_;
   QTabWidget* settingsPages_;
   SendTab* sendTab_;
@@ -75,6 +82,7 @@ class MainWindow : public QMainWindow {
   GroupTab* groupTab_;
   TemplateTab* templateTab_;
   SystemTab* systemTab_;
+  ReservationEditorWindow* reservationEditor_;
   QTimer clockTimer_;
   QSystemTrayIcon* tray_;
   bool shutDown_ = false;

@@ -49,8 +49,8 @@ class LockingSendOperator : public SendOperator {
 
 }  // namespace
 
-SendTab::SendTab(WindowContext& context, QWidget* parent)
-    : Tab(context, "sendTab", QStringLiteral("職員伝達"), parent), recipientModel_(state().recipients) {
+SendTab::SendTab(WindowContext& context, const Clock& clock, QWidget* parent)
+    : Tab(context, "sendTab", QStringLiteral("職員伝達"), parent), clock_(clock), recipientModel_(state().recipients) {
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(6, 6, 6, 2);
   grid->setHorizontalSpacing(8);
@@ -134,9 +134,9 @@ SendTab::SendTab(WindowContext& context, QWidget* parent)
   options->addWidget(copyToSelfCheck_);
   options->addWidget(appendGroupCheck_);
   options->addWidget(appendNamesCheck_);
-  auto* sendButton = Button("sendButton", QStringLiteral("  メッセージ送信"), this);
-  sendButton->setMinimumHeight(44);
-  sendButton->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; font-size: 14px; padding: 0 14px; }"));
+  sendButton_ = Button("sendButton", QStringLiteral("  メッセージ送信"), this);
+  sendButton_->setMinimumHeight(44);
+  sendButton_->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; font-size: 14px; padding: 0 14px; }"));
 
   reservationPanel_ = Named(new QFrame(this), "reservationPanel", QStringLiteral("予約送信"));
   reservationPanel_->setFrameShape(QFrame::Panel);
@@ -150,8 +150,6 @@ SendTab::SendTab(WindowContext& context, QWidget* parent)
   pl->addWidget(reserveCheck_, 0, 0, 1, 2);
   pl->addWidget(reservationButton, 1, 0);
   pl->addWidget(standbyButton, 1, 1);
-  // Booking notices comes with the reservation editor.
-  reservationButton->setEnabled(false);
 
   auto* quitButton = Button("quitButton", QStringLiteral("終了"), this);
   quitButton->setMinimumHeight(44);
@@ -159,7 +157,7 @@ SendTab::SendTab(WindowContext& context, QWidget* parent)
   bottom->addWidget(picture);
   bottom->addLayout(options);
   bottom->addStretch();
-  bottom->addWidget(sendButton);
+  bottom->addWidget(sendButton_);
   bottom->addWidget(reservationPanel_);
   bottom->addWidget(quitButton);
   grid->addLayout(bottom, 3, 0, 1, 2);
@@ -175,8 +173,9 @@ SendTab::SendTab(WindowContext& context, QWidget* parent)
   connect(removeButton, &QPushButton::clicked, this, &SendTab::onRemoveRecipientsClicked);
   connect(templateButton, &QPushButton::clicked, this, &SendTab::onTemplateClicked);
   connect(signatureButton, &QPushButton::clicked, this, &SendTab::onSignatureClicked);
-  connect(sendButton, &QPushButton::clicked, this, &SendTab::onSendClicked);
+  connect(sendButton_, &QPushButton::clicked, this, &SendTab::onSendClicked);
   connect(reserveCheck_, &QCheckBox::clicked, this, &SendTab::onReserveToggled);
+  connect(reservationButton, &QPushButton::clicked, this, &SendTab::reservationEditorRequested);
   connect(standbyButton, &QPushButton::clicked, this, &SendTab::standbyRequested);
   connect(quitButton, &QPushButton::clicked, this, &SendTab::quitRequested);
 
@@ -184,7 +183,7 @@ SendTab::SendTab(WindowContext& context, QWidget* parent)
   workerRunner_ = std::make_unique<QtStepRunner>();
   windowsOperator_ = std::make_unique<QtSendOperator>(this);
   setSendBackends(nullptr, nullptr, nullptr);
-  onReserveToggled();
+  showSwitch();
 }
 
 SendTab::~SendTab() = default;
@@ -211,6 +210,7 @@ void SendTab::refresh() {
   appendNamesCheck_->setChecked(page.appendNames);
   recipientModel_.reload();
   refreshGroups();
+  showSwitch();
 }
 
 void SendTab::refreshGroups() { FillChoices(groupCombo_, ToQ(state().groups.groups), state().send.group); }
@@ -261,11 +261,32 @@ void SendTab::lock(bool locked) {
   if (!locked) refresh();
 }
 
+void SendTab::runScheduler() {
+  AppState& s = state();
+  Timer2Timer(ReservationContext{s.folder, s.settings, s.send, s.recipients, s.run, s.reservations, s.scheduler,
+                                 *this, transport_, *runner_, clock_});
+}
+
+void SendTab::ReservationRunStarted() { sendButton_->setEnabled(false); }
+
+void SendTab::ReservationRunEnded() {
+  sendButton_->setEnabled(true);
+  refresh();
+  emit reservationRunEnded();
+}
+
 void SendTab::onReserveToggled() {
-  state().send.reserveOn = reserveCheck_->isChecked();
+  SetScheduledSending(state().send, state().scheduler, reserveCheck_->isChecked(), clock_());
+  showSwitch();
+  emit scheduledSendingChanged();
+}
+
+void SendTab::showSwitch() {
+  const bool on = state().send.reserveOn;
+  reserveCheck_->setChecked(on);
   QPalette pal = reservationPanel_->palette();
   // Sky blue while scheduled sending is on, silver otherwise.
-  pal.setColor(QPalette::Window, state().send.reserveOn ? QColor(0xA6, 0xCA, 0xF0) : QColor(0xC0, 0xC0, 0xC0));
+  pal.setColor(QPalette::Window, on ? QColor(0xA6, 0xCA, 0xF0) : QColor(0xC0, 0xC0, 0xC0));
   reservationPanel_->setPalette(pal);
 }
 

@@ -1,5 +1,7 @@
 // The send page "職員伝達": group, recipients, subject, body, options, the
-// send button and the reservation panel.
+// send button and the reservation panel. The page also starts the
+// scheduler's runs, which share its transport, runner and send state with
+// the send button.
 #pragma once
 
 #include <QCheckBox>
@@ -12,22 +14,26 @@
 #include <QTableView>
 #include <memory>
 
+#include "reserve/Scheduler.h"
 #include "send/SendRun.h"
 #include "ui/GridModel.h"
 #include "ui/Tab.h"
 
 namespace zentavo::ui {
 
-class SendTab : public Tab {
+class SendTab : public Tab, private ReservationObserver {
   Q_OBJECT
  public:
-  SendTab(WindowContext& context, QWidget* parent = nullptr);
+  // `clock` is the main window's, which tests may replace.
+  SendTab(WindowContext& context, const Clock& clock, QWidget* parent = nullptr);
   ~SendTab() override;
 
   // Shows the state's values in every control.
   void refresh();
   // The group list changed: the drop-down follows it.
   void refreshGroups();
+  // "予約送信を実行する" and the colour of its panel, from the state.
+  void showSwitch();
 
   // Tests put a fake server, a runner of their own and a scripted operator
   // in place of the real ones (nullptr: the real one).
@@ -37,9 +43,15 @@ class SendTab : public Tab {
   // session in progress is waited for, and the run ends.
   void finishRun();
 
+  // The clock's tick: sends the reservation that is due, if any.
+  void runScheduler();
+
  signals:
   void quitRequested();
   void standbyRequested();
+  void reservationEditorRequested();  // "予約設定"
+  void scheduledSendingChanged();     // the switch changed here
+  void reservationRunEnded();
 
  private slots:
   void onGroupChosen();
@@ -52,7 +64,12 @@ class SendTab : public Tab {
 
  private:
   void lock(bool locked);
+  // A booked notice going out holds back only the send button: the
+  // operator may go on composing meanwhile.
+  void ReservationRunStarted() override;
+  void ReservationRunEnded() override;
 
+  const Clock& clock_;
   GridModel recipientModel_;
   QComboBox* groupCombo_;
   QTableView* recipientGrid_;
@@ -64,6 +81,7 @@ class SendTab : public Tab {
   QCheckBox* copyToSelfCheck_;
   QCheckBox* appendGroupCheck_;
   QCheckBox* appendNamesCheck_;
+  QPushButton* sendButton_;
   QFrame* reservationPanel_;
   QCheckBox* reserveCheck_;
 
