@@ -110,7 +110,8 @@ ReservationEditorPage::ReservationEditorPage(WindowContext& context, const Clock
   connect(copyToSelfCheck_, &QCheckBox::toggled, this, [&input](bool on) { input.copyToSelf = on; });
   connect(appendGroupCheck_, &QCheckBox::toggled, this, [&input](bool on) { input.appendGroup = on; });
   connect(appendNamesCheck_, &QCheckBox::toggled, this, [&input](bool on) { input.appendNames = on; });
-  connect(deleteWhenSentCheck_, &QCheckBox::toggled, this, [this](bool on) { state().reservations.deleteWhenSent = on; });
+  connect(deleteWhenSentCheck_, &QCheckBox::toggled, this,
+          [this](bool on) { state().reservations.deleteWhenSent = on; });
   connect(dateEdit_, &QDateEdit::dateChanged, this, &ReservationEditorPage::onDateChanged);
   connect(timeEdit_, &QTimeEdit::timeChanged, this, &ReservationEditorPage::onTimeChanged);
   connect(reservationList_, &QTableView::doubleClicked, this, &ReservationEditorPage::onReservationActivated);
@@ -127,16 +128,17 @@ QWidget* ReservationEditorPage::buildInputArea() {
   dateEdit_ = Named(new QDateEdit(area), "reservationDateEdit", QStringLiteral("送信予約日"));
   dateEdit_->setDisplayFormat(kDateForm);
   dateEdit_->setCalendarPopup(true);
+  dateEdit_->setMinimumWidth(110);
   timeEdit_ = Named(new QTimeEdit(area), "reservationTimeEdit", QStringLiteral("送信時間"));
   timeEdit_->setDisplayFormat(kTimeForm);
   groupBox_ = LineEdit("reservationGroupBox", QStringLiteral("グループ名"), area);
   groupBox_->setReadOnly(true);
   identifierBox_ = LineEdit("reservationIdentifierBox", QStringLiteral("識別"), area);
   identifierBox_->setReadOnly(true);
-  identifierBox_->setFixedWidth(90);
+  identifierBox_->setFixedWidth(110);
   mailNoBox_ = LineEdit("reservationMailNoBox", QStringLiteral("ＭａｉｌＮｏ"), area);
   mailNoBox_->setReadOnly(true);
-  mailNoBox_->setFixedWidth(50);
+  mailNoBox_->setFixedWidth(70);
   subjectEdit_ = LineEdit("reservationSubjectEdit", QStringLiteral("件名"), area);
 
   g->addWidget(new QLabel(QStringLiteral("送信予約日"), area), 0, 0);
@@ -146,11 +148,12 @@ QWidget* ReservationEditorPage::buildInputArea() {
   g->addWidget(new QLabel(QStringLiteral("グループ名"), area), 1, 0);
   g->addWidget(groupBox_, 1, 1, 1, 3);
   g->addWidget(new QLabel(QStringLiteral("伝達件名"), area), 2, 0);
-  auto* subjectRow = new QHBoxLayout;
-  subjectRow->addWidget(identifierBox_);
-  subjectRow->addWidget(mailNoBox_);
-  subjectRow->addWidget(subjectEdit_, 1);
-  g->addLayout(subjectRow, 2, 1, 1, 3);
+  auto* numberRow = new QHBoxLayout;
+  numberRow->addWidget(identifierBox_);
+  numberRow->addWidget(mailNoBox_);
+  numberRow->addStretch();
+  g->addLayout(numberRow, 2, 1, 1, 3);
+  g->addWidget(subjectEdit_, 3, 1, 1, 3);
 
   auto* options = Box(QStringLiteral("オプション"), area);
   auto* ol = new QVBoxLayout(options);
@@ -158,9 +161,9 @@ QWidget* ReservationEditorPage::buildInputArea() {
   appendGroupCheck_ = Check("reservationAppendGroupCheck", QStringLiteral("2 伝達内容に伝達グループ名を追加"), options);
   appendNamesCheck_ = Check("reservationAppendNamesCheck", QStringLiteral("3 伝達内容に同報伝達者名を追加"), options);
   for (QCheckBox* check : {copyToSelfCheck_, appendGroupCheck_, appendNamesCheck_}) ol->addWidget(check);
-  g->addWidget(options, 3, 0, 1, 4);
-  g->setRowStretch(4, 1);
-  area->setFixedWidth(330);
+  g->addWidget(options, 4, 0, 1, 4);
+  g->setRowStretch(5, 1);
+  area->setFixedWidth(340);
   return area;
 }
 

@@ -46,7 +46,8 @@ struct Run {
 };
 
 inline void Click(QTableView* view, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, view->visualRect(view->model()->index(row, 0)).center());
+  const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, at);
 }
 
 // The item `item` of the pop-up menu of `owner`.
