@@ -194,12 +194,18 @@ QWidget* ReservationEditorPage::buildRecipients() {
 
 void ReservationEditorPage::refresh() {
   const ReservationEditor& editor = state().reservations;
-  const ReservationInput& input = editor.input;
   listModel_.reload();
-  recipientModel_.reload();
   deleteAction_->setEnabled(HasReservations(editor));
-  resultLine_->setText(ToQ(editor.resultLine));
   deleteWhenSentCheck_->setChecked(editor.deleteWhenSent);
+  showInput();
+  showSwitch();
+}
+
+void ReservationEditorPage::showInput() {
+  const ReservationEditor& editor = state().reservations;
+  const ReservationInput& input = editor.input;
+  recipientModel_.reload();
+  resultLine_->setText(ToQ(editor.resultLine));
   {
     // The pickers show the texts the core holds; they are not edits.
     const QSignalBlocker blockDate(dateEdit_), blockTime(timeEdit_);
@@ -214,7 +220,6 @@ void ReservationEditorPage::refresh() {
   copyToSelfCheck_->setChecked(input.copyToSelf);
   appendGroupCheck_->setChecked(input.appendGroup);
   appendNamesCheck_->setChecked(input.appendNames);
-  showSwitch();
 }
 
 void ReservationEditorPage::showSwitch() { switchCheck_->setChecked(state().send.reserveOn); }
@@ -223,7 +228,7 @@ void ReservationEditorPage::showClock(const QString& text) { clockLabel_->setTex
 
 void ReservationEditorPage::onReservationActivated(const QModelIndex& index) {
   LoadReservationIntoEditor(state().reservations, state().folder, index.row() + 1, clock_());
-  refresh();
+  showInput();  // the list stays as it is, with the row still chosen
 }
 
 void ReservationEditorPage::onDeleteTriggered() {

@@ -48,6 +48,8 @@ class ReservationEditorPage : public Tab {
  private:
   QWidget* buildInputArea();
   QWidget* buildRecipients();
+  // The input area and the result line.
+  void showInput();
 
   const Clock& clock_;
   GridModel listModel_;

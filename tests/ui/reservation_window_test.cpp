@@ -75,13 +75,18 @@ class ReservationWindowTest : public QObject {
     QCOMPARE(run.Get<QFrame>("reservationPanel")->palette().color(QPalette::Window), QColor(192, 192, 192));
     QVERIFY(!run.Get<QCheckBox>("editorReserveCheck")->isChecked());
 
-    WithDialog([](QDialog* editor) {
+    QString mailNo;
+    WithDialog([&mailNo](QDialog* editor) {
       auto* list = Find<QTableView>(editor, "reservationList");
-      test::Click(list, 0);
+      const QPoint row0 = list->visualRect(list->model()->index(0, 0)).center();
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row0);  // the double click's first press
+      QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row0);
+      mailNo = Find<QLineEdit>(editor, "reservationMailNoBox")->text();
       test::Trigger(list, QStringLiteral("削除"));
       Find<QPushButton>(editor, "closeButton")->click();
     });
     run.Get<QPushButton>("reservationButton")->click();
+    QCOMPARE(mailNo, QStringLiteral("1000"));  // loaded by the double click, after 予約設定 had emptied it
     QCOMPARE(Column0(list->model()), QStringList{});
     QVERIFY(test::FileNames(dir / "RESERVE").empty());
   }
