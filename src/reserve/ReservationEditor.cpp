@@ -6,6 +6,7 @@
 
 #include "send/SplitSend.h"
 #include "send/TransmissionLogs.h"
+#include "store/Staff.h"
 #include "store/DiagnosticLog.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
@@ -71,7 +72,10 @@ std::string FailedBookingCheck(const ReservationInput& in, const LocalDateTime& 
 
 }  // namespace
 
-ReservationEditor::ReservationEditor() : list(kReservationColumnCount, 2) { SetListHeader(list); }
+ReservationEditor::ReservationEditor() : list(kReservationColumnCount, 2) {
+  SetListHeader(list);
+  input.recipients.SetHeader(StaffHeader());
+}
 
 bool HasReservations(const ReservationEditor& editor) {
   return editor.list.RowCount() > 1 && !editor.list.Cell(kReservationDateColumn, 1).empty();

@@ -38,7 +38,7 @@ std::string NextDueReservation(const ReservationEditor& editor, const SchedulerS
   return due;
 }
 
-void Timer2Timer(ReservationContext ctx) {
+void ReservationTimerTick(ReservationContext ctx) {
   if (!ctx.page.reserveOn || ctx.scheduler.running || ctx.run.running || ctx.run.cancel) return;
   const std::string due = NextDueReservation(ctx.editor, ctx.scheduler, ctx.clock());
   if (!due.empty()) RunReservation(ctx, due);

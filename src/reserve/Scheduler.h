@@ -71,8 +71,8 @@ struct ReservationContext {
   Clock clock = NowLocal;
 };
 
-// The tick: with the switch on and no send under way, runs the next due
-// reservation.
-void Timer2Timer(ReservationContext ctx);
+// The reservation timer's tick, once a second: with the switch on and no
+// send under way, runs the next due reservation.
+void ReservationTimerTick(ReservationContext ctx);
 
 }  // namespace zentavo

@@ -263,7 +263,7 @@ void SendTab::lock(bool locked) {
 
 void SendTab::runScheduler() {
   AppState& s = state();
-  Timer2Timer(ReservationContext{s.folder, s.settings, s.send, s.recipients, s.run, s.reservations, s.scheduler,
+  ReservationTimerTick(ReservationContext{s.folder, s.settings, s.send, s.recipients, s.run, s.reservations, s.scheduler,
                                  *this, transport_, *runner_, clock_});
 }
 

@@ -70,7 +70,7 @@ struct Office {
   }
   void Tick(const LocalDateTime& t, StepRunner& with) {
     now = t;
-    Timer2Timer(Context(with));
+    ReservationTimerTick(Context(with));
   }
   void Tick(const LocalDateTime& t) { Tick(t, runner); }
   // The result records of a reservation's file (UTF-8).
