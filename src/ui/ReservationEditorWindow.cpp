@@ -69,7 +69,8 @@ ReservationEditorPage::ReservationEditorPage(WindowContext& context, const Clock
   reservationList_->setSelectionMode(QAbstractItemView::SingleSelection);
   listModel_.setCentredColumns({0, 1, 4, 5, 6, 7});
   MakeSortable(reservationList_, &listModel_);
-  SetWidths(reservationList_, {89, 76, 248, 247, 17, 16, 17, 83, 476});
+  // Narrow enough that every reservation's result shows without scrolling.
+  SetWidths(reservationList_, {84, 66, 140, 250, 20, 20, 20, 64, 476});
   QMenu* menu = PopupMenu(QStringLiteral("<<予約削除>>"), reservationList_);
   deleteAction_ = menu->addAction(QStringLiteral("削除"));
   l->addWidget(reservationList_, 1);
@@ -172,7 +173,8 @@ QWidget* ReservationEditorPage::buildRecipients() {
   auto* g = new QGridLayout(area);
   g->setContentsMargins(0, 0, 0, 0);
   recipientGrid_ = GridView("reservationRecipientGrid", QStringLiteral("伝達者名"), &recipientModel_, area);
-  SetWidths(recipientGrid_, {145, 380, 165});
+  // Narrow enough that name and address show side by side.
+  SetWidths(recipientGrid_, {80, 150, 90});
   auto* addButton = Button("reservationAddRecipientsButton", QStringLiteral("追加"), area);
   auto* removeButton = Button("reservationRemoveRecipientsButton", QStringLiteral("除外"), area);
   bodyEdit_ = Named(new QPlainTextEdit(area), "reservationBodyEdit", QStringLiteral("伝達内容"));
@@ -184,8 +186,8 @@ QWidget* ReservationEditorPage::buildRecipients() {
   g->addWidget(addButton, 0, 1);
   g->addWidget(removeButton, 1, 1);
   g->addWidget(bodyEdit_, 0, 2, 3, 1);
-  g->setColumnStretch(0, 1);
-  g->setColumnStretch(2, 1);
+  g->setColumnStretch(0, 3);
+  g->setColumnStretch(2, 2);
   g->setRowStretch(2, 1);
   connect(addButton, &QPushButton::clicked, this, &ReservationEditorPage::onAddRecipientsClicked);
   connect(removeButton, &QPushButton::clicked, this, &ReservationEditorPage::onRemoveRecipientsClicked);
