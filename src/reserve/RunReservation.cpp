@@ -172,40 +172,29 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
     }
 
     int sentBatches = 0;
-    bool failed = false, handedOver = false;
-    std::string detail;
+    BatchFailure failure;
     try {
       const int limit = n.settings.splitSend ? n.settings.splitSize : 0;
       int cursor = 0;
       for (int b = 1; b <= batches && !c.run.cancel; ++b) {
-        const SmtpAccount account = SmtpAccountFor(n.settings);
         const std::vector<std::string> addresses = TakeBatch(n.recipients, cursor, limit);
         BatchMail mail = BuildBatchMail(n.settings, n.page, n.recipients, r.mailNo, r.group, addresses, c.clock());
-        const SmtpEnvelope envelope = mail.envelope;
-        const std::string data = std::move(mail.data);
-        OffThread<void> session(c.runner, [account, envelope, data, transport = c.transport] {
-          transport->Send(account, envelope, data);
-        });
+        OffThread<void> session = BatchSession(c.runner, c.transport, n.settings, mail);
         co_await session;
         ++sentBatches;
         if (b == batches) n.page.body = std::move(mail.composed);
       }
-    } catch (const SmtpError& e) {
-      failed = true;
-      handedOver = e.messageHandedOver;
-      detail = e.what();
     } catch (const std::exception& e) {
-      failed = true;
-      detail = e.what();
+      failure = FailureOf(e);
     }
-    if (failed) {
-      LogDiagnostic("reservation " + fileName + ": " + detail);
+    if (failure.failed) {
+      LogDiagnostic("reservation " + fileName + ": " + failure.detail);
       record(NotSentStatus(), "送信中にエラーが発生しました");
     } else if (sentBatches < batches) {
       record(NotSentStatus(), "終了のため送信を中断しました");
     }
 
-    if (sentBatches > 0 || handedOver) {
+    if (sentBatches > 0 || failure.handedOver) {
       if (!drawn) counterSaved = AdvanceMailNo(c.settings, c.folder.SettingsFile());
       bool recorded = logFailure.empty() && counterSaved;
       if (!key.empty() && sentBatches == batches) {
@@ -219,7 +208,7 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
       if (!logFailure.empty()) LogDiagnostic("reservation " + fileName + ": " + logFailure);
       if (recorded) {
         record(SentStatus(), "正常に送信しました");
-        clean = !failed && sentBatches == batches;
+        clean = !failure.failed && sentBatches == batches;
       } else {
         record(AttentionStatus(), "送信しましたがログの出力に失敗しました");
       }

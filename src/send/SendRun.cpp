@@ -38,6 +38,19 @@ std::optional<std::string> FailedSendCheck(const Settings& settings, const SendP
   return std::nullopt;
 }
 
+OffThread<void> BatchSession(StepRunner& runner, std::shared_ptr<SmtpTransport> transport,
+                             const Settings& settings, BatchMail& mail) {
+  return OffThread<void>(runner, [account = SmtpAccountFor(settings), envelope = mail.envelope,
+                                  data = std::move(mail.data), transport = std::move(transport)] {
+    transport->Send(account, envelope, data);
+  });
+}
+
+BatchFailure FailureOf(const std::exception& e) {
+  const auto* smtp = dynamic_cast<const SmtpError*>(&e);
+  return {true, smtp && smtp->messageHandedOver, e.what()};
+}
+
 SendPageContent SendPageContentOf(const SendPage& page, const Grid& recipients) {
   SendPageContent content{page.group, page.subject, page.body, {}};
   for (int r = recipients.fixedRows; r < recipients.RowCount(); ++r) {
@@ -142,9 +155,7 @@ RunTask SendNotice(SendContext c) {
     co_return;
   }
 
-  bool failed = false;
-  bool handedOver = false;  // a failed batch may have reached its recipients all the same
-  std::string detail;
+  BatchFailure failure;
   std::string logFailure;
   bool progressOpen = false;
   std::string mailNo;
@@ -182,16 +193,9 @@ RunTask SendNotice(SendContext c) {
       if (batches != 1) {
         c.op.Progress(std::to_string(b) + "/" + std::to_string(batches) + Sj("を送信しています"));
       }
-      const SmtpAccount account = SmtpAccountFor(settings);
       const std::vector<std::string> addresses = TakeBatch(recipients, cursor, limit);
       BatchMail mail = BuildBatchMail(settings, page, recipients, mailNo, page.group, addresses, c.clock());
-      const SmtpEnvelope envelope = mail.envelope;
-      const std::string data = std::move(mail.data);
-      // The session sees copies of its values and its own share of the
-      // transport, nothing of the window's state.
-      OffThread<void> session(c.runner, [account, envelope, data, transport = c.transport] {
-        transport->Send(account, envelope, data);
-      });
+      OffThread<void> session = BatchSession(c.runner, c.transport, settings, mail);
       co_await session;
       c.run.sent = true;
       if (b == batches) {
@@ -213,18 +217,13 @@ RunTask SendNotice(SendContext c) {
         progressOpen = false;
       }
     }
-  } catch (const SmtpError& e) {
-    failed = true;
-    handedOver = e.messageHandedOver;
-    detail = e.what();
   } catch (const std::exception& e) {
-    failed = true;
-    detail = e.what();
+    failure = FailureOf(e);
   }
   // The progress window goes first, so that the warning stands alone.
   if (progressOpen) c.op.CloseProgressWindow();
 
-  if (failed && !c.run.sent && !handedOver && !takenMailNo.empty()) {
+  if (failure.failed && !c.run.sent && !failure.handedOver && !takenMailNo.empty()) {
     // Nothing can have gone out: the number is free again and there is no
     // notice to record. (Unless something else took a number meanwhile.)
     if (c.settings.lastMailNo == takenMailNo) {
@@ -238,16 +237,16 @@ RunTask SendNotice(SendContext c) {
     if (!key.empty()) RemoveTransmissionLogs(c.folder, key);
     logFailure.clear();
   }
-  if (c.run.sent || handedOver) c.page.mailNoBox = MailNoBoxAfterSend(mailNo);
+  if (c.run.sent || failure.handedOver) c.page.mailNoBox = MailNoBoxAfterSend(mailNo);
   if (c.run.sent) c.run.settled = SendPageContentOf(c.page, c.recipients);
 
   // While the program ends nobody is there to read a box.
   if (!c.run.cancel) {
-    if (failed) ReportFailure(c.op, Sj("伝達の送信に失敗しました"), detail);
+    if (failure.failed) ReportFailure(c.op, Sj("伝達の送信に失敗しました"), failure.detail);
     if (c.run.sent && HasUnregistered(recipients)) c.op.ShowUnregistered(UnregisteredRows(recipients));
     if (!logFailure.empty()) ReportFailure(c.op, Sj("ログの出力に失敗しました"), logFailure);
-  } else if (failed) {
-    LogDiagnostic(detail);
+  } else if (failure.failed) {
+    LogDiagnostic(failure.detail);
   }
   EndRun(c);
 }

@@ -97,6 +97,21 @@ BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const G
                          std::string_view mailNo, std::string_view groupName,
                          const std::vector<std::string>& addresses, const LocalDateTime& now);
 
+// The SMTP session that sends one batch, for a run to await by name. The
+// session sees copies of its values (the message text is moved out of
+// `mail`) and its own share of the transport, nothing of the window's state.
+OffThread<void> BatchSession(StepRunner& runner, std::shared_ptr<SmtpTransport> transport,
+                             const Settings& settings, BatchMail& mail);
+
+// Why sending a batch failed, and whether its message may have reached the
+// server all the same (then it may have been delivered).
+struct BatchFailure {
+  bool failed = false;
+  bool handedOver = false;
+  std::string detail;
+};
+BatchFailure FailureOf(const std::exception& e);
+
 // The notice the send page holds.
 SendPageContent SendPageContentOf(const SendPage& page, const Grid& recipients);
 
