@@ -30,15 +30,8 @@ class Observer : public ReservationObserver {
 };
 
 struct Office {
-  Office() : folder(dir.path()) {
+  Office() : folder(dir.path()), settings(test::FakeServerSettings("1200")) {
     CreateDataDirectories(folder);
-    settings.smtpHost = "127.0.0.1";
-    settings.smtpPort = "2525";
-    settings.user = "office";
-    settings.password = "secret";
-    settings.senderAddress = "office@example.jp";
-    settings.identifier = "MailNo";
-    settings.lastMailNo = "1200";
   }
 
   // A reservation for `time` today, as the editor books it.

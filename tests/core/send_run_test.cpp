@@ -23,15 +23,8 @@ std::string SubjectOf(const std::string& data) {
 
 // One desk's worth of state: settings, send page, a fake server.
 struct Desk {
-  Desk() : folder(dir.path()) {
+  Desk() : folder(dir.path()), settings(test::FakeServerSettings("999")) {
     CreateDataDirectories(folder);
-    settings.smtpHost = "127.0.0.1";
-    settings.smtpPort = "2525";
-    settings.user = "office";
-    settings.password = "secret";
-    settings.senderAddress = "office@example.jp";
-    settings.identifier = "MailNo";
-    settings.lastMailNo = "999";
     page.subject = S("会議");
     page.body = {S("本日")};
     recipients.SetHeader({S("氏名"), S("メールアドレス"), S("電話番号")});

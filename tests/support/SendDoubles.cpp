@@ -2,6 +2,18 @@
 
 namespace zentavo::test {
 
+Settings FakeServerSettings(const std::string& lastMailNo) {
+  Settings settings;
+  settings.smtpHost = "127.0.0.1";
+  settings.smtpPort = "2525";
+  settings.user = "office";
+  settings.password = "secret";
+  settings.senderAddress = "office@example.jp";
+  settings.identifier = "MailNo";
+  settings.lastMailNo = lastMailNo;
+  return settings;
+}
+
 void FakeTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data) {
   ++calls;
   if (calls == failAt) throw SmtpError("550 5.1.1 <x@example.jp>: Recipient address rejected", failHandedOver);

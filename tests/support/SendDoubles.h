@@ -14,6 +14,10 @@
 
 namespace zentavo::test {
 
+// Settings complete enough for a send to reach the transport: the office's
+// account on a server that FakeTransport stands in for.
+Settings FakeServerSettings(const std::string& lastMailNo);
+
 class FakeTransport : public SmtpTransport {
  public:
   struct Batch {
