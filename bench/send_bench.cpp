@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     const int messages = argc > 3 ? std::stoi(argv[3]) : 100;
     const int batch = argc > 4 ? std::stoi(argv[4]) : 30;
     const std::string office = env.at("MAIL_USERS").substr(0, env.at("MAIL_USERS").find(','));
-    const zentavo::SmtpAccount account{env.at("SMTP_HOST"), env.at("SMTP_PORT"), office, env.at("MAIL_PASSWORD")};
+    const zentavo::SmtpAccount account{env.at("SMTP_HOST"), env.at("SMTP_PORT"), office, env.at("MAIL_PASSWORD"), {}};
 
     // Everything is built and written out before the clock starts.
     std::vector<std::pair<zentavo::SmtpEnvelope, std::string>> mails;

@@ -37,6 +37,7 @@ void StartUp(AppState& state, Operator& op) {
   };
 
   note(LoadSettings(state.folder.SettingsFile(), state.settings), state.folder.SettingsFile());
+  note(LoadServerSecurity(state.folder.SecurityFile(), state.settings.security), state.folder.SecurityFile());
   state.loaded = Loaded::Settings;
 
   state.staff.grid.SetHeader(StaffHeader());
@@ -75,6 +76,11 @@ void SaveAll(AppState& state, Operator& op) {
       SaveSettings(state.folder.SettingsFile(), state.settings);
     } catch (const std::exception& e) {
       // Shut-down goes on; the old settings file stays whole.
+      LogDiagnostic(e.what());
+    }
+    try {
+      SaveServerSecurity(state.folder.SecurityFile(), state.settings.security);
+    } catch (const std::exception& e) {
       LogDiagnostic(e.what());
     }
   }

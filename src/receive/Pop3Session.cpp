@@ -8,64 +8,26 @@
 // whatever the server sends.
 #include "receive/Pop3Session.h"
 
-#include <Poco/Exception.h>
-#include <Poco/Net/SocketAddress.h>
-#include <Poco/Net/StreamSocket.h>
-#include <Poco/Timespan.h>
-#include <sys/socket.h>
-
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "send/ServerTrust.h"
+#include "text/SjisUnicode.h"
+
 namespace zentavo {
 namespace {
+
+constexpr std::uint16_t kPop3sPort = 995;
 
 // Bytes taken from the socket at a time. A reply line may have 512 bytes
 // (RFC 1939); one without a line end in many times that is garbage.
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kLongestReply = 8 * 1024;
-
-Poco::Timespan Millis(int ms) { return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(ms) * 1000); }
-
-// The settings hold the port as text; anything but a plain decimal number
-// in range is refused here, before a connection is tried.
-Poco::UInt16 ParsePort(const std::string& text) {
-  unsigned value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || text.size() > 5 || text[0] < '0' || text[0] > '9' || error != std::errc() ||
-      end != text.data() + text.size() || value < 1 || value > 65535)
-    throw Pop3Error("invalid POP port \"" + text + "\"");
-  return static_cast<Poco::UInt16>(value);
-}
-
-// A CR, LF or NUL in the user name or password would end the command line
-// early and let the rest pass as a command of its own.
-void CheckCommandArgument(std::string_view what, const std::string& value) {
-  if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-    throw Pop3Error(std::string(what) + " holds a line break");
-}
-
-// The one place a connection is made: TLS, when it comes, is a secure
-// socket made here in place of the plain one; the session above only reads
-// and writes a stream socket.
-Poco::Net::StreamSocket Connect(const std::string& host, Poco::UInt16 port, const Pop3Timeouts& timeouts) {
-  try {
-    Poco::Net::StreamSocket socket;
-    socket.connect(Poco::Net::SocketAddress(host, port), Millis(timeouts.connectMs));
-    socket.setReceiveTimeout(Millis(timeouts.replyMs));
-    socket.setSendTimeout(Millis(timeouts.replyMs));
-    // Each command is one small write awaited by its reply: nothing to
-    // gain from holding it back.
-    socket.setNoDelay(true);
-    return socket;
-  } catch (const Poco::Exception& e) {
-    throw Pop3Error("cannot connect to " + host + ":" + std::to_string(port) + ": " + e.displayText());
-  }
-}
 
 // One connection, logged in by Open. `step` names the command in every
 // error, and only the name: the PASS line carries the password. Once a step
@@ -74,14 +36,56 @@ Poco::Net::StreamSocket Connect(const std::string& host, Poco::UInt16 port, cons
 // word sent.
 class Pop3Session final : public Mailbox {
  public:
-  Pop3Session(const Pop3Account& account, Poco::UInt16 port, const Pop3Timeouts& timeouts, std::size_t keep)
-      : socket_(Connect(account.host, port, timeouts)), password_(account.password), keep_(keep), buffer_(kChunk) {}
+  Pop3Session(const Pop3Account& account, std::uint16_t port, const Pop3Timeouts& timeouts, std::size_t keep)
+      : connection_(account.host, port, timeouts.connectMs, timeouts.replyMs),
+        password_(account.password),
+        keep_(keep),
+        buffer_(kChunk) {}
 
   ~Pop3Session() override { Close(); }
   Pop3Session(const Pop3Session&) = delete;
   Pop3Session& operator=(const Pop3Session&) = delete;
 
   void Greeting() { Expect("greeting", Status("greeting")); }
+
+  void StartTls(const std::string& trustedFingerprint) {
+    // Whatever came before the handshake would be taken as sent under TLS.
+    if (end_ != begin_) Fail("TLS", "the server sent more before the TLS handshake than it should");
+    try {
+      connection_.StartTls(trustedFingerprint);
+    } catch (const MailServerError& e) {
+      done_ = true;
+      throw Pop3Error(std::string("TLS: ") + e.what(), e.notice, e.certificate);
+    }
+  }
+
+  // CAPA lists STLS. A server without CAPA ("-ERR") offers nothing.
+  bool OffersStls() {
+    if (!Positive(Ask("CAPA", "CAPA"))) return false;
+    const std::string list = ReadMessage();
+    for (std::size_t start = 0; start < list.size();) {
+      const std::size_t end = std::min(list.find("\r\n", start), list.size());
+      std::string word = list.substr(start, std::min(end, list.find(' ', start)) - start);
+      for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      if (word == "STLS") return true;
+      start = end + 2;
+    }
+    return false;
+  }
+
+  void Stls(const std::string& trustedFingerprint) {
+    Expect("STLS", Ask("STLS", "STLS"));
+    StartTls(trustedFingerprint);
+  }
+
+  SessionSecurity Security() const override { return security_; }
+  void NoteOfferedUpgrade() { security_.offeredUpgrade = true; }
+  const std::string& Server() const { return connection_.Server(); }
+  void TakeTlsFacts() {
+    const bool offered = security_.offeredUpgrade;
+    security_ = connection_.Security();
+    security_.offeredUpgrade = offered;
+  }
   void User(const std::string& user) { Expect("USER", Ask("USER", "USER " + user)); }
   void Pass(const std::string& password) { Expect("PASS", Ask("PASS", "PASS " + password)); }
 
@@ -147,15 +151,9 @@ class Pop3Session final : public Mailbox {
   void Write(std::string_view step, const std::string& bytes) {
     if (done_) Fail(step, "the session has already ended or failed");
     try {
-      for (std::size_t sent = 0; sent < bytes.size();) {
-        const int n = socket_.sendBytes(bytes.data() + sent, static_cast<int>(bytes.size() - sent), MSG_NOSIGNAL);
-        if (n <= 0) Fail(step, "connection closed while sending");
-        sent += static_cast<std::size_t>(n);
-      }
-    } catch (const Poco::TimeoutException&) {
-      Fail(step, "time-out while sending to the server");
-    } catch (const Poco::Exception& e) {
-      Fail(step, "sending failed: " + e.displayText());
+      connection_.Send(bytes);
+    } catch (const MailServerError& e) {
+      Fail(step, e.what());
     }
   }
 
@@ -190,28 +188,21 @@ class Pop3Session final : public Mailbox {
       std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
       end_ -= begin_;
       begin_ = 0;
-      int got = 0;
+      std::size_t got = 0;
       try {
-        got = socket_.receiveBytes(buffer_.data() + end_, static_cast<int>(buffer_.size() - end_));
-      } catch (const Poco::TimeoutException&) {
-        Fail(step, "time-out waiting for the server");
-      } catch (const Poco::Exception& e) {
-        Fail(step, "receiving failed: " + e.displayText());
+        got = connection_.Receive(buffer_.data() + end_, buffer_.size() - end_);
+      } catch (const MailServerError& e) {
+        Fail(step, e.what());
       }
-      if (got <= 0) Fail(step, "connection closed by the server");
-      end_ += static_cast<std::size_t>(got);
+      if (got == 0) Fail(step, "connection closed by the server");
+      end_ += got;
     }
     return {buffer_.data() + begin_, end_ - begin_};
   }
 
   void Consume(std::size_t n) { begin_ += n; }
 
-  void Close() {
-    try {
-      socket_.close();
-    } catch (const Poco::Exception&) {
-    }
-  }
+  void Close() { connection_.Close(); }
 
   [[noreturn]] void Fail(std::string_view step, const std::string& what) {
     done_ = true;
@@ -228,7 +219,8 @@ class Pop3Session final : public Mailbox {
     return text;
   }
 
-  Poco::Net::StreamSocket socket_;
+  MailConnection connection_;
+  SessionSecurity security_;
   const std::string password_;
   const std::size_t keep_;
   std::vector<char> buffer_;
@@ -239,19 +231,49 @@ class Pop3Session final : public Mailbox {
 }  // namespace
 
 Pop3Account Pop3AccountFor(const Settings& settings) {
-  return {settings.popHost, settings.popPort, settings.user, settings.password};
+  return {settings.popHost, settings.popPort, settings.user, settings.password,
+          SecurityFor(settings, MailServer::Pop3)};
 }
 
 PocoPop3Transport::PocoPop3Transport(Pop3Timeouts timeouts, std::size_t messageLimit)
     : timeouts_(timeouts), messageLimit_(messageLimit) {}
 
 std::unique_ptr<Mailbox> PocoPop3Transport::Open(const Pop3Account& account) {
-  const Poco::UInt16 port = ParsePort(account.port);
+  std::uint16_t port = 0;
+  try {
+    port = ParseServerPort("POP", account.port);
+  } catch (const MailServerError& e) {
+    throw Pop3Error(e.what());
+  }
   if (account.host.empty()) throw Pop3Error("no POP server given");
-  CheckCommandArgument("the user name", account.user);
-  CheckCommandArgument("the password", account.password);
-  auto session = std::make_unique<Pop3Session>(account, port, timeouts_, messageLimit_);
+  if (HasLineBreak(account.user)) throw Pop3Error("the user name holds a line break");
+  if (HasLineBreak(account.password)) throw Pop3Error("the password holds a line break");
+  std::unique_ptr<Pop3Session> session;
+  try {
+    session = std::make_unique<Pop3Session>(account, port, timeouts_, messageLimit_);
+  } catch (const MailServerError& e) {
+    throw Pop3Error(e.what());
+  }
+  const TlsPlan plan = PlanTls(account.security, port, kPop3sPort, 0);
+  if (plan == TlsPlan::Implicit) session->StartTls(account.security.trustedFingerprint);
   session->Greeting();
+  if (plan == TlsPlan::Upgrade || plan == TlsPlan::Opportunistic) {
+    const bool offered = session->OffersStls();
+    if (offered) {
+      session->NoteOfferedUpgrade();
+      session->Stls(account.security.trustedFingerprint);
+    } else if (plan == TlsPlan::Upgrade) {
+      // Nothing of the login may cross in clear where TLS is wanted.
+      const std::string& server = session->Server();
+      throw Pop3Error(server + " does not offer STLS; the session ends before the login", 
+                      Sj("サーバ ") + Utf8ToSjis(server).text +
+                          (account.security.tlsSeen && account.security.mode == Security::Automatic
+                               ? Sj(" は以前は暗号化(STLS)に対応していましたが、今回は対応していません。")
+                               : Sj(" は暗号化(STLS)に対応していません。")) +
+                          Sj("\r暗号化せずには接続しません。サーバ設定の暗号化を確認してください。"));
+    }
+  }
+  session->TakeTlsFacts();
   session->User(account.user);
   session->Pass(account.password);
   return session;

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "send/MailConnection.h"
 #include "store/Settings.h"
 
 namespace zentavo {
@@ -19,9 +20,10 @@ struct Pop3Account {
   std::string port;      // settings: POP port, decimal text
   std::string user;
   std::string password;
+  ConnectionSecurity security;
 };
 
-// The POP3 account from the settings.
+// The POP3 account from the settings, with its security.
 Pop3Account Pop3AccountFor(const Settings& settings);
 
 struct Pop3Timeouts {
@@ -31,8 +33,8 @@ struct Pop3Timeouts {
 
 // What went wrong, with the server's reply when there was one (never the
 // password or a line of the login).
-struct Pop3Error : std::runtime_error {
-  using std::runtime_error::runtime_error;
+struct Pop3Error : MailServerError {
+  using MailServerError::MailServerError;
 };
 
 // A logged-in session. Every call throws Pop3Error when the connection
@@ -52,6 +54,8 @@ class Mailbox {
   // QUIT, then the connection is closed. A session dropped without it (the
   // destructor) closes the connection and the server forgets the deletions.
   virtual void Quit() = 0;
+  // How secure the session is, for the caller to keep.
+  virtual SessionSecurity Security() const { return {}; }
 };
 
 // How the runs reach the server; tests put a fake in its place.
@@ -63,11 +67,14 @@ class Pop3Transport {
   virtual std::unique_ptr<Mailbox> Open(const Pop3Account& account) = 0;
 };
 
-// The real transport: plain TCP, one connection per Open, so that several
-// worker threads may share one transport object, which never changes.
+// The real transport: one connection per Open, so that several worker
+// threads may share one transport object, which never changes.
 //
-// The exchange: greeting "+OK"; "USER name"; "PASS password"; then the
-// mailbox's calls, one command each. Any reply that starts with neither
+// The exchange: TLS first on the implicit port (995 when automatic);
+// greeting "+OK"; where the plan wants an upgrade, "CAPA" and, when it lists
+// STLS, "STLS" and the TLS handshake (a server that must upgrade and does
+// not offer it ends the session before the login); "USER name";
+// "PASS password"; then the mailbox's calls, one command each. Any reply that starts with neither
 // "+OK" nor "-ERR" is malformed and fails the session. Every wait is
 // bounded by `timeouts`.
 class PocoPop3Transport final : public Pop3Transport {

@@ -1,6 +1,7 @@
 #include "receive/RunReception.h"
 
 #include "receive/ReceivedList.h"
+#include "send/ServerTrust.h"
 #include "store/DataFolder.h"
 #include "store/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
@@ -22,8 +23,7 @@ RunTask RunReception(ReceptionContext c) {
   c.state.bodyLines.clear();
   c.op.ShowProgress(Sj("返信メール確認中"), 0);
 
-  bool failed = false;
-  std::string detail;
+  ServerFailure failure;
   std::shared_ptr<Mailbox> mailbox;
   try {
     const Pop3Account account = Pop3AccountFor(settings);
@@ -31,6 +31,7 @@ RunTask RunReception(ReceptionContext c) {
       return std::shared_ptr<Mailbox>(transport->Open(account));
     });
     mailbox = co_await open;
+    KeepSessionSecurity(c.settings, c.folder, MailServer::Pop3, mailbox->Security());
     OffThread<int> count(c.runner, [mailbox] { return mailbox->Count(); });
     c.state.serverCount = co_await count;
     c.op.ShowProgress(Sj("返信メール確認中"), c.state.serverCount);
@@ -65,16 +66,18 @@ RunTask RunReception(ReceptionContext c) {
     // continuous reception began, so every run lists all that came since.
     if (!(options.unseenOnly && options.continuous)) c.settings.lastSeenCount = c.state.serverCount;
   } catch (const std::exception& e) {
-    failed = true;
-    detail = e.what();
+    failure = FailureOf(e);
   }
   mailbox.reset();  // a session left without QUIT is closed; the server keeps every message
   CleanTempFiles(c.folder);
   c.op.CloseProgress();
   // Still "running" while the box shows: a timer tick now starts nothing.
-  if (failed) ReportFailure(c.op, Sj("受信メール確認中にエラーが発生しました"), detail);
+  if (failure.failed) {
+    ReportServerFailure(c.op, Sj("受信メール確認中にエラーが発生しました"), failure, c.settings, c.folder,
+                        MailServer::Pop3);
+  }
   c.state.running = false;
-  c.finished(!failed);
+  c.finished(!failure.failed);
 }
 
 }  // namespace zentavo

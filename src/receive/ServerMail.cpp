@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "receive/ReceivedList.h"
+#include "send/ServerTrust.h"
 #include "store/DataFolder.h"
 #include "store/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
@@ -100,14 +101,14 @@ RunTask DeleteServerMail(ReceptionContext c, Deletion kind, std::set<int> rows) 
   }
   c.op.ShowProgress(Sj(texts.caption), static_cast<int>(numbers.size()));
 
-  bool failed = false;
-  std::string detail;
+  ServerFailure failure;
   std::vector<int> deleted;
   try {
     OffThread<std::shared_ptr<Mailbox>> open(c.runner, [account = Pop3AccountFor(c.settings), transport = c.transport] {
       return std::shared_ptr<Mailbox>(transport->Open(account));
     });
     std::shared_ptr<Mailbox> mailbox = co_await open;
+    KeepSessionSecurity(c.settings, c.folder, MailServer::Pop3, mailbox->Security());
     for (std::size_t i = 0; i < numbers.size(); ++i) {
       OffThread<bool> dele(c.runner, [mailbox, number = numbers[i]] { return mailbox->Delete(number); });
       if (co_await dele) deleted.push_back(numbers[i]);  // "-ERR": that one stays on the server
@@ -119,12 +120,11 @@ RunTask DeleteServerMail(ReceptionContext c, Deletion kind, std::set<int> rows) 
     // deleted nothing, and the count stays.
     c.settings.lastSeenCount = std::max(0, c.settings.lastSeenCount - static_cast<int>(deleted.size()));
   } catch (const std::exception& e) {
-    failed = true;
-    detail = e.what();
+    failure = FailureOf(e);
   }
   c.op.CloseProgress();
-  if (failed) {
-    ReportFailure(c.op, Sj(texts.failure), detail);
+  if (failure.failed) {
+    ReportServerFailure(c.op, Sj(texts.failure), failure, c.settings, c.folder, MailServer::Pop3);
   } else if (kind == Deletion::All) {
     ClearReceivedList(c.state.received);
   } else {
@@ -132,7 +132,7 @@ RunTask DeleteServerMail(ReceptionContext c, Deletion kind, std::set<int> rows) 
   }
   c.state.bodyLines.clear();
   c.state.running = false;
-  c.finished(!failed);
+  c.finished(!failure.failed);
 }
 
 }  // namespace zentavo

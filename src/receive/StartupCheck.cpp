@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "receive/ReceivedList.h"
+#include "send/ServerTrust.h"
 #include "store/DataFolder.h"
 #include "text/SjisUnicode.h"
 
@@ -46,14 +47,14 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
   }
 
   std::vector<int> replies;
-  bool failed = false;
-  std::string detail;
+  ServerFailure failure;
   try {
     c.op.ShowProgress(Sj("返信メール確認中"), 0);
     OffThread<std::shared_ptr<Mailbox>> open(c.runner, [account = Pop3AccountFor(settings), transport = c.transport] {
       return std::shared_ptr<Mailbox>(transport->Open(account));
     });
     std::shared_ptr<Mailbox> mailbox = co_await open;
+    KeepSessionSecurity(c.settings, c.folder, MailServer::Pop3, mailbox->Security());
     OffThread<int> count(c.runner, [mailbox] { return mailbox->Count(); });
     const int total = co_await count;
     c.op.ShowProgress(Sj("返信メール確認中"), total);
@@ -78,12 +79,12 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
     OffThread<void> quit(c.runner, [mailbox] { mailbox->Quit(); });
     co_await quit;
   } catch (const std::exception& e) {
-    failed = true;
-    detail = e.what();
+    failure = FailureOf(e);
   }
   c.op.CloseProgress();
-  if (failed) {
-    ReportFailure(c.op, Sj("受信メール確認中にエラーが発生しました\r「受信確認」で受信メールの確認してください"), detail);
+  if (failure.failed) {
+    ReportServerFailure(c.op, Sj("受信メール確認中にエラーが発生しました\r「受信確認」で受信メールの確認してください"),
+                        failure, c.settings, c.folder, MailServer::Pop3);
   } else if (!replies.empty() && !c.state.cancel &&
              AskYesNo(c.op, Sj("これまでの送信に対する返信メールの存在を確認しました\r"
                                "この返信メールを削除しておかなければ\r"
@@ -98,15 +99,17 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
       });
       co_await remove;
     } catch (const std::exception& e) {
-      failed = true;
-      detail = e.what();
+      failure = FailureOf(e);
     }
     c.op.CloseProgress();
-    if (failed) ReportFailure(c.op, Sj("返信メール削除中にエラーが発生しました\r「受信確認」で確認してください"), detail);
+    if (failure.failed) {
+      ReportServerFailure(c.op, Sj("返信メール削除中にエラーが発生しました\r「受信確認」で確認してください"), failure,
+                          c.settings, c.folder, MailServer::Pop3);
+    }
   }
   CleanTempFiles(c.folder);
   c.state.running = false;
-  c.finished(!failed);
+  c.finished(!failure.failed);
 }
 
 }  // namespace zentavo

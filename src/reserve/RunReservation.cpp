@@ -172,15 +172,16 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
     }
 
     int sentBatches = 0;
-    BatchFailure failure;
+    ServerFailure failure;
     try {
       const int limit = n.settings.splitSend ? n.settings.splitSize : 0;
       int cursor = 0;
       for (int b = 1; b <= batches && !c.run.cancel; ++b) {
         const std::vector<std::string> addresses = TakeBatch(n.recipients, cursor, limit);
         BatchMail mail = BuildBatchMail(n.settings, n.page, n.recipients, r.mailNo, r.group, addresses, c.clock());
-        OffThread<void> session = BatchSession(c.runner, c.transport, n.settings, mail);
-        co_await session;
+        OffThread<SessionSecurity> session = BatchSession(c.runner, c.transport, n.settings, mail);
+        const SessionSecurity used = co_await session;
+        KeepSessionSecurity(c.settings, c.folder, MailServer::Smtp, used);
         ++sentBatches;
         if (b == batches) n.page.body = std::move(mail.composed);
       }
@@ -188,7 +189,8 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
       failure = FailureOf(e);
     }
     if (failure.failed) {
-      LogDiagnostic("reservation " + fileName + ": " + failure.detail);
+      LogDiagnostic("reservation " + fileName + ": " + failure.detail +
+                    (failure.certificate ? " (fingerprint " + failure.certificate->fingerprint + ")" : ""));
       record(NotSentStatus(), "送信中にエラーが発生しました");
     } else if (sentBatches < batches) {
       record(NotSentStatus(), "終了のため送信を中断しました");

@@ -38,17 +38,12 @@ std::optional<std::string> FailedSendCheck(const Settings& settings, const SendP
   return std::nullopt;
 }
 
-OffThread<void> BatchSession(StepRunner& runner, std::shared_ptr<SmtpTransport> transport,
-                             const Settings& settings, BatchMail& mail) {
-  return OffThread<void>(runner, [account = SmtpAccountFor(settings), envelope = mail.envelope,
-                                  data = std::move(mail.data), transport = std::move(transport)] {
-    transport->Send(account, envelope, data);
+OffThread<SessionSecurity> BatchSession(StepRunner& runner, std::shared_ptr<SmtpTransport> transport,
+                                        const Settings& settings, BatchMail& mail) {
+  return OffThread<SessionSecurity>(runner, [account = SmtpAccountFor(settings), envelope = mail.envelope,
+                                             data = std::move(mail.data), transport = std::move(transport)] {
+    return transport->Send(account, envelope, data);
   });
-}
-
-BatchFailure FailureOf(const std::exception& e) {
-  const auto* smtp = dynamic_cast<const SmtpError*>(&e);
-  return {true, smtp && smtp->messageHandedOver, e.what()};
 }
 
 SendPageContent SendPageContentOf(const SendPage& page, const Grid& recipients) {
@@ -71,7 +66,8 @@ SmtpAccount SmtpAccountFor(const Settings& settings) {
   if (!ParseInt32(settings.smtpPort, port) || port < 0 || port > 65535) {
     throw SmtpError("the SMTP port is not a port number");
   }
-  return {settings.smtpHost, settings.smtpPort, settings.user, settings.password};
+  return {settings.smtpHost, settings.smtpPort, settings.user, settings.password,
+          SecurityFor(settings, MailServer::Smtp)};
 }
 
 std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limit) {
@@ -155,7 +151,7 @@ RunTask SendNotice(SendContext c) {
     co_return;
   }
 
-  BatchFailure failure;
+  ServerFailure failure;
   std::string logFailure;
   bool progressOpen = false;
   std::string mailNo;
@@ -195,8 +191,9 @@ RunTask SendNotice(SendContext c) {
       }
       const std::vector<std::string> addresses = TakeBatch(recipients, cursor, limit);
       BatchMail mail = BuildBatchMail(settings, page, recipients, mailNo, page.group, addresses, c.clock());
-      OffThread<void> session = BatchSession(c.runner, c.transport, settings, mail);
-      co_await session;
+      OffThread<SessionSecurity> session = BatchSession(c.runner, c.transport, settings, mail);
+      const SessionSecurity used = co_await session;
+      KeepSessionSecurity(c.settings, c.folder, MailServer::Smtp, used);
       c.run.sent = true;
       if (b == batches) {
         c.page.body = std::move(mail.composed);
@@ -242,7 +239,9 @@ RunTask SendNotice(SendContext c) {
 
   // While the program ends nobody is there to read a box.
   if (!c.run.cancel) {
-    if (failure.failed) ReportFailure(c.op, Sj("伝達の送信に失敗しました"), failure.detail);
+    if (failure.failed) {
+      ReportServerFailure(c.op, Sj("伝達の送信に失敗しました"), failure, c.settings, c.folder, MailServer::Smtp);
+    }
     if (c.run.sent && HasUnregistered(recipients)) c.op.ShowUnregistered(UnregisteredRows(recipients));
     if (!logFailure.empty()) ReportFailure(c.op, Sj("ログの出力に失敗しました"), logFailure);
   } else if (failure.failed) {

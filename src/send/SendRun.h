@@ -22,6 +22,7 @@
 #include "send/NoticeMessage.h"
 #include "send/SendPage.h"
 #include "send/SmtpSession.h"
+#include "send/ServerTrust.h"
 #include "send/SplitSend.h"
 #include "store/DataFolder.h"
 #include "store/Grid.h"
@@ -73,8 +74,8 @@ struct SendContext {
 std::optional<std::string> FailedSendCheck(const Settings& settings, const SendPage& page,
                                            const Grid& recipients);
 
-// The SMTP account from the settings. Throws SmtpError when the port is not
-// a decimal number from 0 to 65535.
+// The SMTP account from the settings, with its security. Throws SmtpError
+// when the port is not a decimal number from 0 to 65535.
 SmtpAccount SmtpAccountFor(const Settings& settings);
 
 // The addresses of the next batch: the rows after `cursor` are taken, and
@@ -100,17 +101,8 @@ BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const G
 // The SMTP session that sends one batch, for a run to await by name. The
 // session sees copies of its values (the message text is moved out of
 // `mail`) and its own share of the transport, nothing of the window's state.
-OffThread<void> BatchSession(StepRunner& runner, std::shared_ptr<SmtpTransport> transport,
-                             const Settings& settings, BatchMail& mail);
-
-// Why sending a batch failed, and whether its message may have reached the
-// server all the same (then it may have been delivered).
-struct BatchFailure {
-  bool failed = false;
-  bool handedOver = false;
-  std::string detail;
-};
-BatchFailure FailureOf(const std::exception& e);
+OffThread<SessionSecurity> BatchSession(StepRunner& runner, std::shared_ptr<SmtpTransport> transport,
+                                        const Settings& settings, BatchMail& mail);
 
 // The notice the send page holds.
 SendPageContent SendPageContentOf(const SendPage& page, const Grid& recipients);

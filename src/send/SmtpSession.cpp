@@ -1,31 +1,31 @@
-// The SMTP session of one batch, over a Poco dialog socket.
+// The SMTP session of one batch, over a MailConnection.
 //
 // Poco's own SMTP client is not used: in the Poco of this platform its reply
 // reader spins for ever when the server closes the connection in the middle
 // of a multi-line reply, and its writes can raise SIGPIPE on a connection
 // the server has dropped, which would kill the whole program. So the lines
-// are written here (with MSG_NOSIGNAL) and the replies are read here line by
-// line, with the receive time-out bounding every wait.
+// are written here and the replies are read here line by line, with the
+// receive time-out bounding every wait.
 #include "send/SmtpSession.h"
 
 #include <Poco/Exception.h>
 #include <Poco/Net/DNS.h>
-#include <Poco/Net/DialogSocket.h>
-#include <Poco/Net/SocketAddress.h>
-#include <Poco/Net/StreamSocket.h>
-#include <Poco/Timespan.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
+#include <set>
 #include <string_view>
 #include <utility>
 
 #include "store/Base64.h"
+#include "text/SjisUnicode.h"
 
 namespace zentavo {
 namespace {
+
+constexpr std::uint16_t kSmtpsPort = 465;
+constexpr std::uint16_t kSubmissionPort = 587;
 
 // What the server answered to one command.
 struct Reply {
@@ -38,28 +38,6 @@ struct Reply {
     return text;
   }
 };
-
-Poco::Timespan Millis(int ms) { return Poco::Timespan(static_cast<Poco::Timespan::TimeDiff>(ms) * 1000); }
-
-// The settings hold the port as text; anything but a plain decimal number
-// in range is refused here, before a connection is tried.
-Poco::UInt16 ParsePort(const std::string& text) {
-  if (text.empty() || text.size() > 5) throw SmtpError("invalid SMTP port \"" + text + "\"");
-  unsigned value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') throw SmtpError("invalid SMTP port \"" + text + "\"");
-    value = value * 10 + static_cast<unsigned>(c - '0');
-  }
-  if (value < 1 || value > 65535) throw SmtpError("invalid SMTP port \"" + text + "\"");
-  return static_cast<Poco::UInt16>(value);
-}
-
-// A CR, LF or NUL in an address would end the command line early and let the
-// rest of the address pass as a command of its own.
-void CheckCommandArgument(std::string_view what, const std::string& value) {
-  if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-    throw SmtpError(std::string(what) + " holds a line break");
-}
 
 // Lines of the message that start with "." get a second one, so that no line
 // of the text can pass for the end of the data; the data always ends with a
@@ -78,69 +56,43 @@ std::string DotStuffed(const std::string& data) {
   return out;
 }
 
-// An AUTH capability line names LOGIN: "AUTH PLAIN LOGIN", or the older
-// "AUTH=LOGIN" form some servers still send.
-bool OffersAuthLogin(const Reply& ehlo) {
+std::string Upper(std::string_view s) {
+  std::string upper;
+  for (char c : s) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+// The words of the EHLO reply's lines: "STARTTLS", and the mechanisms of an
+// AUTH line ("AUTH PLAIN LOGIN", or the older "AUTH=LOGIN" form some
+// servers still send) as "AUTH PLAIN", "AUTH LOGIN".
+std::set<std::string> Capabilities(const Reply& ehlo) {
+  std::set<std::string> offered;
   for (const auto& line : ehlo.lines) {
-    std::string upper;
-    for (char c : line) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (upper.size() < 5 || upper.compare(0, 4, "AUTH") != 0 || (upper[4] != ' ' && upper[4] != '='))
-      continue;
-    std::size_t pos = 5;
-    while (pos < upper.size()) {
-      std::size_t end = upper.find_first_of(" =", pos);
-      if (end == std::string::npos) end = upper.size();
-      if (upper.compare(pos, end - pos, "LOGIN") == 0 && end - pos == 5) return true;
+    const std::string upper = Upper(line);
+    if (upper == "STARTTLS") offered.insert(upper);
+    if (upper.size() < 5 || upper.compare(0, 4, "AUTH") != 0 || (upper[4] != ' ' && upper[4] != '=')) continue;
+    for (std::size_t pos = 5; pos < upper.size();) {
+      const std::size_t end = std::min(upper.find_first_of(" =", pos), upper.size());
+      if (end > pos) offered.insert("AUTH " + upper.substr(pos, end - pos));
       pos = end + 1;
     }
   }
-  return false;
+  return offered;
 }
 
-// Replaces every trace of the credentials in an error text by "***". The
-// client never puts them there itself, but a server may quote the line it
-// refused, and the text goes on to the operator and the diagnostic log.
-std::string WithoutCredentials(std::string text, const SmtpAccount& account) {
-  for (const std::string& secret :
-       {EncodeBase64(account.password), EncodeBase64(account.user), account.password}) {
-    if (secret.empty()) continue;
-    for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
-      text.replace(at, secret.size(), "***");
-  }
-  return text;
-}
-
-Poco::Net::StreamSocket Connect(const std::string& host, Poco::UInt16 port, const SmtpTimeouts& timeouts) {
-  try {
-    Poco::Net::StreamSocket socket;
-    socket.connect(Poco::Net::SocketAddress(host, port), Millis(timeouts.connectMs));
-    socket.setReceiveTimeout(Millis(timeouts.replyMs));
-    socket.setSendTimeout(Millis(timeouts.replyMs));
-    return socket;
-  } catch (const Poco::Exception& e) {
-    throw SmtpError("cannot connect to " + host + ":" + std::to_string(port) + ": " + e.displayText());
-  }
-}
+std::string Named(const std::string& server) { return Utf8ToSjis(server).text; }
 
 // One connection to the server. `step` names the command in every error, and
 // only the name: the line itself may carry the credentials.
 class Session {
  public:
-  Session(const std::string& host, Poco::UInt16 port, const SmtpTimeouts& timeouts)
-      : socket_(Connect(host, port, timeouts)) {}
-
-  ~Session() {
-    try {
-      socket_.close();
-    } catch (const Poco::Exception&) {
-    }
-  }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+  Session(const std::string& host, std::uint16_t port, const SmtpTimeouts& timeouts)
+      : connection_(host, port, timeouts.connectMs, timeouts.replyMs) {}
 
   // True once the connection failed (time-out, closed, garbled reply): then
   // nothing more can be said to the server.
   bool broken() const { return broken_; }
+  const MailConnection& connection() const { return connection_; }
 
   // Sends one command line and returns the reply, which must carry one of
   // `accepted` (any reply will do when it is empty).
@@ -151,45 +103,42 @@ class Session {
 
   void Write(std::string_view step, const std::string& bytes) {
     try {
-      const char* p = bytes.data();
-      std::size_t left = bytes.size();
-      while (left > 0) {
-        int chunk = static_cast<int>(std::min<std::size_t>(left, 1 << 20));
-        int sent = socket_.sendBytes(p, chunk, MSG_NOSIGNAL);
-        if (sent <= 0) Fail(step, "connection closed while sending");
-        p += sent;
-        left -= static_cast<std::size_t>(sent);
-      }
-    } catch (const Poco::TimeoutException&) {
-      Fail(step, "time-out while sending to the server");
-    } catch (const Poco::Exception& e) {
-      Fail(step, "sending failed: " + e.displayText());
+      connection_.Send(bytes);
+    } catch (const MailServerError& e) {
+      Fail(step, e.what());
     }
   }
 
   // One reply: lines "ddd-text" continued up to the line "ddd text".
   Reply Await(std::string_view step, std::initializer_list<int> accepted) {
     Reply reply;
-    try {
-      for (;;) {
-        std::string line;
-        if (!socket_.receiveMessage(line)) Fail(step, "connection closed by the server");
-        if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
-            !std::isdigit(static_cast<unsigned char>(line[1])) ||
-            !std::isdigit(static_cast<unsigned char>(line[2])) || (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
-          Fail(step, "malformed reply \"" + line + "\"");
-        reply.code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
-        reply.lines.push_back(line.size() > 4 ? line.substr(4) : std::string());
-        if (line.size() == 3 || line[3] == ' ') break;
+    for (;;) {
+      std::string line;
+      try {
+        if (!connection_.ReadLine(line)) Fail(step, "connection closed by the server");
+      } catch (const MailServerError& e) {
+        Fail(step, e.what());
       }
-    } catch (const Poco::TimeoutException&) {
-      Fail(step, "time-out waiting for the server's reply");
-    } catch (const Poco::Exception& e) {
-      Fail(step, "receiving failed: " + e.displayText());
+      if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
+          !std::isdigit(static_cast<unsigned char>(line[1])) || !std::isdigit(static_cast<unsigned char>(line[2])) ||
+          (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
+        Fail(step, "malformed reply \"" + line + "\"");
+      reply.code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+      reply.lines.push_back(line.size() > 4 ? line.substr(4) : std::string());
+      if (line.size() == 3 || line[3] == ' ') break;
     }
     if (accepted.size() > 0 && std::find(accepted.begin(), accepted.end(), reply.code) == accepted.end())
       throw SmtpError(std::string(step) + " refused: " + reply.Text());
     return reply;
+  }
+
+  void StartTls(const std::string& trustedFingerprint) {
+    try {
+      connection_.StartTls(trustedFingerprint);
+    } catch (const MailServerError& e) {
+      broken_ = true;
+      throw SmtpError(std::string("TLS: ") + e.what(), e);
+    }
   }
 
  private:
@@ -198,9 +147,43 @@ class Session {
     throw SmtpError(std::string(step) + ": " + what);
   }
 
-  Poco::Net::DialogSocket socket_;
+  MailConnection connection_;
   bool broken_ = false;
 };
+
+// Refuses to go on in clear where TLS is wanted: nothing of the login may
+// cross before it.
+[[noreturn]] void NoUpgrade(const Session& session, const SmtpAccount& account) {
+  const std::string& server = session.connection().Server();
+  throw SmtpError(server + " does not offer STARTTLS; the session ends before the login",
+                  MailServerError({}, Sj("サーバ ") + Named(server) +
+                                          (account.security.tlsSeen && account.security.mode == Security::Automatic
+                                               ? Sj(" は以前はSTARTTLSに対応していましたが、今回は対応していません。")
+                                               : Sj(" はSTARTTLSに対応していません。")) +
+                                          Sj("\r暗号化せずには接続しません。サーバ設定の暗号化を確認してください。")));
+}
+
+void LogIn(Session& session, const SmtpAccount& account, const std::set<std::string>& offered, bool tls) {
+  const bool plain = offered.contains("AUTH PLAIN");
+  const bool login = offered.contains("AUTH LOGIN");
+  if (plain && (tls || !login)) {
+    std::string credentials(1, '\0');
+    credentials += account.user + '\0' + account.password;
+    session.Ask("AUTH PLAIN", "AUTH PLAIN " + EncodeBase64(credentials), {235});
+  } else if (login) {
+    session.Ask("AUTH LOGIN", "AUTH LOGIN", {334});
+    session.Ask("AUTH LOGIN user name", EncodeBase64(account.user), {334});
+    session.Ask("AUTH LOGIN password", EncodeBase64(account.password), {235});
+  } else {
+    // Without a login the server would refuse the recipients as a relay;
+    // say why now.
+    const std::string& server = session.connection().Server();
+    throw SmtpError(server + " offers no login this program can use (AUTH PLAIN or LOGIN)",
+                    MailServerError({}, Sj("サーバ ") + Named(server) +
+                                            Sj(" は、このプログラムが使えるログイン方式（PLAIN、LOGIN）を提供していません。") +
+                                            (tls ? "" : Sj("\r暗号化（STARTTLS、SSL/TLS）を選ぶとログインできる場合があります。"))));
+  }
+}
 
 }  // namespace
 
@@ -215,29 +198,50 @@ PocoSmtpTransport::PocoSmtpTransport(SmtpTimeouts timeouts, std::string helloNam
   }
 }
 
-void PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
-                             const std::string& data) {
-  const Poco::UInt16 port = ParsePort(account.port);
+SessionSecurity PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
+                                        const std::string& data) {
+  std::uint16_t port = 0;
+  try {
+    port = ParseServerPort("SMTP", account.port);
+  } catch (const MailServerError& e) {
+    throw SmtpError(e.what());
+  }
   if (account.host.empty()) throw SmtpError("no SMTP server given");
   if (envelope.recipients.empty()) throw SmtpError("no recipients");
-  CheckCommandArgument("the sender address", envelope.from);
-  for (const auto& to : envelope.recipients) CheckCommandArgument("a recipient address", to);
+  if (HasLineBreak(envelope.from)) throw SmtpError("the sender address holds a line break");
+  for (const auto& to : envelope.recipients)
+    if (HasLineBreak(to)) throw SmtpError("a recipient address holds a line break");
 
   // Set once the final "." is out: from then on the server may deliver the
   // message whatever becomes of the session.
   bool handedOver = false;
   try {
-    Session session(account.host, port, timeouts_);
+    const TlsPlan plan = PlanTls(account.security, port, kSmtpsPort, kSubmissionPort);
+    std::optional<Session> opened;
+    try {
+      opened.emplace(account.host, port, timeouts_);
+    } catch (const MailServerError& e) {
+      throw SmtpError(e.what());
+    }
+    Session& session = *opened;
+    if (plan == TlsPlan::Implicit) session.StartTls(account.security.trustedFingerprint);
     session.Await("greeting", {220});
-    const Reply hello = session.Ask("EHLO", "EHLO " + helloName_);
+    const bool wantsUpgrade = plan == TlsPlan::Upgrade || plan == TlsPlan::Opportunistic;
+    Reply hello = session.Ask("EHLO", "EHLO " + helloName_);
     const bool extended = hello.code == 250;
+    if (!extended && plan == TlsPlan::Upgrade) NoUpgrade(session, account);
     if (!extended) session.Ask("HELO", "HELO " + helloName_, {250});
 
-    if (extended && !account.user.empty() && OffersAuthLogin(hello)) {
-      session.Ask("AUTH LOGIN", "AUTH LOGIN", {334});
-      session.Ask("AUTH LOGIN user name", EncodeBase64(account.user), {334});
-      session.Ask("AUTH LOGIN password", EncodeBase64(account.password), {235});
+    std::set<std::string> offered = extended ? Capabilities(hello) : std::set<std::string>{};
+    bool offeredUpgrade = offered.contains("STARTTLS");
+    if (plan == TlsPlan::Upgrade && !offeredUpgrade) NoUpgrade(session, account);
+    if (wantsUpgrade && offeredUpgrade) {
+      session.Ask("STARTTLS", "STARTTLS", {220});
+      session.StartTls(account.security.trustedFingerprint);
+      // What the server offered in clear no longer counts.
+      offered = Capabilities(session.Ask("EHLO", "EHLO " + helloName_, {250}));
     }
+    if (!account.user.empty()) LogIn(session, account, offered, session.connection().Security().tls);
 
     session.Ask("RSET", "RSET");
     session.Ask("MAIL FROM", "MAIL FROM: <" + envelope.from + ">", {250});
@@ -265,8 +269,15 @@ void PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEnvelope& env
       session.Ask("QUIT", "QUIT");
     } catch (const SmtpError&) {
     }
+    SessionSecurity security = session.connection().Security();
+    security.offeredUpgrade = offeredUpgrade;
+    return security;
   } catch (const SmtpError& e) {
-    throw SmtpError(WithoutCredentials(e.what(), account), handedOver);
+    std::string plainCredentials(1, '\0');
+    plainCredentials += account.user + '\0' + account.password;
+    throw SmtpError(WithoutSecrets(e.what(), {EncodeBase64(plainCredentials), EncodeBase64(account.password),
+                                              EncodeBase64(account.user), account.password}),
+                    e, handedOver);
   }
 }
 

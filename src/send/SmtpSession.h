@@ -1,11 +1,14 @@
-// One SMTP session: connect, greet (EHLO, HELO as the fallback), AUTH LOGIN
-// when the server offers it and a user name is set, RSET, the envelope, DATA,
-// QUIT. Each batch of a notice goes out in a session of its own.
+// One SMTP session: connect (under TLS from the start, or upgraded by
+// STARTTLS), greet (EHLO, HELO as the fallback where TLS is not wanted), log
+// in with AUTH PLAIN or LOGIN, RSET, the envelope, DATA, QUIT. Each batch of
+// a notice goes out in a session of its own.
 #pragma once
 
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "send/MailConnection.h"
 
 namespace zentavo {
 
@@ -14,6 +17,7 @@ struct SmtpAccount {
   std::string port;        // settings: SMTP port, decimal text
   std::string user;
   std::string password;
+  ConnectionSecurity security;
 };
 
 struct SmtpEnvelope {
@@ -33,9 +37,11 @@ struct SmtpTimeouts {
 // or never came): the server may have delivered it all the same. Every
 // failure before that point leaves it false, so the caller knows nothing
 // went out.
-struct SmtpError : std::runtime_error {
+struct SmtpError : MailServerError {
   explicit SmtpError(const std::string& what, bool handedOver = false)
-      : std::runtime_error(what), messageHandedOver(handedOver) {}
+      : MailServerError(what), messageHandedOver(handedOver) {}
+  SmtpError(const std::string& what, const MailServerError& cause, bool handedOver = false)
+      : MailServerError(what, cause.notice, cause.certificate), messageHandedOver(handedOver) {}
   bool messageHandedOver = false;
 };
 
@@ -44,21 +50,26 @@ class SmtpTransport {
  public:
   virtual ~SmtpTransport() = default;
   // Delivers `data` (the message's header and body, lines ended by CR LF,
-  // not yet dot-stuffed) in one session. Throws SmtpError (or another
-  // std::exception) when the message was not accepted. Called on a worker
-  // thread: it must use nothing but its arguments.
-  virtual void Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
-                    const std::string& data) = 0;
+  // not yet dot-stuffed) in one session and says how secure it was. Throws
+  // SmtpError (or another std::exception) when the message was not
+  // accepted. Called on a worker thread: it must use nothing but its
+  // arguments.
+  virtual SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
+                               const std::string& data) = 0;
 };
 
-// The real transport: plain TCP, one session (and one socket) per Send, so
-// that a failed batch never leaves a half-used connection behind and several
+// The real transport: one session (and one connection) per Send, so that a
+// failed batch never leaves a half-used connection behind and several
 // worker threads may share one transport object.
 //
-// The exchange: greeting 220; "EHLO name" (on any reply but 250, "HELO
-// name"); AUTH LOGIN only when a user name is set and the EHLO reply has an
-// AUTH line naming LOGIN; "RSET"; "MAIL FROM: <from>"; "RCPT TO:<to>" for
-// each recipient in order; "DATA"; the dot-stuffed message; "."; "QUIT".
+// The exchange: TLS first on the implicit port (465 when automatic);
+// greeting 220; "EHLO name" (on any reply but 250, "HELO name", unless TLS
+// is wanted); "STARTTLS" and "EHLO name" again when the plan says so (a
+// server that must upgrade and does not offer it ends the session before a
+// word of the login); with a user name, AUTH PLAIN (preferred under TLS) or
+// AUTH LOGIN, whichever the server offers, and a clear failure when it
+// offers neither; "RSET"; "MAIL FROM: <from>"; "RCPT TO:<to>" for each
+// recipient in order; "DATA"; the dot-stuffed message; "."; "QUIT".
 // When a recipient, DATA or the message is refused, "RSET" tells a server
 // that is still listening to drop the transaction. Every wait is bounded by `timeouts`.
 // Failures come back as SmtpError; a failing QUIT after the message was
@@ -69,8 +80,8 @@ class PocoSmtpTransport final : public SmtpTransport {
   // host name.
   explicit PocoSmtpTransport(SmtpTimeouts timeouts = {}, std::string helloName = {});
 
-  void Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
-            const std::string& data) override;
+  SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
+                       const std::string& data) override;
 
  private:
   SmtpTimeouts timeouts_;

@@ -32,6 +32,9 @@ class DataFolder {
   const std::filesystem::path& Root() const { return root_; }
   std::filesystem::path Path(std::string_view relative) const;
   std::filesystem::path SettingsFile() const;
+  // The connection security choices, named after the program like the
+  // settings ("<program>.sec").
+  std::filesystem::path SecurityFile() const;
   // The plain diagnostic log, named after the program like the settings.
   std::filesystem::path DiagnosticLogFile() const;
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "store/ServerSecurity.h"
 #include "store/StoredFile.h"
 
 namespace zentavo {
@@ -30,6 +31,9 @@ struct Settings {
   std::string identifierSetting;     // "メール識別文字変更" as typed
   std::string identifier;            // the identifier subjects carry ("反映" copies it)
   std::int32_t lastSeenCount = 0;    // server messages already received
+  // Kept in a file of its own (store/ServerSecurity.h), never in the
+  // 17-line settings file.
+  ServerSecurity security;
 
   Settings();
 };

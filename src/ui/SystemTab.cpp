@@ -39,6 +39,16 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
   Row(svl, 1, QStringLiteral("受信(POP)サーバ"), popHostEdit_, serverBox);
   svl->addWidget(new QLabel(QStringLiteral("ポート"), serverBox), 1, 2);
   svl->addWidget(popPortEdit_, 1, 3);
+  // How each server is spoken to: "自動" decides by the port.
+  smtpSecurityCombo_ = Named(new QComboBox(serverBox), "smtpSecurityCombo", QStringLiteral("暗号化"));
+  popSecurityCombo_ = Named(new QComboBox(serverBox), "popSecurityCombo", QStringLiteral("暗号化"));
+  for (QComboBox* combo : {smtpSecurityCombo_, popSecurityCombo_}) {
+    for (const std::string_view caption : kSecurityCaptions) combo->addItem(QString::fromUtf8(caption));
+  }
+  svl->addWidget(new QLabel(QStringLiteral("暗号化"), serverBox), 0, 4);
+  svl->addWidget(smtpSecurityCombo_, 0, 5);
+  svl->addWidget(new QLabel(QStringLiteral("暗号化"), serverBox), 1, 4);
+  svl->addWidget(popSecurityCombo_, 1, 5);
 
   auto* userBox = Box(QStringLiteral("ユーザ設定"), this);
   auto* ul = new QGridLayout(userBox);
@@ -136,6 +146,8 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
   connect(splitSizeSpin_, &QSpinBox::valueChanged, this, [&s](int v) { s.splitSize = v; });
   connect(confirmSplitCheck_, &QCheckBox::clicked, this, [&s](bool on) { s.confirmSplit = on; });
   connect(splitCheck_, &QCheckBox::clicked, this, &SystemTab::onSplitClicked);
+  connect(smtpSecurityCombo_, &QComboBox::activated, this, [&s](int i) { s.security.smtp = static_cast<Security>(i); });
+  connect(popSecurityCombo_, &QComboBox::activated, this, [&s](int i) { s.security.pop3 = static_cast<Security>(i); });
   connect(applyLabelButton, &QPushButton::clicked, this, [this] {
     ApplyProgramLabel(state().settings);
     emit labelApplied();
@@ -152,6 +164,8 @@ void SystemTab::refresh() {
   Show(smtpPortEdit_, s.smtpPort);
   Show(popHostEdit_, s.popHost);
   Show(popPortEdit_, s.popPort);
+  smtpSecurityCombo_->setCurrentIndex(static_cast<int>(s.security.smtp));
+  popSecurityCombo_->setCurrentIndex(static_cast<int>(s.security.pop3));
   Show(userEdit_, s.user);
   Show(passwordEdit_, s.password);
   Show(senderNameEdit_, s.senderName);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -33,6 +34,8 @@ class SystemTab : public Tab {
   QLineEdit* smtpPortEdit_;
   QLineEdit* popHostEdit_;
   QLineEdit* popPortEdit_;
+  QComboBox* smtpSecurityCombo_;
+  QComboBox* popSecurityCombo_;
   QLineEdit* userEdit_;
   QLineEdit* passwordEdit_;
   QLineEdit* senderNameEdit_;

@@ -20,7 +20,9 @@ using test::Script, test::ScriptedServer, test::operator+;
 using namespace std::string_literals;
 
 const Script kGreeting = {"S: +OK Dovecot ready."};
-const Script kLogin = kGreeting + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: +OK Logged in."};
+// The client asks whether it could upgrade to TLS before it logs in.
+const Script kCapa = {"C: CAPA", "S: +OK", "S: TOP", "S: USER", "S: ."};
+const Script kLogin = kGreeting + kCapa + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: +OK Logged in."};
 const Script kQuit = {"C: QUIT", "S: +OK Logging out."};
 const Script kRetr = {"C: RETR 1", "S: +OK 120 octets"};
 
@@ -42,7 +44,10 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     Calls calls;
     std::string result;  // or the start of the error
     std::size_t limit = PocoPop3Transport::kMessageLimit;
+    ConnectionSecurity security = {};
   };
+  const auto limit = PocoPop3Transport::kMessageLimit;
+  const ConnectionSecurity startTls = {Security::StartTls, false, ""}, seen = {Security::Automatic, true, ""};
   const Case cases[] = {
       {kLogin + Script{"C: STAT", "S: +OK 2 320"} + kQuit, kStat, "2"},
       {kLogin + Script{"C: STAT", "S: +OK 0 0"} + kQuit, kStat, "0"},
@@ -65,12 +70,21 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {{"S: -ERR [SYS/TEMP] too many connections"}, nullptr, "error: greeting refused: -ERR [SYS/TEMP] too many"},
       {{"S: * OK IMAP4rev1 ready"}, nullptr, "error: greeting: malformed reply \"* OK IMAP4rev1 ready\""},
       {{"STALL"}, nullptr, "error: greeting: time-out"},
-      {kGreeting + Script{"C: USER staff1", "CLOSE"}, nullptr, "error: USER: connection closed"},
-      {kGreeting + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: -ERR [AUTH] Authentication failed."},
+      {kGreeting + kCapa + Script{"C: USER staff1", "CLOSE"}, nullptr, "error: USER: connection closed"},
+      {kGreeting + kCapa + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: -ERR [AUTH] Authentication failed."},
        nullptr, "error: PASS refused: -ERR [AUTH] Authentication failed."},
       // A server quoting the password does not put it into the error.
-      {kGreeting + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: -ERR PASS s3cret! is wrong"}, nullptr,
-       "error: PASS refused: -ERR PASS *** is wrong"},
+      {kGreeting + kCapa + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: -ERR PASS s3cret! is wrong"},
+       nullptr, "error: PASS refused: -ERR PASS *** is wrong"},
+      // Without CAPA nothing is offered. Where TLS is wanted the login never
+      // crosses in clear: not when STLS is missing (or no longer offered),
+      // nor when it is refused.
+      {kGreeting + Script{"C: CAPA", "S: -ERR unknown command", "C: USER staff1", "S: +OK", "C: PASS s3cret!",
+                          "S: +OK"} + kQuit, nullptr, ""},
+      {kGreeting + kCapa, nullptr, "error: 127.0.0.1:", limit, startTls},
+      {kGreeting + Script{"C: CAPA", "S: -ERR unknown command"}, nullptr, "error: 127.0.0.1:", limit, seen},
+      {kGreeting + Script{"C: CAPA", "S: +OK", "S: STLS", "S: USER", "S: .", "C: STLS", "S: -ERR not now"}, nullptr,
+       "error: STLS refused: -ERR not now"},
       {kLogin + Script{"C: STAT", "S: +OK"}, kStat, "error: STAT: malformed reply \"+OK\""},
       {kLogin + Script{"C: STAT", "S: +OK 2x 320"}, kStat, "error: STAT: malformed reply"},
       {kLogin + Script{"C: STAT", "S: -ERR"}, kStat, "error: STAT refused: -ERR"},
@@ -92,7 +106,8 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     const auto start = std::chrono::steady_clock::now();
     std::string result;
     try {
-      auto mailbox = PocoPop3Transport({3000, 1000}, c.limit).Open({"127.0.0.1", server.port(), "staff1", "s3cret!"});
+      auto mailbox =
+          PocoPop3Transport({3000, 1000}, c.limit).Open({"127.0.0.1", server.port(), "staff1", "s3cret!", c.security});
       if (c.calls) result = c.calls(*mailbox);
       mailbox->Quit();
     } catch (const Pop3Error& e) {
@@ -118,7 +133,7 @@ TEST(Pop3Session, UnknownHostClosedPortBadPortOrLineBreakInTheLoginFails) {
       {port, "127.0.0.1", "staff1\r\nDELE 1"}, {port, "127.0.0.1", "staff1", "s3cret!\nDELE 1"},
   };
   for (const auto& [portText, host, user, password] : cases)
-    EXPECT_THROW(PocoPop3Transport({3000, 1000}).Open({host, portText, user, password}), Pop3Error) << portText;
+    EXPECT_THROW(PocoPop3Transport({3000, 1000}).Open({host, portText, user, password, {}}), Pop3Error) << portText;
   EXPECT_FALSE(listener.poll(Poco::Timespan(0, 100 * 1000), Poco::Net::Socket::SELECT_READ));
 }
 

@@ -42,7 +42,7 @@ const SmtpEnvelope kTwoStaff = {"office@example.test", {"staff1@example.test", "
 PocoSmtpTransport Transport(int replyMs = 3000) { return PocoSmtpTransport({3000, replyMs}, "client.test"); }
 
 SmtpAccount Account(const ScriptedServer& server, const std::string& user = "staff1") {
-  return {"127.0.0.1", server.port(), user, "s3cret!"};
+  return {"127.0.0.1", server.port(), user, "s3cret!", {}};
 }
 
 const std::vector<std::string> kKept;  // what Finish() reports of a client that kept to the script
@@ -56,20 +56,35 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     Script script;
     std::string inError = "";  // none when the send goes through
     bool handedOver = false;
-    std::string data = kMessage, user = "staff1";
+    std::string data = kMessage, user = "";
     SmtpEnvelope envelope = kTwoStaff;
+    ConnectionSecurity security = {};
   };
   const Script helo = {"C: HELO client.test", "S: 250 mail.test"};
   const Script upToText = kGreeting + kEhlo + kEnvelope + kData + kText;
   const Case cases[] = {
-      // AUTH LOGIN when offered, also in the old AUTH= form; none without an
-      // AUTH line, without LOGIN among the mechanisms or without a user name.
-      {kGreeting + kEhloAuth + kAuth + kDelivery},
-      {kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery},
-      {kGreeting + kEhlo + kDelivery},
-      {kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
-                          "S: 250 X-LOGIN"} + kDelivery},
-      {.script = kGreeting + kEhloAuth + kDelivery, .user = ""},
+      // In clear AUTH LOGIN when offered (also in the old AUTH= form), else
+      // AUTH PLAIN; none without a user name. A server that offers neither
+      // is told before it could refuse the recipients as a relay.
+      {.script = kGreeting + kEhloAuth + kAuth + kDelivery, .user = "staff1"},
+      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery, .user = "staff1"},
+      {.script = kGreeting + kEhlo, .inError = "offers no login this program can use", .user = "staff1"},
+      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
+                                    "S: 250 X-LOGIN", "C: AUTH PLAIN AHN0YWZmMQBzM2NyZXQh", "S: 235 2.7.0 Ok"} + kDelivery,
+       .user = "staff1"},
+      {.script = kGreeting + kEhloAuth + kDelivery},
+      // Where TLS is wanted nothing of the login crosses before it: a server
+      // that does not offer STARTTLS (or no longer does) is left, and one
+      // that refuses it is not logged in to in clear.
+      {.script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS", .user = "staff1",
+       .security = {Security::StartTls, false, ""}},
+      {.script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS", .user = "staff1",
+       .security = {Security::Automatic, true, ""}},
+      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-STARTTLS", "S: 250 AUTH LOGIN",
+                                    "C: STARTTLS", "S: 454 4.7.0 TLS not available"},
+       .inError = "STARTTLS refused: 454", .user = "staff1"},
+      {.script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"}, .inError = "does not offer STARTTLS",
+       .user = "staff1", .security = {Security::StartTls, false, ""}},
       // EHLO refused for now: HELO too (refused for good: the HELO row below).
       {kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"} + helo + kDelivery},
       // To before the blind copies; 251 accepted.
@@ -90,15 +105,18 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {kGreeting + Script{"C: EHLO client.test", "STALL"}, "EHLO: time-out"},
       {kGreeting + Script{"C: EHLO client.test", "S: 500 unknown", "C: HELO client.test", "S: 501 5.5.2 bad name"},
        "HELO refused: 501 5.5.2 bad name"},
-      {kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 504 5.5.4 not now"}, "AUTH LOGIN refused: 504 5.5.4"},
-      {kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 Error: authentication failed"},
-       "535 5.7.8 Error: authentication failed"},
+      {.script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 504 5.5.4 not now"},
+       .inError = "AUTH LOGIN refused: 504 5.5.4", .user = "staff1"},
+      {.script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 Error: authentication failed"},
+       .inError = "535 5.7.8 Error: authentication failed", .user = "staff1"},
       // No error carries the credentials, not even where the server quotes them.
-      {kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: c3RhZmYx",
-                                      "S: 535 5.7.8 unknown user c3RhZmYx"}, "535 5.7.8"},
-      {kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 czNjcmV0IQ== (s3cret!) is wrong"},
-       "535 5.7.8"},
-      {kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535czNjcmV0IQ=="}, "535"},
+      {.script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: c3RhZmYx",
+                                                "S: 535 5.7.8 unknown user c3RhZmYx"},
+       .inError = "535 5.7.8", .user = "staff1"},
+      {.script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 czNjcmV0IQ== (s3cret!) is wrong"},
+       .inError = "535 5.7.8", .user = "staff1"},
+      {.script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535czNjcmV0IQ=="}, .inError = "535",
+       .user = "staff1"},
       // Nothing begun that a reset would undo.
       {kGreeting + kEhlo + Script{"C: RSET", "S: 250 Ok", "C: MAIL FROM: <office@example.test>",
                                   "S: 553 5.7.1 Sender address rejected"},
@@ -123,7 +141,9 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     ScriptedServer server(c.script);
     const auto start = std::chrono::steady_clock::now();
     std::optional<SmtpError> error;
-    try { Transport(1000).Send(Account(server, c.user), c.envelope, c.data); } catch (const SmtpError& e) { error = e; }
+    SmtpAccount account = Account(server, c.user);
+    account.security = c.security;
+    try { Transport(1000).Send(account, c.envelope, c.data); } catch (const SmtpError& e) { error = e; }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(server.Finish(), kKept);
     const std::string what = error ? error->what() : "went through";
@@ -131,6 +151,8 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     if (!error) continue;
     EXPECT_NE(what.find(c.inError), std::string::npos) << what;
     EXPECT_EQ(error->messageHandedOver, c.handedOver) << what;
+    // What the operator can act on is said in their words too.
+    EXPECT_EQ(error->notice.empty(), c.inError.find("offer") == std::string::npos) << what;
     for (const char* secret : {"s3cret!", "czNjcmV0IQ==", "c3RhZmYx"})
       EXPECT_EQ(what.find(secret), std::string::npos) << what;
   }
@@ -148,15 +170,15 @@ TEST(SmtpSession, ClosedPortBadPortOrLineBreakInAnAddressFails) {
       {port, {"office@example.test", {"a@example.test", "b@example.test\nDATA"}}},
   };
   for (const auto& [portText, envelope] : cases)
-    EXPECT_THROW(Transport().Send({"127.0.0.1", portText, "", ""}, envelope, kMessage), SmtpError) << portText;
+    EXPECT_THROW(Transport().Send({"127.0.0.1", portText, "", "", {}}, envelope, kMessage), SmtpError) << portText;
   EXPECT_FALSE(listener.poll(Poco::Timespan(0, 100 * 1000), Poco::Net::Socket::SELECT_READ));
 }
 
 TEST(SmtpSession, NextSendConnectsAfreshAfterAFailure) {
   ScriptedServer server(Script{"S: 421 4.3.2 try again later", "ACCEPT"} + kGreeting + kEhlo + kDelivery);
   PocoSmtpTransport transport = Transport();
-  EXPECT_THROW(transport.Send(Account(server), kTwoStaff, kMessage), SmtpError);
-  EXPECT_NO_THROW(transport.Send(Account(server), kTwoStaff, kMessage));
+  EXPECT_THROW(transport.Send(Account(server, ""), kTwoStaff, kMessage), SmtpError);
+  EXPECT_NO_THROW(transport.Send(Account(server, ""), kTwoStaff, kMessage));
   EXPECT_EQ(server.Finish(), kKept);  // a second connection, the script's ACCEPT
 }
 

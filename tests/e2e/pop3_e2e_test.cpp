@@ -20,7 +20,7 @@ TEST(Pop3E2E, RetrievesWhatWasDeliveredAndDeletesOnlyOnQuit) {
   const MailStack stack = MailStack::FromEnvironment();
   if (!stack.unavailable.empty()) GTEST_SKIP() << "no mail stack: " << stack.unavailable;
   PocoPop3Transport pop3({5000, 15000});
-  const Pop3Account account{stack.pop3Host, stack.pop3Port, stack.reader(), stack.password};
+  const Pop3Account account{stack.pop3Host, stack.pop3Port, stack.reader(), stack.password, {}};
   std::unique_ptr<Mailbox> box = pop3.Open(account);  // what an earlier run left goes first
   for (int n = box->Count(); n > 0; --n) EXPECT_TRUE(box->Delete(n));
   box->Quit();
@@ -32,7 +32,7 @@ TEST(Pop3E2E, RetrievesWhatWasDeliveredAndDeletesOnlyOnQuit) {
     sent.push_back("From: " + stack.office() + "\r\nTo: " + stack.reader() + "\r\nSubject: " + marker + " " + n +
                    "\r\nDate: Sun, 06 Dec 2026 09:00:00 +0900\r\nMessage-ID: <" + marker + "." + n + "@" +
                    stack.domain + ">\r\n\r\n.\r\n..\r\n.x\r\n\x8a\xbf\x8e\x9a " + n + "\r\n");
-    PocoSmtpTransport().Send({stack.smtpHost, stack.smtpPort, stack.office(), stack.password},
+    PocoSmtpTransport().Send({stack.smtpHost, stack.smtpPort, stack.office(), stack.password, {}},
                              {stack.office(), {stack.reader()}}, sent.back());
   }
   ASSERT_EQ(stack.Await(stack.reader(), marker, 4).size(), 4u);

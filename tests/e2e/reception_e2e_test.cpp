@@ -60,7 +60,7 @@ TEST(ReceptionE2E, RepliesInEveryEncodingAreTiedToTheirNotice) {
     const std::string data = std::string(i == 4 ? "Auto-Submitted: auto-replied\r\n" : "") + "From: " +
                              stack.staff(i) + "\r\nTo: " + stack.desk() + "\r\nSubject: " + subjects[i] +
                              "\r\nDate: Sun, 06 Dec 2026 09:00:00 +0900\r\n\r\n" + marker + "\r\n";
-    PocoSmtpTransport().Send({stack.smtpHost, stack.smtpPort, stack.staff(i), stack.password},
+    PocoSmtpTransport().Send({stack.smtpHost, stack.smtpPort, stack.staff(i), stack.password, {}},
                              {stack.staff(i), {stack.desk()}}, data);
     repliesSent.push_back(data);
   }

@@ -14,10 +14,12 @@ Settings FakeServerSettings(const std::string& lastMailNo) {
   return settings;
 }
 
-void FakeTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data) {
+SessionSecurity FakeTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
+                                    const std::string& data) {
   ++calls;
   if (calls == failAt) throw SmtpError("550 5.1.1 <x@example.jp>: Recipient address rejected", failHandedOver);
   batches.push_back({account, envelope, data});
+  return security;
 }
 
 MsgAnswer RecordingSendOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon,

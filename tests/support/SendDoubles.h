@@ -25,12 +25,13 @@ class FakeTransport : public SmtpTransport {
     SmtpEnvelope envelope;
     std::string data;
   };
-  void Send(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data) override;
+  SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data) override;
 
   std::vector<Batch> batches;
   int calls = 0;
   int failAt = 0;            // the call that is refused (0: none)
   bool failHandedOver = false;  // the refusal comes after the message went over
+  SessionSecurity security;     // what every session reports
 };
 
 class RecordingSendOperator : public SendOperator {

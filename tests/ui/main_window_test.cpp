@@ -218,10 +218,10 @@ class MainWindowTest : public QObject {
     test::TempFolder dir;
     auto run = std::make_unique<Run>(dir.path());
     struct SlowServer : test::FakeTransport {
-      void Send(const SmtpAccount& a, const SmtpEnvelope& e, const std::string& d) override {
+      SessionSecurity Send(const SmtpAccount& a, const SmtpEnvelope& e, const std::string& d) override {
         entered.set_value();
         release.wait();
-        FakeTransport::Send(a, e, d);
+        return FakeTransport::Send(a, e, d);
       }
       std::promise<void> entered;
       std::shared_future<void> release;

@@ -1,0 +1,47 @@
+// What the runs do with what a session learned of a server's security: a
+// server that offered TLS is never spoken to in clear again, and a
+// certificate that could not be verified is put to the operator, who may
+// trust it for that server from then on (its fingerprint is kept and must
+// match next time). Both are kept in the security file at once.
+#pragma once
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "send/MailConnection.h"
+#include "store/DataFolder.h"
+#include "store/Operator.h"
+#include "store/Settings.h"
+
+namespace zentavo {
+
+enum class MailServer { Smtp, Pop3 };
+
+// The connection security the settings give for the configured server.
+ConnectionSecurity SecurityFor(const Settings& settings, MailServer server);
+
+// Why a session failed: the detail for the log, whether the message may
+// have reached the server all the same (then it may have been delivered),
+// and what the operator should hear about the connection's security.
+struct ServerFailure {
+  bool failed = false;
+  bool handedOver = false;
+  std::string detail;
+  std::string notice;  // Shift_JIS
+  std::optional<CertificateProblem> certificate;
+};
+ServerFailure FailureOf(const std::exception& e);
+
+// After a session that went through: remembers a server that offered TLS.
+void KeepSessionSecurity(Settings& settings, const DataFolder& folder, MailServer server,
+                         const SessionSecurity& security);
+
+// The operator hears of a failure: `message` with the security notice
+// under it, the detail behind it; for a certificate that was not accepted,
+// the question whether to trust it for this server from now on.
+void ReportServerFailure(Operator& op, std::string_view message, const ServerFailure& failure, Settings& settings,
+                         const DataFolder& folder, MailServer server);
+
+}  // namespace zentavo
