@@ -6,7 +6,8 @@
 #                                  test needs (clang with its sanitizer and
 #                                  fuzzer runtime, llvm for llvm-symbolizer, the
 #                                  test libraries, the mail servers of the
-#                                  end-to-end tests)
+#                                  end-to-end tests, openssl for their test
+#                                  CA)
 #
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
@@ -22,7 +23,7 @@ test_packages=(
   clang libclang-rt-14-dev llvm
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick poppler-utils
-  postfix dovecot-core dovecot-pop3d msmtp curl
+  postfix dovecot-core dovecot-pop3d msmtp curl openssl
 )
 
 case "${1:-}" in

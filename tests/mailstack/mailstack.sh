@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
 # A private mail stack for the end-to-end tests and the benchmark: Postfix
-# takes mail by SMTP (AUTH LOGIN, checked by Dovecot's auth service) and
-# delivers it into maildirs; Dovecot serves those maildirs by POP3. Both
+# takes mail by SMTP (AUTH PLAIN or LOGIN, checked by Dovecot's auth service)
+# and delivers it into maildirs; Dovecot serves those maildirs by POP3. Both
 # listen on free ports of 127.0.0.1 only, run from configuration files in
 # DIR and leave the system's own mail setup alone. Needs root (or sudo that
 # asks no password).
+#
+# TLS: the plain SMTP port offers none, as before. Three more SMTP ports
+# take TLS: one by STARTTLS, required before AUTH or mail; one in implicit
+# TLS; one in implicit TLS whose certificate names another host. The POP3
+# port offers STLS (plain login stays allowed there) and a pop3s port speaks
+# implicit TLS. The certificates come from a test CA made afresh in DIR/tls
+# at every start; a second CA that signed none of them is there for the
+# tests of an untrusted server.
 #
 #   mailstack.sh start DIR   set up DIR afresh, start both, write DIR/env
 #   mailstack.sh stop DIR    stop both and remove DIR
@@ -19,7 +27,10 @@
 #   SMTP_HOST, SMTP_PORT, POP3_HOST, POP3_PORT, MAIL_DOMAIN,
 #   MAIL_USERS (comma-separated logins, the office first), MAIL_PASSWORD,
 #   MAILDIR_ROOT (one maildir per user below it, named by the local part),
-#   BENCH_DOMAIN (any address there is accepted and discarded).
+#   BENCH_DOMAIN (any address there is accepted and discarded),
+#   SMTP_STARTTLS_PORT, SMTPS_PORT, SMTPS_WRONG_NAME_PORT, POP3S_PORT (all on
+#   SMTP_HOST or POP3_HOST), TLS_CA_FILE (the CA that signed the servers'
+#   certificates, PEM), TLS_OTHER_CA_FILE (a CA that signed nothing here).
 #
 # Keep DIR short: Dovecot's auth socket lives in DIR/spool/private and unix
 # socket paths are limited to 107 bytes.
@@ -78,6 +89,26 @@ await_greeting() {
     sleep 0.05
   done
   die "$name does not answer on 127.0.0.1:$port (see $dir/log)"
+}
+
+# The same through TLS, verified against the test CA for the host name
+# (localhost unless given).
+await_tls_greeting() {
+  local port=$1 expect=$2 name=$3 host=${4:-localhost} i line fd pid
+  for ((i = 0; i < 100; i++)); do
+    # s_client -quiet waits for the server to close even after its input
+    # ends; it is stopped once the greeting has been read.
+    exec {fd}< <(exec timeout 5 openssl s_client -quiet -verify_return_error -CAfile "$dir/tls/ca.pem" \
+      -verify_hostname "$host" -connect "127.0.0.1:$port" </dev/null 2>>"$dir/log/tls.log")
+    pid=$!
+    line=
+    IFS= read -r -t 5 line <&"$fd" || true
+    exec {fd}<&-
+    kill "$pid" 2>/dev/null || true
+    [[ "$line" == "$expect"* ]] && return 0
+    sleep 0.05
+  done
+  die "$name does not answer through TLS on 127.0.0.1:$port (see $dir/log)"
 }
 
 # A process that has exited counts as gone even while it waits, as a
@@ -151,10 +182,67 @@ stop_stack() {
   fi
 }
 
-write_configs() {
-  local smtp_port=$1 pop3_port=$2 u
+# The test CA and what it signs, made afresh in DIR/tls at every start so
+# that no key outlives its stack. EC keys take milliseconds to make where
+# RSA keys would take most of a second each. Keys stay unencrypted for the
+# daemons, which read them as root before they drop their privileges; the
+# certificates are readable by anyone, since the tests that trust them do
+# not run as root.
+make_certificates() {
+  local tls=$dir/tls
+  mkdir -m 0755 "$tls"
+  # A [req] section of our own keeps the system's openssl.cnf, and the
+  # extensions it adds, out of these certificates.
+  cat >"$tls/x509.cnf" <<EOF
+[req]
+distinguished_name = dn
+[dn]
+[ca]
+basicConstraints = critical, CA:true
+keyUsage = critical, keyCertSign, cRLSign
+subjectKeyIdentifier = hash
+[server]
+basicConstraints = critical, CA:false
+keyUsage = critical, digitalSignature
+extendedKeyUsage = serverAuth
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+subjectAltName = DNS:localhost, IP:127.0.0.1
+[wrong_name]
+basicConstraints = critical, CA:false
+keyUsage = critical, digitalSignature
+extendedKeyUsage = serverAuth
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+subjectAltName = DNS:wrong.test
+EOF
+  local newkey=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -noenc -config "$tls/x509.cnf")
+  make_ca() {
+    openssl req -x509 "${newkey[@]}" -extensions ca -days 365 -subj "/O=Zentavo/CN=$2" \
+      -keyout "$tls/$1.key" -out "$tls/$1.pem" 2>>"$dir/log/tls.log"
+  }
+  # Signed by the test CA; x509 draws a random serial number itself.
+  make_leaf() {
+    openssl req -new "${newkey[@]}" -subj "/O=Zentavo/CN=$2" -keyout "$tls/$1.key" 2>>"$dir/log/tls.log" |
+      openssl x509 -req -CA "$tls/ca.pem" -CAkey "$tls/ca.key" -days 365 \
+        -extfile "$tls/x509.cnf" -extensions "$3" -out "$tls/$1.pem" 2>>"$dir/log/tls.log"
+  }
+  (
+    umask 077
+    make_ca ca "Zentavo Test CA" &&
+      make_leaf server localhost server &&
+      make_leaf wrong-name wrong.test wrong_name &&
+      make_ca other-ca "Zentavo Other CA"
+  ) || die "could not make the test certificates: $(cat "$dir/log/tls.log")"
+  chmod 0644 "$tls"/*.pem
+}
 
-  mkdir -p "$dir/postfix" "$dir/spool" "$dir/data" "$dir/log" \
+# Writes the daemons' configurations and DIR/env for the ports in the
+# caller's associative array "port".
+write_configs() {
+  local u tls=$dir/tls
+
+  mkdir -p "$dir/postfix" "$dir/spool" "$dir/data" \
     "$dir/dovecot/run" "$dir/dovecot/state" "$dir/mail/$domain"
 
   cat >"$dir/postfix/main.cf" <<EOF
@@ -184,8 +272,11 @@ smtpd_banner = \$myhostname ESMTP
 smtpd_sasl_auth_enable = yes
 smtpd_sasl_type = dovecot
 smtpd_sasl_path = private/auth
+# The plain port offers no TLS; the TLS ports of master.cf switch it on.
 smtpd_tls_security_level = none
 smtpd_tls_auth_only = no
+smtpd_tls_cert_file = $tls/server.pem
+smtpd_tls_key_file = $tls/server.key
 smtpd_relay_restrictions = permit_sasl_authenticated, reject
 smtpd_error_sleep_time = 0s
 in_flow_delay = 0s
@@ -200,8 +291,23 @@ virtual_minimum_uid = 100
 EOF
 
   # Every service without chroot: the stack's files are not inside any jail.
+  # Beside the plain port: submission with STARTTLS required before AUTH or
+  # mail, implicit TLS, and implicit TLS under a certificate for another
+  # host name.
   cat >"$dir/postfix/master.cf" <<EOF
-127.0.0.1:$smtp_port inet n - n - - smtpd
+127.0.0.1:${port[smtp]} inet n - n - - smtpd
+127.0.0.1:${port[smtp_starttls]} inet n - n - - smtpd
+  -o smtpd_tls_security_level=encrypt
+  -o smtpd_tls_auth_only=yes
+127.0.0.1:${port[smtps]} inet n - n - - smtpd
+  -o smtpd_tls_wrappermode=yes
+  -o smtpd_tls_security_level=encrypt
+127.0.0.1:${port[smtps_wrong_name]} inet n - n - - smtpd
+  -o smtpd_tls_wrappermode=yes
+  -o smtpd_tls_security_level=encrypt
+  -o smtpd_tls_cert_file=$tls/wrong-name.pem
+  -o smtpd_tls_key_file=$tls/wrong-name.key
+tlsmgr     unix  - - n 1000? 1 tlsmgr
 pickup     unix  n - n 60   1 pickup
 cleanup    unix  n - n -    0 cleanup
 qmgr       unix  n - n 300  1 qmgr
@@ -238,7 +344,11 @@ state_dir = $dir/dovecot/state
 instance_name = zt-mailstack
 protocols = pop3
 listen = 127.0.0.1
-ssl = no
+# STLS on the POP3 port, which still takes a plain login for the clients
+# that do not upgrade.
+ssl = yes
+ssl_cert = <$tls/server.pem
+ssl_key = <$tls/server.key
 disable_plaintext_auth = no
 auth_mechanisms = plain login
 # A wrong password must not slow down the logins that follow it.
@@ -259,7 +369,12 @@ userdb {
 service pop3-login {
   inet_listener pop3 {
     address = 127.0.0.1
-    port = $pop3_port
+    port = ${port[pop3]}
+  }
+  inet_listener pop3s {
+    address = 127.0.0.1
+    port = ${port[pop3s]}
+    ssl = yes
   }
 }
 # Dovecot slows down every login from an address that recently gave a wrong
@@ -283,14 +398,20 @@ EOF
 
   cat >"$dir/env" <<EOF
 SMTP_HOST=127.0.0.1
-SMTP_PORT=$smtp_port
+SMTP_PORT=${port[smtp]}
+SMTP_STARTTLS_PORT=${port[smtp_starttls]}
+SMTPS_PORT=${port[smtps]}
+SMTPS_WRONG_NAME_PORT=${port[smtps_wrong_name]}
 POP3_HOST=127.0.0.1
-POP3_PORT=$pop3_port
+POP3_PORT=${port[pop3]}
+POP3S_PORT=${port[pop3s]}
 MAIL_DOMAIN=$domain
 MAIL_USERS=$(IFS=,; echo "${users[*]/%/@$domain}")
 MAIL_PASSWORD=$password
 MAILDIR_ROOT=$dir/mail/$domain
 BENCH_DOMAIN=$bench_domain
+TLS_CA_FILE=$tls/ca.pem
+TLS_OTHER_CA_FILE=$tls/other-ca.pem
 EOF
 
   # Postfix's queue: what post-install would create, without its slow checks.
@@ -341,24 +462,36 @@ unavailable() {
 start_stack() {
   command -v postfix >/dev/null || unavailable "postfix is not installed (scripts/install-deps.sh test)"
   command -v dovecot >/dev/null || unavailable "dovecot is not installed (scripts/install-deps.sh test)"
+  command -v openssl >/dev/null || unavailable "openssl is not installed (scripts/install-deps.sh test)"
 
   stop_stack
   remove_dir
   mkdir "$dir"
   touch "$dir/.zt-mailstack"
 
-  local smtp_port pop3_port
-  smtp_port=$(free_port)
-  pop3_port=$(free_port)
-  while [ "$pop3_port" = "$smtp_port" ]; do pop3_port=$(free_port); done
-  write_configs "$smtp_port" "$pop3_port"
+  mkdir "$dir/log"
+  make_certificates
+  local -A port=()
+  local name p
+  for name in smtp smtp_starttls smtps smtps_wrong_name pop3 pop3s; do
+    p=$(free_port)
+    while [[ " ${port[*]} " == *" $p "* ]]; do p=$(free_port); done
+    port[$name]=$p
+  done
+  write_configs
 
   detached "$dir/log/start.log" dovecot -c "$dir/dovecot/dovecot.conf" ||
     die "dovecot failed to start: $(cat "$dir/log/start.log")"
   detached "$dir/log/start.log" /usr/lib/postfix/sbin/master -c "$dir/postfix" -w ||
     die "postfix failed to start: $(cat "$dir/log/start.log")"
-  await_greeting "$pop3_port" "+OK" dovecot
-  await_greeting "$smtp_port" "220" postfix
+  await_greeting "${port[pop3]}" "+OK" dovecot
+  await_greeting "${port[smtp]}" "220" postfix
+  await_greeting "${port[smtp_starttls]}" "220" "postfix's STARTTLS port"
+  # The implicit TLS ports are checked through a verified TLS session, so
+  # that a certificate the daemons cannot load fails here, not in a test.
+  await_tls_greeting "${port[smtps]}" "220" "postfix's TLS port"
+  await_tls_greeting "${port[smtps_wrong_name]}" "220" "postfix's TLS port with the wrong name" wrong.test
+  await_tls_greeting "${port[pop3s]}" "+OK" "dovecot's TLS port"
   # Postfix hands AUTH to Dovecot's socket: the stack is ready once it exists.
   local i
   for ((i = 0; i < 200; i++)); do
