@@ -16,6 +16,14 @@ struct MailStack {
   std::string smtpHost, smtpPort, pop3Host, pop3Port, domain;
   std::vector<std::string> users;  // full addresses, the office first
   std::string password;            // the same for every user
+  // The TLS ports (on smtpHost and pop3Host): STARTTLS required before AUTH,
+  // implicit TLS, implicit TLS under a certificate for wrong.test only, and
+  // POP3 in implicit TLS (the plain POP3 port offers STLS besides).
+  std::string smtpStartTlsPort, smtpsPort, smtpsWrongNamePort, pop3sPort;
+  // The CA that signed the servers' certificates (ctest points SSL_CERT_FILE
+  // at it), and one that signed nothing of the stack's, to make it
+  // untrusted. PEM files.
+  std::string caFile, otherCaFile;
 
   // The stack whose folder the environment variable ZENTAVO_MAILSTACK names
   // (ctest sets it). Throws std::runtime_error when there is none.
