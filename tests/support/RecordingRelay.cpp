@@ -1,0 +1,110 @@
+#include "support/RecordingRelay.h"
+
+#include <Poco/Exception.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace zentavo::test {
+
+// How long the relay's thread waits for traffic before it looks at stop_.
+const Poco::Timespan kSlice(0, 50 * 1000);
+
+RecordingRelay::RecordingRelay(const std::string& host, const std::string& port, Filter fromServer)
+    : target_(host, port),
+      filter_(std::move(fromServer)),
+      listener_(Poco::Net::SocketAddress("127.0.0.1", 0)),
+      thread_([this] { Run(); }) {}
+
+RecordingRelay::~RecordingRelay() {
+  stop_ = true;
+  thread_.join();
+}
+
+RecordingRelay::Filter RecordingRelay::DropLine(const std::string& line) {
+  return [whole = line + "\r\n"](std::string chunk) {
+    std::string kept;
+    for (std::size_t at = 0, end; at < chunk.size(); at = end) {
+      end = chunk.find("\r\n", at);
+      end = end == std::string::npos ? chunk.size() : end + 2;
+      if (chunk.compare(at, end - at, whole) != 0) kept.append(chunk, at, end - at);
+    }
+    return kept;
+  };
+}
+
+std::string RecordingRelay::FromClients() const {
+  std::lock_guard lock(mutex_);
+  return fromClients_;
+}
+
+std::string RecordingRelay::FromServers() const {
+  std::lock_guard lock(mutex_);
+  return fromServers_;
+}
+
+int RecordingRelay::Connections() const {
+  std::lock_guard lock(mutex_);
+  return connections_;
+}
+
+void RecordingRelay::Run() {
+  std::vector<Link> links;  // closed with the thread's end
+  while (!stop_) {
+    try {
+      Poco::Net::Socket::SocketList ready{listener_}, unused, failed;
+      for (const Link& link : links) {
+        if (link.clientOpen) ready.push_back(link.client);
+        if (link.serverOpen) ready.push_back(link.server);
+      }
+      if (Poco::Net::Socket::select(ready, unused, failed, kSlice) <= 0) continue;
+      auto isReady = [&](const Poco::Net::Socket& s) { return std::find(ready.begin(), ready.end(), s) != ready.end(); };
+      for (Link& link : links) {
+        if (link.clientOpen && isReady(link.client)) Pass(link, true);
+        if (link.serverOpen && isReady(link.server)) Pass(link, false);
+      }
+      std::erase_if(links, [](const Link& link) { return !link.clientOpen && !link.serverOpen; });
+      if (!isReady(listener_)) continue;
+      Link link{listener_.acceptConnection(), {}};
+      link.server.connect(target_, Poco::Timespan(5, 0));  // on failure the client is dropped
+      // A peer that stops reading must not hold up the thread, nor the end.
+      link.client.setSendTimeout(Poco::Timespan(5, 0));
+      link.server.setSendTimeout(Poco::Timespan(5, 0));
+      links.push_back(link);
+      std::lock_guard lock(mutex_);
+      ++connections_;
+    } catch (const Poco::Exception&) {
+    }
+  }
+}
+
+// Passes one chunk on. An end of input is passed on as one (the other side
+// may still answer); an error ends the connection both ways.
+void RecordingRelay::Pass(Link& link, bool fromClient) {
+  Poco::Net::StreamSocket& from = fromClient ? link.client : link.server;
+  Poco::Net::StreamSocket& to = fromClient ? link.server : link.client;
+  try {
+    char chunk[16384];
+    const int n = from.receiveBytes(chunk, sizeof chunk);
+    if (n <= 0) {
+      (fromClient ? link.clientOpen : link.serverOpen) = false;
+      to.shutdownSend();
+      return;
+    }
+    std::string bytes(chunk, static_cast<std::size_t>(n));
+    {
+      std::lock_guard lock(mutex_);
+      (fromClient ? fromClients_ : fromServers_) += bytes;
+    }
+    if (!fromClient && filter_) bytes = filter_(std::move(bytes));
+    for (std::size_t sent = 0; sent < bytes.size();)
+      sent += static_cast<std::size_t>(
+          to.sendBytes(bytes.data() + sent, static_cast<int>(bytes.size() - sent), MSG_NOSIGNAL));
+  } catch (const Poco::Exception&) {
+    link.clientOpen = link.serverOpen = false;
+  }
+}
+
+}  // namespace zentavo::test

@@ -1,0 +1,64 @@
+// A TCP relay for the tests of TLS: it listens on 127.0.0.1 (a free port),
+// joins every connection it takes to one server and copies the bytes both
+// ways on its own thread, recording them on the way. A test points the
+// client at the relay and then checks what crossed the wire in clear: that
+// no password, nor its Base64 forms, went out before TLS was up.
+//
+// The filter, when there is one, rewrites what the server sends before the
+// client gets it, as someone on the path would strip STARTTLS or STLS from
+// a capability reply. It sees each chunk as it was read: a short reply
+// arrives whole, so a line-oriented filter works on those, and it must pass
+// on untouched whatever it does not know, the TLS records included.
+#pragma once
+
+#include <Poco/Net/ServerSocket.h>
+#include <Poco/Net/SocketAddress.h>
+#include <Poco/Net/StreamSocket.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace zentavo::test {
+
+class RecordingRelay {
+ public:
+  using Filter = std::function<std::string(std::string)>;
+  RecordingRelay(const std::string& host, const std::string& port, Filter fromServer = {});
+  ~RecordingRelay();  // drops whatever connection is still open
+  RecordingRelay(const RecordingRelay&) = delete;
+  RecordingRelay& operator=(const RecordingRelay&) = delete;
+
+  // A filter that drops every line (CR LF) that is exactly `line`, such as
+  // "250-STARTTLS" or "STLS".
+  static Filter DropLine(const std::string& line);
+
+  std::string port() const { return std::to_string(listener_.address().port()); }
+  // Everything the clients sent, and everything the servers sent (before the
+  // filter), over all connections so far. A chunk is recorded before it is
+  // passed on: whatever the other side has answered is in here already.
+  std::string FromClients() const;
+  std::string FromServers() const;
+  int Connections() const;
+
+ private:
+  struct Link {
+    Poco::Net::StreamSocket client, server;
+    bool clientOpen = true, serverOpen = true;
+  };
+  void Run();
+  void Pass(Link& link, bool fromClient);
+
+  Poco::Net::SocketAddress target_;
+  Filter filter_;
+  Poco::Net::ServerSocket listener_;
+  mutable std::mutex mutex_;
+  std::string fromClients_, fromServers_;
+  int connections_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;  // last: it starts relaying once everything else is built
+};
+
+}  // namespace zentavo::test
