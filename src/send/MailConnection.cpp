@@ -10,6 +10,7 @@
 #include <openssl/x509v3.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
@@ -154,8 +155,12 @@ void MailConnection::StartTls(const std::string& trustedFingerprint) {
     SSL_set_tlsext_host_name(c.ssl, host_.c_str());
     SSL_set1_host(c.ssl, host_.c_str());
   }
-  if (SSL_connect(c.ssl) != 1) {
-    throw MailServerError("TLS handshake with " + server_ + " failed: " + OpenSslError(),
+  if (const int done = SSL_connect(c.ssl); done != 1) {
+    const int error = SSL_get_error(c.ssl, done);
+    const bool late = error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE ||
+                      (error == SSL_ERROR_SYSCALL && (errno == EAGAIN || errno == EWOULDBLOCK));
+    throw MailServerError("TLS handshake with " + server_ + " failed: " +
+                              (late ? std::string("time-out waiting for the server") : OpenSslError()),
                           Sj("サーバ ") + Utf8ToSjis(server_).text + Sj(" と暗号化通信を始められませんでした。"));
   }
   X509* peer = SSL_get1_peer_certificate(c.ssl);
