@@ -15,21 +15,12 @@
 
 namespace zentavo {
 
-struct Pop3Account {
-  std::string host;      // settings: POP server
-  std::string port;      // settings: POP port, decimal text
-  std::string user;
-  std::string password;
-  ConnectionSecurity security;
-};
+using Pop3Account = ServerAccount;
 
 // The POP3 account from the settings, with its security.
 Pop3Account Pop3AccountFor(const Settings& settings);
 
-struct Pop3Timeouts {
-  int connectMs = 30000;
-  int replyMs = 60000;
-};
+using Pop3Timeouts = ServerTimeouts;
 
 // What went wrong, with the server's reply when there was one (never the
 // password or a line of the login).

@@ -30,6 +30,22 @@ struct ConnectionSecurity {
   std::string trustedFingerprint;   // a certificate the operator trusted, "" when none
 };
 
+// A mail server's account as the settings give it: SMTP and POP3 share one
+// user name and password.
+struct ServerAccount {
+  std::string host;
+  std::string port;  // decimal text
+  std::string user;
+  std::string password;
+  ConnectionSecurity security;
+};
+
+// Every wait of a session is bounded.
+struct ServerTimeouts {
+  int connectMs = 30000;
+  int replyMs = 60000;
+};
+
 // How a session goes about TLS.
 enum class TlsPlan {
   Clear,          // never

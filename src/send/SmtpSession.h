@@ -12,23 +12,14 @@
 
 namespace zentavo {
 
-struct SmtpAccount {
-  std::string host;        // settings: SMTP server
-  std::string port;        // settings: SMTP port, decimal text
-  std::string user;
-  std::string password;
-  ConnectionSecurity security;
-};
+using SmtpAccount = ServerAccount;
 
 struct SmtpEnvelope {
   std::string from;                     // MAIL FROM
   std::vector<std::string> recipients;  // RCPT TO, in order: To, then Cc, then Bcc
 };
 
-struct SmtpTimeouts {
-  int connectMs = 30000;
-  int replyMs = 60000;
-};
+using SmtpTimeouts = ServerTimeouts;
 
 // What went wrong: the step and the server's reply when there was one, never
 // the password or a line the client sent while authenticating.
