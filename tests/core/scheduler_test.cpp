@@ -11,7 +11,6 @@
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "support/SendDoubles.h"
-#include "text/EncodedWords.h"
 
 namespace zentavo {
 namespace {
@@ -73,14 +72,7 @@ struct Office {
       if (line.starts_with("X")) results.push_back(line);
     return results;
   }
-  Lines Subjects() const {
-    Lines subjects;
-    for (const auto& b : transport->batches) {
-      const size_t at = b.data.find("\r\nSubject: ") + 11;
-      subjects.push_back(U(DecodeEncodedWords(b.data.substr(at, b.data.find("\r\n", at) - at))));
-    }
-    return subjects;
-  }
+  Lines Subjects() const { return transport->Subjects(); }
   Lines LogNames() const { return test::FileNames(dir / "LOG"); }
 
   test::TempFolder dir;

@@ -7,7 +7,6 @@
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "support/SendDoubles.h"
-#include "text/EncodedWords.h"
 
 namespace zentavo {
 namespace {
@@ -16,10 +15,6 @@ using test::U;
 using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-std::string SubjectOf(const std::string& data) {
-  const size_t at = data.find("\r\nSubject: ") + 11;
-  return U(DecodeEncodedWords(data.substr(at, data.find("\r\n", at) - at)));
-}
 
 // One desk's worth of state: settings, send page, a fake server.
 struct Desk {
@@ -125,7 +120,7 @@ TEST_F(SendRunTest, Batches) {
   EXPECT_EQ(Batches(), (std::vector<Lines>{{"office@example.jp", "a@x.jp", "b@x.jp"}, {"office@example.jp", "c@x.jp"}}));
   EXPECT_EQ(op.script.progress, (Lines{"処理を開始しました", "MailNo1000を送信します", "1/2を送信しています",
                                        "2/2を送信しています", "MailNo1000は正常に送信しました"}));
-  for (const auto& b : transport->batches) EXPECT_EQ(SubjectOf(b.data), "MailNo1000_会議");  // one number for all
+  for (const auto& subject : transport->Subjects()) EXPECT_EQ(subject, "MailNo1000_会議");  // one number for all
 
   // "キャンセル" in the split window ends the run without a word.
   Desk t;
@@ -160,7 +155,7 @@ TEST_F(SendRunTest, SuccessStoresTheNumberTheLogsAndTheTextAsSent) {
   // After 9999 the box shows the number the next notice gets.
   settings.lastMailNo = "9998";
   Send();
-  EXPECT_EQ(SubjectOf(transport->batches.at(1).data), "MailNo9999_会議");
+  EXPECT_EQ(transport->Subjects().at(1), "MailNo9999_会議");
   EXPECT_EQ(page.mailNoBox, "1000");
   EXPECT_EQ(StoredLastMailNo(), "999");
 }
@@ -225,7 +220,7 @@ TEST_F(SendRunTest, StoringFailuresAreToldOrSilentAsTheyMatter) {
   fs::create_directory(folder.SettingsFile());  // the settings file cannot be replaced
   Send();
   Send();  // this session still never hands out the same number twice
-  EXPECT_EQ(SubjectOf(transport->batches.at(1).data), "MailNo1001_会議");
+  EXPECT_EQ(transport->Subjects().at(1), "MailNo1001_会議");
   EXPECT_EQ(op.script.Texts().size(), 2u);  // the questions only
 
   fs::remove_all(dir / "LOG");

@@ -40,16 +40,6 @@ std::string RecordingRelay::FromClients() const {
   return fromClients_;
 }
 
-std::string RecordingRelay::FromServers() const {
-  std::lock_guard lock(mutex_);
-  return fromServers_;
-}
-
-int RecordingRelay::Connections() const {
-  std::lock_guard lock(mutex_);
-  return connections_;
-}
-
 void RecordingRelay::Run() {
   std::vector<Link> links;  // closed with the thread's end
   while (!stop_) {
@@ -73,8 +63,6 @@ void RecordingRelay::Run() {
       link.client.setSendTimeout(Poco::Timespan(5, 0));
       link.server.setSendTimeout(Poco::Timespan(5, 0));
       links.push_back(link);
-      std::lock_guard lock(mutex_);
-      ++connections_;
     } catch (const Poco::Exception&) {
     }
   }
@@ -94,9 +82,9 @@ void RecordingRelay::Pass(Link& link, bool fromClient) {
       return;
     }
     std::string bytes(chunk, static_cast<std::size_t>(n));
-    {
+    if (fromClient) {
       std::lock_guard lock(mutex_);
-      (fromClient ? fromClients_ : fromServers_) += bytes;
+      fromClients_ += bytes;
     }
     if (!fromClient && filter_) bytes = filter_(std::move(bytes));
     for (std::size_t sent = 0; sent < bytes.size();)

@@ -36,12 +36,10 @@ class RecordingRelay {
   static Filter DropLine(const std::string& line);
 
   std::string port() const { return std::to_string(listener_.address().port()); }
-  // Everything the clients sent, and everything the servers sent (before the
-  // filter), over all connections so far. A chunk is recorded before it is
-  // passed on: whatever the other side has answered is in here already.
+  // Everything the clients sent over all connections so far. A chunk is
+  // recorded before it is passed on: whatever the server has answered to
+  // it is in here already.
   std::string FromClients() const;
-  std::string FromServers() const;
-  int Connections() const;
 
  private:
   struct Link {
@@ -55,8 +53,7 @@ class RecordingRelay {
   Filter filter_;
   Poco::Net::ServerSocket listener_;
   mutable std::mutex mutex_;
-  std::string fromClients_, fromServers_;
-  int connections_ = 0;
+  std::string fromClients_;
   std::atomic<bool> stop_{false};
   std::thread thread_;  // last: it starts relaying once everything else is built
 };

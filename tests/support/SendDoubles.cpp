@@ -1,5 +1,7 @@
 #include "support/SendDoubles.h"
 
+#include "text/EncodedWords.h"
+
 namespace zentavo::test {
 
 Settings FakeServerSettings(const std::string& lastMailNo) {
@@ -20,6 +22,15 @@ SessionSecurity FakeTransport::Send(const SmtpAccount& account, const SmtpEnvelo
   if (calls == failAt) throw SmtpError("550 5.1.1 <x@example.jp>: Recipient address rejected", failHandedOver);
   batches.push_back({account, envelope, data});
   return security;
+}
+
+std::vector<std::string> FakeTransport::Subjects() const {
+  std::vector<std::string> subjects;
+  for (const auto& b : batches) {
+    const size_t at = b.data.find("\r\nSubject: ") + 11;
+    subjects.push_back(U(DecodeEncodedWords(b.data.substr(at, b.data.find("\r\n", at) - at))));
+  }
+  return subjects;
 }
 
 MsgAnswer RecordingSendOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon,

@@ -32,6 +32,9 @@ class FakeTransport : public SmtpTransport {
   int failAt = 0;            // the call that is refused (0: none)
   bool failHandedOver = false;  // the refusal comes after the message went over
   SessionSecurity security;     // what every session reports
+
+  // The decoded subject of every batch delivered, in UTF-8.
+  std::vector<std::string> Subjects() const;
 };
 
 class RecordingSendOperator : public SendOperator {
