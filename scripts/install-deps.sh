@@ -7,7 +7,8 @@
 #                                  fuzzer runtime, llvm for llvm-symbolizer, the
 #                                  test libraries, the mail servers of the
 #                                  end-to-end tests, openssl for their test
-#                                  CA)
+#                                  CA, python3 for their test authorization
+#                                  server)
 #
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
@@ -24,6 +25,7 @@ test_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick poppler-utils
   postfix dovecot-core dovecot-pop3d msmtp curl openssl
+  python3
 )
 
 case "${1:-}" in

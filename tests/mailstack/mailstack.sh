@@ -32,6 +32,24 @@
 #   SMTP_HOST or POP3_HOST), TLS_CA_FILE (the CA that signed the servers'
 #   certificates, PEM), TLS_OTHER_CA_FILE (a CA that signed nothing here).
 #
+#   OAUTH_AUTHORIZE_URL, OAUTH_TOKEN_URL (the test authorization server's
+#   endpoints, HTTPS under the test CA), OAUTH_CONTROL_URL, OAUTH_LOG_URL (its
+#   test controls and its record of requests, see tests/oauth/authserver.py),
+#   OAUTH_HTTP_BASE_URL (the same server in plain HTTP, for the tests of an
+#   endpoint that must be refused), OAUTH_CLIENT_ID (a public client: no
+#   secret), OAUTH_CLIENT_SECRET_CLIENT_ID and OAUTH_CLIENT_SECRET (a client
+#   that sends a secret, which an installed program cannot keep secret but
+#   some providers still hand out), OAUTH_SCOPE (what the mail servers ask
+#   for; one scope, as a value here holds no blank), OAUTH_DEFAULT_USER (whom
+#   a token is for when the sign-in names nobody by login_hint).
+#
+# OAuth: beside the passwords, both servers take an OAuth 2.0 bearer token
+# by SASL XOAUTH2 and OAUTHBEARER. The stack runs a test authorization
+# server of its own (tests/oauth/authserver.py) and Dovecot asks its
+# introspection endpoint about every token; Postfix leaves SMTP AUTH to
+# Dovecot, so it takes the same tokens. The server lives and dies with the
+# stack.
+#
 # Keep DIR short: Dovecot's auth socket lives in DIR/spool/private and unix
 # socket paths are limited to 107 bytes.
 set -euo pipefail
@@ -46,6 +64,15 @@ users=(office staff1 staff2 staff3 staff4 staff5 reader desk)
 password='Zt-secret-42'
 vmail_uid=5000
 vmail_gid=5000
+# The test authorization server's clients. The second one's secret is as
+# public as the first one's id: it stands for the secrets that providers
+# hand to installed programs, which cannot keep them.
+oauth_public_client=zentavo-test-desktop
+oauth_secret_client=zentavo-test-desktop-with-secret
+oauth_client_secret=zt-not-really-secret
+oauth_scope=https://mail.$domain/
+python=/usr/bin/python3
+authserver=$(cd "$(dirname "${BASH_SOURCE[0]}")/../oauth" && pwd)/authserver.py
 
 die() { echo "mailstack: $*" >&2; exit 1; }
 
@@ -178,6 +205,9 @@ stop_stack() {
     kill_tree "$pid"
   fi
   if pid=$(stack_master "$dir/dovecot/run/master.pid" /usr/sbin/dovecot "$dir/dovecot/run"); then
+    kill_tree "$pid"
+  fi
+  if pid=$(stack_master "$dir/oauth/authserver.pid" "$(readlink -f "$python")" "$dir/oauth"); then
     kill_tree "$pid"
   fi
 }
@@ -350,7 +380,7 @@ ssl = yes
 ssl_cert = <$tls/server.pem
 ssl_key = <$tls/server.key
 disable_plaintext_auth = no
-auth_mechanisms = plain login
+auth_mechanisms = plain login xoauth2 oauthbearer
 # A wrong password must not slow down the logins that follow it.
 auth_failure_delay = 0
 log_path = $dir/log/dovecot.log
@@ -358,9 +388,18 @@ mail_location = maildir:$dir/mail/%d/%n
 first_valid_uid = $vmail_uid
 last_valid_uid = $vmail_uid
 pop3_uidl_format = %08Xu%08Xv
+# Each login goes to one passdb, by its mechanism: a password is never
+# sent to the authorization server as a token, nor a token compared with
+# the passwords.
 passdb {
   driver = passwd-file
+  mechanisms = plain login
   args = scheme=PLAIN username_format=%u $dir/dovecot/passwd
+}
+passdb {
+  driver = oauth2
+  mechanisms = xoauth2 oauthbearer
+  args = $dir/dovecot/oauth2.conf.ext
 }
 userdb {
   driver = static
@@ -396,6 +435,22 @@ service auth {
 }
 EOF
 
+  # Every token is checked by the introspection endpoint (RFC 7662), over
+  # HTTPS verified against the test CA. The token must be active and name
+  # the user who logs in. Dovecot keeps no cache of the answers (no
+  # auth_cache_size), so a token expired or revoked by the tests is refused
+  # at the next login.
+  cat >"$dir/dovecot/oauth2.conf.ext" <<EOF
+introspection_mode = post
+introspection_url = https://127.0.0.1:${port[oauth_https]}/introspect
+username_attribute = username
+active_attribute = active
+active_value = true
+tls_ca_cert_file = $tls/ca.pem
+timeout_msecs = 10000
+EOF
+
+  local oauth=https://127.0.0.1:${port[oauth_https]}
   cat >"$dir/env" <<EOF
 SMTP_HOST=127.0.0.1
 SMTP_PORT=${port[smtp]}
@@ -412,6 +467,16 @@ MAILDIR_ROOT=$dir/mail/$domain
 BENCH_DOMAIN=$bench_domain
 TLS_CA_FILE=$tls/ca.pem
 TLS_OTHER_CA_FILE=$tls/other-ca.pem
+OAUTH_AUTHORIZE_URL=$oauth/authorize
+OAUTH_TOKEN_URL=$oauth/token
+OAUTH_CONTROL_URL=$oauth/control
+OAUTH_LOG_URL=$oauth/log
+OAUTH_HTTP_BASE_URL=http://127.0.0.1:${port[oauth_http]}
+OAUTH_CLIENT_ID=$oauth_public_client
+OAUTH_CLIENT_SECRET_CLIENT_ID=$oauth_secret_client
+OAUTH_CLIENT_SECRET=$oauth_client_secret
+OAUTH_SCOPE=$oauth_scope
+OAUTH_DEFAULT_USER=${users[0]}@$domain
 EOF
 
   # Postfix's queue: what post-install would create, without its slow checks.
@@ -459,10 +524,38 @@ unavailable() {
   exit 0
 }
 
+# Starts the test authorization server in DIR/oauth, under the test CA's
+# server certificate, and fills in the caller's ports. It reads its key as
+# root and then goes on as nobody.
+start_authserver() {
+  mkdir -m 0755 "$dir/oauth"
+  # setsid -f forks: the server goes on alone, as the daemons do, and this
+  # script need not wait for it.
+  (
+    cd "$dir/oauth"
+    detached "$dir/log/authserver.log" setsid -f "$python" "$authserver" \
+      --port-file "$dir/oauth/ports" --pid-file "$dir/oauth/authserver.pid" \
+      --tls "$dir/tls/server.pem" "$dir/tls/server.key" --http \
+      --public-client "$oauth_public_client" \
+      --secret-client "$oauth_secret_client" "$oauth_client_secret" \
+      --default-user "${users[0]}@$domain" --user nobody
+  )
+  local i line
+  for ((i = 0; i < 200; i++)); do
+    [ -f "$dir/oauth/ports" ] && break
+    sleep 0.025
+  done
+  [ -f "$dir/oauth/ports" ] || die "the authorization server did not start: $(cat "$dir/log/authserver.log")"
+  while IFS= read -r line; do
+    port[oauth_${line%%=*}]=${line#*=}
+  done <"$dir/oauth/ports"
+}
+
 start_stack() {
   command -v postfix >/dev/null || unavailable "postfix is not installed (scripts/install-deps.sh test)"
   command -v dovecot >/dev/null || unavailable "dovecot is not installed (scripts/install-deps.sh test)"
   command -v openssl >/dev/null || unavailable "openssl is not installed (scripts/install-deps.sh test)"
+  [ -x "$python" ] || unavailable "python3 is not installed (scripts/install-deps.sh test)"
 
   stop_stack
   remove_dir
@@ -473,6 +566,9 @@ start_stack() {
   make_certificates
   local -A port=()
   local name p
+  # The authorization server first: the kernel gives it its ports, which
+  # the probing for the daemons' ports below then steers clear of.
+  start_authserver
   for name in smtp smtp_starttls smtps smtps_wrong_name pop3 pop3s; do
     p=$(free_port)
     while [[ " ${port[*]} " == *" $p "* ]]; do p=$(free_port); done
