@@ -8,7 +8,8 @@
 #                                  test libraries, the mail servers of the
 #                                  end-to-end tests, openssl for their test
 #                                  CA, python3 for their test authorization
-#                                  server)
+#                                  server, a private D-Bus session with the
+#                                  desktop keyring and secret-tool)
 #
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
@@ -25,7 +26,7 @@ test_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick poppler-utils
   postfix dovecot-core dovecot-pop3d msmtp curl openssl
-  python3
+  python3 dbus-bin dbus-daemon gnome-keyring libsecret-tools
 )
 
 case "${1:-}" in
