@@ -145,6 +145,8 @@ continuation() {
   sed -n -E 's/^(\+|334) ([A-Za-z0-9+\/=]+)$/\2/p' <<<"$1" | head -n 1 | base64 -d 2>/dev/null
 }
 
+# Called by the trap, which shellcheck does not follow.
+# shellcheck disable=SC2317
 cleanup() {
   control '{"reset": true}'
   [ -z "$listener_pid" ] || kill "$listener_pid" 2>/dev/null
@@ -247,7 +249,7 @@ check "a redirect_uri other than the authorization request's is refused" same "$
 
 reply=$(redirect=https://example.test/callback authorize)
 check "a redirect that is not plain http on loopback is not followed" same "$reply" "400 "
-reply=$(challenge= authorize)
+reply=$(challenge='' authorize)
 check "a missing PKCE challenge comes back as invalid_request" same "$(param error "${reply#* }")/$(param state "${reply#* }")" "invalid_request/$state"
 control '{"authorize": "deny"}'
 reply=$(authorize)
