@@ -59,19 +59,28 @@ class Pop3Session final : public Mailbox {
     }
   }
 
-  // CAPA lists STLS. A server without CAPA ("-ERR") offers nothing.
-  bool OffersStls() {
-    if (!Positive(Ask("CAPA", "CAPA"))) return false;
+  // CAPA: the capabilities, each as its first word in upper case with the
+  // rest of its line ("SASL" -> "PLAIN XOAUTH2"). A server without CAPA
+  // ("-ERR") offers nothing.
+  void Capa() {
+    capabilities_.clear();
+    if (!Positive(Ask("CAPA", "CAPA"))) return;
     const std::string list = ReadMessage();
     for (std::size_t start = 0; start < list.size();) {
       const std::size_t end = std::min(list.find("\r\n", start), list.size());
-      std::string word = list.substr(start, std::min(end, list.find(' ', start)) - start);
+      const std::string_view line = std::string_view(list).substr(start, end - start);
+      std::string word(line.substr(0, line.find(' ')));
       for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      if (word == "STLS") return true;
+      const std::size_t blank = line.find(' ');
+      capabilities_[word] = blank == std::string_view::npos ? std::string() : std::string(line.substr(blank + 1));
       start = end + 2;
     }
-    return false;
+    capaAnswered_ = true;
   }
+  bool Offers(const std::string& capability) const { return capabilities_.contains(capability); }
+
+  // RFC 6856: from now on the server sends messages as they are.
+  void Utf8() { Ask("UTF8", "UTF8"); }
 
   void Stls(const std::string& trustedFingerprint) {
     Expect("STLS", Ask("STLS", "STLS"));
@@ -108,6 +117,26 @@ class Pop3Session final : public Mailbox {
 
   bool Delete(int number) override { return Positive(Ask("DELE", "DELE " + std::to_string(number))); }
 
+  std::optional<std::map<int, std::string>> UniqueIds() override {
+    // A server whose CAPA answered without UIDL has none; one without CAPA
+    // may still have it (RFC 1939 lists it as optional).
+    if ((capaAnswered_ && !Offers("UIDL")) || !Positive(Ask("UIDL", "UIDL"))) return std::nullopt;
+    std::map<int, std::string> ids;
+    ForEachListed("UIDL", [&](int number, std::string_view rest) { ids[number] = std::string(rest); });
+    return ids;
+  }
+
+  std::map<int, long long> Sizes() override {
+    Expect("LIST", Ask("LIST", "LIST"));
+    std::map<int, long long> sizes;
+    ForEachListed("LIST", [&](int number, std::string_view rest) {
+      long long size = -1;
+      std::from_chars(rest.data(), rest.data() + rest.size(), size);
+      sizes[number] = size;
+    });
+    return sizes;
+  }
+
   // "-ERR" to QUIT means the server could not make the deletions final.
   void Quit() override {
     Expect("QUIT", Ask("QUIT", "QUIT"));
@@ -140,6 +169,22 @@ class Pop3Session final : public Mailbox {
       message.append(data.data(), std::min(take, keep_ - std::min(keep_, message.size())));
       Consume(take);
       lineStart = end != std::string_view::npos;
+    }
+  }
+
+  // The lines "number rest" of a multi-line answer (UIDL, LIST).
+  template <class Each>
+  void ForEachListed(std::string_view step, Each each) {
+    const std::string list = ReadMessage();
+    for (std::size_t start = 0; start < list.size();) {
+      const std::size_t end = std::min(list.find("\r\n", start), list.size());
+      const std::string_view line = std::string_view(list).substr(start, end - start);
+      int number = 0;
+      const auto [after, error] = std::from_chars(line.data(), line.data() + line.size(), number);
+      if (error != std::errc() || number < 1 || after == line.data() + line.size() || *after != ' ')
+        Fail(step, "malformed line \"" + std::string(line) + "\"");
+      each(number, line.substr(static_cast<std::size_t>(after - line.data()) + 1));
+      start = end + 2;
     }
   }
 
@@ -226,6 +271,8 @@ class Pop3Session final : public Mailbox {
   std::vector<char> buffer_;
   std::size_t begin_ = 0, end_ = 0;  // the bytes received and not yet consumed
   bool done_ = false;  // failed or ended: nothing more can be said to the server
+  std::map<std::string, std::string> capabilities_;  // what the latest CAPA listed
+  bool capaAnswered_ = false;
 };
 
 }  // namespace
@@ -257,11 +304,12 @@ std::unique_ptr<Mailbox> PocoPop3Transport::Open(const Pop3Account& account) {
   const TlsPlan plan = PlanTls(account.security, port, kPop3sPort, 0);
   if (plan == TlsPlan::Implicit) session->StartTls(account.security.trustedFingerprint);
   session->Greeting();
+  session->Capa();
   if (plan == TlsPlan::Upgrade || plan == TlsPlan::Opportunistic) {
-    const bool offered = session->OffersStls();
-    if (offered) {
+    if (session->Offers("STLS")) {
       session->NoteOfferedUpgrade();
       session->Stls(account.security.trustedFingerprint);
+      session->Capa();  // what the server said in clear no longer counts
     } else if (plan == TlsPlan::Upgrade) {
       // Nothing of the login may cross in clear where TLS is wanted.
       const std::string& server = session->Server();
@@ -273,6 +321,7 @@ std::unique_ptr<Mailbox> PocoPop3Transport::Open(const Pop3Account& account) {
                           Sj("\r暗号化せずには接続しません。サーバ設定の暗号化を確認してください。"));
     }
   }
+  if (session->Offers("UTF8")) session->Utf8();
   session->TakeTlsFacts();
   session->User(account.user);
   session->Pass(account.password);

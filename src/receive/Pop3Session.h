@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -42,6 +43,12 @@ class Mailbox {
   virtual std::optional<std::string> Retrieve(int number) = 0;
   // DELE n: false when the server answers "-ERR".
   virtual bool Delete(int number) = 0;
+  // UIDL: the unique id of every message by its number (RFC 1939), so
+  // that a later session finds the very message again whatever another
+  // client did meanwhile. nullopt when the server keeps no such ids.
+  virtual std::optional<std::map<int, std::string>> UniqueIds() = 0;
+  // LIST: the size in octets of every message by its number.
+  virtual std::map<int, long long> Sizes() = 0;
   // QUIT, then the connection is closed. A session dropped without it (the
   // destructor) closes the connection and the server forgets the deletions.
   virtual void Quit() = 0;
@@ -62,12 +69,15 @@ class Pop3Transport {
 // threads may share one transport object, which never changes.
 //
 // The exchange: TLS first on the implicit port (995 when automatic);
-// greeting "+OK"; where the plan wants an upgrade, "CAPA" and, when it lists
-// STLS, "STLS" and the TLS handshake (a server that must upgrade and does
-// not offer it ends the session before the login); "USER name";
-// "PASS password"; then the mailbox's calls, one command each. Any reply that starts with neither
-// "+OK" nor "-ERR" is malformed and fails the session. Every wait is
-// bounded by `timeouts`.
+// greeting "+OK"; "CAPA" in every mode (a server without it answers
+// "-ERR" and offers nothing); where the plan wants an upgrade and CAPA
+// lists STLS, "STLS", the TLS handshake and "CAPA" again (a server that
+// must upgrade and does not offer it ends the session before the login);
+// "UTF8" when CAPA lists it (RFC 6856: such a server may otherwise hide a
+// message with raw UTF-8 headers behind a notice of its own); "USER name";
+// "PASS password"; then the mailbox's calls, one command each. Any reply
+// that starts with neither "+OK" nor "-ERR" is malformed and fails the
+// session. Every wait is bounded by `timeouts`.
 class PocoPop3Transport final : public Pop3Transport {
  public:
   // A message larger than `messageLimit` bytes is read to its end (the

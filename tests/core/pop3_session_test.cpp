@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,15 @@ using Calls = std::function<std::string(Mailbox&)>;
 const Calls kStat = [](Mailbox& m) { return std::to_string(m.Count()); };
 const Calls kRetr1 = [](Mailbox& m) { return m.Retrieve(1).value_or("none"); };
 const Calls kDele2 = [](Mailbox& m) { return m.Delete(2) ? "deleted"s : "kept"s; };
+// UIDL (or "none"), then LIST: "1=a 2=b|1=120".
+const Calls kListing = [](Mailbox& m) {
+  std::string text;
+  const auto ids = m.UniqueIds();
+  for (const auto& [n, id] : ids.value_or(std::map<int, std::string>{})) text += std::to_string(n) + "=" + id + " ";
+  if (!ids) text = "none ";
+  for (const auto& [n, size] : m.Sizes()) text += "|" + std::to_string(n) + "=" + std::to_string(size);
+  return text;
+};
 
 const std::vector<std::string> kKept;  // what Finish() reports of a client that kept to the script
 
@@ -85,6 +95,16 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {kGreeting + Script{"C: CAPA", "S: -ERR unknown command"}, nullptr, "error: 127.0.0.1:", limit, seen},
       {kGreeting + Script{"C: CAPA", "S: +OK", "S: STLS", "S: USER", "S: .", "C: STLS", "S: -ERR not now"}, nullptr,
        "error: STLS refused: -ERR not now"},
+      // CAPA in every mode; a server that offers UTF8 hears it before the
+      // login, so that it never hides raw UTF-8 headers from us.
+      {kGreeting + Script{"C: CAPA", "S: +OK", "S: UTF8 USER", "S: UIDL", "S: .", "C: UTF8", "S: +OK UTF8 enabled",
+                          "C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: +OK", "C: UIDL", "S: +OK",
+                          "S: 1 a1", "S: 2 b2", "S: .", "C: LIST", "S: +OK", "S: 1 120", "S: .", "C: QUIT", "S: +OK"},
+       kListing, "1=a1 2=b2 |1=120", limit, {Security::None, false, ""}},
+      // Without UIDL in CAPA none is asked for.
+      {kLogin + Script{"C: LIST", "S: +OK 2 messages", "S: 1 120", "S: 2 7", "S: ."} + kQuit, kListing,
+       "none |1=120|2=7"},
+      {kLogin + Script{"C: LIST", "S: +OK", "S: one 120", "S: ."}, kListing, "error: LIST: malformed line"},
       {kLogin + Script{"C: STAT", "S: +OK"}, kStat, "error: STAT: malformed reply \"+OK\""},
       {kLogin + Script{"C: STAT", "S: +OK 2x 320"}, kStat, "error: STAT: malformed reply"},
       {kLogin + Script{"C: STAT", "S: -ERR"}, kStat, "error: STAT refused: -ERR"},
