@@ -200,6 +200,25 @@ class Reader {
   std::size_t budget_ = kTextLimit;
 };
 
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// The messages this one answers: In-Reply-To first (the one it replies
+// to), then References from the newest back, each once.
+std::vector<std::string> ThreadIds(const std::optional<std::string>& inReplyTo,
+                                   const std::optional<std::string>& references) {
+  std::vector<std::string> ids = inReplyTo ? MessageIds(*inReplyTo) : std::vector<std::string>{};
+  if (references) {
+    const std::vector<std::string> older = MessageIds(*references);
+    for (auto it = older.rbegin(); it != older.rend(); ++it)
+      if (std::find(ids.begin(), ids.end(), *it) == ids.end()) ids.push_back(*it);
+  }
+  return ids;
+}
+
 }  // namespace
 
 ReceivedMail ReadReceivedMail(std::string_view raw) {
@@ -217,7 +236,15 @@ ReceivedMail ReadReceivedMail(std::string_view raw) {
   if (!message.get()) return mail;
   GMimeObject* headers = GMIME_OBJECT(message.get());
 
-  if (auto from = RawField(headers, "From")) mail.from = SenderAsShown(*from);
+  if (auto from = RawField(headers, "From")) {
+    mail.from = SenderAsShown(*from);
+    mail.fromAddress = SenderAddress(*from);
+  }
+  if (auto id = RawField(headers, "Message-ID")) {
+    const std::vector<std::string> ids = MessageIds(*id, 1);
+    if (!ids.empty()) mail.messageId = ids[0];
+  }
+  mail.threadIds = ThreadIds(RawField(headers, "In-Reply-To"), RawField(headers, "References"));
   if (auto subject = RawField(headers, "Subject")) mail.subject = DecodeHeaderText(*subject);
   mail.date = DateOf(RawField(headers, "Date"));
   Reader reader(mail);
@@ -228,6 +255,13 @@ ReceivedMail ReadReceivedMail(std::string_view raw) {
       reader.Part(top, 0);
     }
   }
+  // Only what could be a report is read a second time for one: a mailer
+  // daemon's mail, or a report by its type.
+  GMimeObject* top = g_mime_message_get_mime_part(message.get());
+  const std::string from = LowerAscii(mail.from);
+  if ((top && IsType(top, "multipart", "report")) || from.find("mailer-daemon") != std::string::npos ||
+      from.find("postmaster") != std::string::npos || RawField(headers, "Auto-Submitted"))
+    mail.report = ReadDeliveryReport(raw);
   mail.automatic = IsAutomaticReply({RawField(headers, "Auto-Submitted"), RawField(headers, "X-Autoreply"),
                                      RawField(headers, "X-Autorespond"), RawField(headers, "Precedence"),
                                      mail.subject});

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "receive/DeliveryReport.h"
 #include "store/LocalTime.h"
 
 namespace zentavo {
@@ -21,11 +22,15 @@ struct MailPart {
 
 struct ReceivedMail {
   std::string from;                    // the From field as shown: display name and address
+  std::string fromAddress;             // the sender's address as compared (NormalAddress), "" when none
+  std::string messageId;               // "<...>", "" when none
+  std::vector<std::string> threadIds;  // what In-Reply-To and References name, nearest first
   std::string subject;
   std::optional<LocalDateTime> date;   // nothing when the Date field is missing or unreadable
   std::string body;                    // the text of a message that is not multipart
   std::vector<MailPart> parts;         // the parts of a multipart message, in order
   bool automatic = false;              // an automatic reply (out of office and the like)
+  std::optional<DeliveryReport> report;  // a report of failed delivery (a bounce)
 };
 
 // Never fails: whatever cannot be read is left empty.

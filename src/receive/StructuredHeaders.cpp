@@ -209,6 +209,69 @@ std::string SenderAsShown(std::string_view rawFrom) {
   return shown;
 }
 
+std::string NormalAddress(std::string_view address) {
+  // Quoted text is kept without its quotes, comments and blanks go.
+  std::string out;
+  bool quoted = false;
+  int comment = 0;
+  for (std::size_t i = 0; i < address.size(); ++i) {
+    const char c = address[i];
+    if (quoted) {
+      if (IsEscapeAt(address, i) && i + 1 < address.size()) out.push_back(address[++i]);
+      else if (c == '"') quoted = false;
+      else out.push_back(c);
+    } else if (comment > 0) {
+      if (IsEscapeAt(address, i)) ++i;
+      else comment += c == '(' ? 1 : c == ')' ? -1 : 0;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == '(') {
+      ++comment;
+    } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+      out.push_back(c);
+    }
+  }
+  for (char& c : out) c = Lower(c);
+  return out;
+}
+
+std::string SenderAddress(std::string_view rawFrom) {
+  const std::string field = Unfolded(rawFrom);
+  const std::string_view s = field;
+  std::size_t open = std::string_view::npos, close = std::string_view::npos, end = s.size();
+  Outside(s, [&](std::size_t i) {
+    if (end != s.size()) return;
+    if (s[i] == '<' && open == std::string_view::npos) open = i;
+    else if (s[i] == '>' && open != std::string_view::npos && close == std::string_view::npos) close = i;
+    else if (s[i] == ',' && (open == std::string_view::npos || close != std::string_view::npos)) end = i;
+  });
+  if (open != std::string_view::npos && open < end)
+    return NormalAddress(s.substr(open + 1, (close == std::string_view::npos ? end : close) - open - 1));
+  const std::string address = NormalAddress(s.substr(0, end));
+  // A group ("name: a@x;") or a name without an address is no sender.
+  return address.find('@') == std::string::npos || address.find(':') != std::string::npos ? std::string()
+                                                                                         : address;
+}
+
+std::vector<std::string> MessageIds(std::string_view rawField, std::size_t limit) {
+  std::vector<std::string> ids;
+  std::string current;
+  bool inside = false;
+  Outside(rawField, [&](std::size_t i) {
+    const char c = rawField[i];
+    if (c == '<') {
+      inside = true;
+      current = "<";
+    } else if (c == '>' && inside) {
+      inside = false;
+      if (current.size() > 1 && ids.size() < limit) ids.push_back(current + ">");
+    } else if (inside && static_cast<std::uint8_t>(c) > ' ' && current.size() < 998) {
+      current.push_back(c);
+    }
+  });
+  return ids;
+}
+
 std::optional<std::string> FileNameParameter(std::string_view rawField, std::string_view parameter) {
   std::string name(parameter);
   std::transform(name.begin(), name.end(), name.begin(), Lower);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zentavo {
 
@@ -23,5 +24,20 @@ std::string SenderAsShown(std::string_view rawFrom);
 // plain one, which may hold encoded words, quoted or not, or raw 8-bit text.
 // Nothing when the field has no such parameter.
 std::optional<std::string> FileNameParameter(std::string_view rawField, std::string_view parameter);
+
+// An address as RFC 5322 compares it, in the form the program compares
+// sender addresses: a quoted local part unquoted ("\"staff20\"@x" is
+// staff20@x), comments and blanks dropped, ASCII letters in lower case.
+std::string NormalAddress(std::string_view address);
+
+// The address of the first mailbox of a From field (inside its angle
+// brackets, or the mailbox itself), as NormalAddress gives it; empty when
+// the field names none.
+std::string SenderAddress(std::string_view rawFrom);
+
+// The message ids ("<left@right>", brackets kept, blanks and comments
+// dropped) that a Message-ID, In-Reply-To or References field names, in
+// order; at most `limit` of them.
+std::vector<std::string> MessageIds(std::string_view rawField, std::size_t limit = 100);
 
 }  // namespace zentavo
