@@ -38,6 +38,7 @@ void StartUp(AppState& state, Operator& op) {
 
   note(LoadSettings(state.folder.SettingsFile(), state.settings), state.folder.SettingsFile());
   note(LoadServerSecurity(state.folder.SecurityFile(), state.settings.security), state.folder.SecurityFile());
+  note(LoadSeenMail(state.folder.SeenMailFile(), state.settings.seen), state.folder.SeenMailFile());
   state.loaded = Loaded::Settings;
 
   state.staff.grid.SetHeader(StaffHeader());
@@ -82,6 +83,13 @@ void SaveAll(AppState& state, Operator& op) {
       SaveServerSecurity(state.folder.SecurityFile(), state.settings.security);
     } catch (const std::exception& e) {
       LogDiagnostic(e.what());
+    }
+    if (!state.settings.seen.account.empty()) {
+      try {
+        SaveSeenMail(state.folder.SeenMailFile(), state.settings.seen);
+      } catch (const std::exception& e) {
+        LogDiagnostic(e.what());
+      }
     }
   }
 }

@@ -15,6 +15,10 @@ fs::path DataFolder::SettingsFile() const {
   return root_ / fs::path(programName_).replace_extension(".ini");
 }
 
+fs::path DataFolder::SeenMailFile() const {
+  return root_ / fs::path(programName_).replace_extension(".uid");
+}
+
 fs::path DataFolder::SecurityFile() const {
   return root_ / fs::path(programName_).replace_extension(".sec");
 }

@@ -35,6 +35,8 @@ class DataFolder {
   // The connection security choices, named after the program like the
   // settings ("<program>.sec").
   std::filesystem::path SecurityFile() const;
+  // The unique ids of the messages already read ("<program>.uid").
+  std::filesystem::path SeenMailFile() const;
   // The plain diagnostic log, named after the program like the settings.
   std::filesystem::path DiagnosticLogFile() const;
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "store/SeenMail.h"
 #include "store/ServerSecurity.h"
 #include "store/StoredFile.h"
 
@@ -34,6 +35,8 @@ struct Settings {
   // Kept in a file of its own (store/ServerSecurity.h), never in the
   // 17-line settings file.
   ServerSecurity security;
+  // The messages "未受信受信" has read, by unique id (store/SeenMail.h).
+  SeenMail seen;
 
   Settings();
 };
