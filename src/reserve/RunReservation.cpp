@@ -179,6 +179,7 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
       for (int b = 1; b <= batches && !c.run.cancel; ++b) {
         const std::vector<std::string> addresses = TakeBatch(n.recipients, cursor, limit);
         BatchMail mail = BuildBatchMail(n.settings, n.page, n.recipients, r.mailNo, r.group, addresses, c.clock());
+        RecordBatchMessageId(c.folder, key, r.identifier, r.mailNo, mail.messageId, logFailure);
         OffThread<SessionSecurity> session = BatchSession(c.runner, c.transport, n.settings, mail);
         const SessionSecurity used = co_await session;
         KeepSessionSecurity(c.settings, c.folder, MailServer::Smtp, used);

@@ -235,9 +235,8 @@ std::string MessageIdDomain(std::string_view sender) {
   return domain.empty() ? "localhost" : domain;
 }
 
-// A fresh id for every message put on the wire: the clock to the
-// microsecond, a count within this process and 64 random bits, so neither
-// two batches of one run nor two runs on two machines share one.
+}  // namespace
+
 std::string NewMessageId(std::string_view sender) {
   static std::atomic<unsigned> count{0};
   const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
@@ -247,8 +246,10 @@ std::string NewMessageId(std::string_view sender) {
   const unsigned long long bits = (static_cast<unsigned long long>(random()) << 32) ^ random();
   char local[64];
   std::snprintf(local, sizeof local, "%lld.%u.%016llx", static_cast<long long>(micros), ++count, bits);
-  return std::string(local) + "@" + MessageIdDomain(sender);
+  return "<" + std::string(local) + "@" + MessageIdDomain(sender) + ">";
 }
+
+namespace {
 
 std::string JoinAddresses(const std::vector<std::string>& addresses) {
   std::string out;
@@ -357,7 +358,8 @@ std::string RenderNoticeMessage(const NoticeMessage& message, const LocalDateTim
   out += "To: " + (to.empty() ? std::string("undisclosed-recipients:;") : to) + "\r\n";
   out += std::string(kSubjectName) + EncodeSubjectHeader(message.subject) + "\r\n";
   out += "Date: " + FormatMailDate(date) + "\r\n";
-  out += "Message-ID: <" + NewMessageId(WithoutLineBreaks(message.from)) + ">\r\n";
+  const std::string id = WithoutLineBreaks(message.messageId);
+  out += "Message-ID: " + (id.empty() ? NewMessageId(WithoutLineBreaks(message.from)) : id) + "\r\n";
   out += "MIME-Version: 1.0\r\n";
   out += "Content-Type: text/plain; charset=ISO-2022-JP\r\n";
   out += "Content-Transfer-Encoding: 7bit\r\n";

@@ -27,7 +27,13 @@ struct NoticeMessage {
   std::vector<std::string> bcc;   // the batch's addresses; envelope only
   std::string subject;            // Shift_JIS: identifier + MailNo + "_" + subject
   std::vector<std::string> body;  // ISO-2022-JP lines, without line ends
+  std::string messageId;          // "<...>"; a fresh one when empty
 };
+
+// A fresh message id, "<...@domain>", at the sender's domain (the machine's
+// name when the address has none): the clock, a count and 64 random bits,
+// so neither two batches of one run nor two runs on two machines share one.
+std::string NewMessageId(std::string_view sender);
 
 // identifier + MailNo + "_" + subject, nothing between them.
 std::string NoticeSubject(std::string_view identifier, std::string_view mailNo,
@@ -60,8 +66,8 @@ std::string EncodeSubjectHeader(std::string_view sjisSubject);
 
 // The message's header and body, every line ended by CR LF, not dot-stuffed.
 // `date` fills the Date header. To names the copy to self, or else the empty
-// group "undisclosed-recipients:;"; every render carries a Message-ID of its
-// own at the sender's domain.
+// group "undisclosed-recipients:;"; the Message-ID is the message's own or,
+// when it has none, a fresh one.
 std::string RenderNoticeMessage(const NoticeMessage& message, const LocalDateTime& date);
 
 // MAIL FROM and the RCPT TO list: To first, then Bcc.

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "send/DeliveryRecord.h"
 #include "send/TransmissionLogs.h"
 #include "store/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
@@ -22,6 +23,16 @@ void EndRun(SendContext& c) {
 }
 
 }  // namespace
+
+void RecordBatchMessageId(const DataFolder& folder, std::string_view key, std::string_view identifier,
+                          std::string_view mailNo, std::string_view messageId, std::string& failure) {
+  if (key.empty()) return;
+  try {
+    AddSentMessageId(folder, key, identifier, mailNo, messageId);
+  } catch (const std::exception& e) {
+    failure = e.what();
+  }
+}
 
 std::optional<std::string> FailedSendCheck(const Settings& settings, const SendPage& page,
                                            const Grid& recipients) {
@@ -100,6 +111,7 @@ BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const G
   mail.composed = ComposeNoticeBody(page, recipients, groupName, now);
   message.body = ConvertBodyToJis(mail.composed);
   mail.envelope = NoticeEnvelope(message);
+  message.messageId = mail.messageId = NewMessageId(message.from);
   // A server refuses DATA without a recipient anyway; say so before
   // connecting.
   if (mail.envelope.recipients.empty()) throw SmtpError("the batch has no recipient");
@@ -191,6 +203,7 @@ RunTask SendNotice(SendContext c) {
       }
       const std::vector<std::string> addresses = TakeBatch(recipients, cursor, limit);
       BatchMail mail = BuildBatchMail(settings, page, recipients, mailNo, page.group, addresses, c.clock());
+      RecordBatchMessageId(c.folder, key, settings.identifier, mailNo, mail.messageId, logFailure);
       OffThread<SessionSecurity> session = BatchSession(c.runner, c.transport, settings, mail);
       const SessionSecurity used = co_await session;
       KeepSessionSecurity(c.settings, c.folder, MailServer::Smtp, used);

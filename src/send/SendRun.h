@@ -87,6 +87,7 @@ std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limi
 // One batch ready to go: the wire text, its envelope, and the composed body
 // lines in Shift_JIS (what the body box shows after the last batch).
 struct BatchMail {
+  std::string messageId;  // "<...>"
   SmtpEnvelope envelope;
   std::string data;
   std::vector<std::string> composed;
@@ -103,6 +104,13 @@ BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const G
 // `mail`) and its own share of the transport, nothing of the window's state.
 OffThread<SessionSecurity> BatchSession(StepRunner& runner, std::shared_ptr<SmtpTransport> transport,
                                         const Settings& settings, BatchMail& mail);
+
+// Before a batch goes out, its message id joins the notice's delivery
+// record, so that a reply to it can be tied to the notice by its thread
+// (nothing for a notice without logs). A failure to write is kept in
+// `failure` for the operator; the batch goes out all the same.
+void RecordBatchMessageId(const DataFolder& folder, std::string_view key, std::string_view identifier,
+                          std::string_view mailNo, std::string_view messageId, std::string& failure);
 
 // The notice the send page holds.
 SendPageContent SendPageContentOf(const SendPage& page, const Grid& recipients);

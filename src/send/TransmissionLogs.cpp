@@ -161,7 +161,7 @@ void RewriteTextLog(const DataFolder& folder, std::string_view key, const std::v
 }
 
 void RemoveTransmissionLogs(const DataFolder& folder, std::string_view key) {
-  for (const char* prefix : {"0_", "1_", "2_"}) {
+  for (const char* prefix : {"0_", "1_", "2_", "3_"}) {
     std::error_code ignored;
     std::filesystem::remove(LogFilePath(folder, prefix, key), ignored);
   }

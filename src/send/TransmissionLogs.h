@@ -78,8 +78,9 @@ std::string WriteTransmissionLogs(const DataFolder& folder, std::string_view ide
 // the last batch went out). Throws FileError.
 void RewriteTextLog(const DataFolder& folder, std::string_view key, const std::vector<std::string>& body);
 
-// Removes the three logs of notice `key` (a notice of which nothing went
-// out); failures are ignored.
+// Removes the three logs of notice `key` and its delivery record (a notice
+// of which nothing went out, or one deleted from the history); failures are
+// ignored.
 void RemoveTransmissionLogs(const DataFolder& folder, std::string_view key);
 
 }  // namespace zentavo
