@@ -24,7 +24,10 @@ std::string Key(int notice) {
 const std::string& FreshRecipientLog() {
   static const std::string log = [] {
     std::string bytes = EncryptLine("name,address,telephone,time") + "\r\n";
-    for (int s = 0; s < 100; ++s) bytes += EncryptLine("s" + std::to_string(s) + ",s@example.jp,0") + "\r\n";
+    for (int s = 0; s < 100; ++s) {
+      const std::string name = "s" + std::to_string(s);
+      bytes += EncryptLine(name + "," + name + "@example.jp,0") + "\r\n";
+    }
     return bytes;
   }();
   return log;
@@ -49,11 +52,11 @@ struct Logs : DataFolder {
 void RecordReplies(benchmark::State& state) {
   static const Logs folder(2000);
   const int answered = static_cast<int>(state.range(0));  // the newest notices, each sender once
-  Grid received(6, 1001);
+  FoundMail received;
   for (int r = 1; r <= 1000; ++r) {
-    received.Cell(1, r) = "s" + std::to_string((r - 1) / answered % 100);
-    received.Cell(3, r) = std::to_string(1000 + 1999 - (r - 1) % answered);
-    received.Cell(5, r) = "2012/06/01 09:00:00";
+    const std::string name = "s" + std::to_string((r - 1) / answered % 100);
+    received.replies.push_back({name, name + "@example.jp", std::to_string(1000 + 1999 - (r - 1) % answered), "",
+                                "2012/06/01 09:00:00"});
   }
   for (auto _ : state) {
     state.PauseTiming();

@@ -1,6 +1,7 @@
 #include "receive/PrepareFollowUp.h"
 
 #include "receive/ReplyLogs.h"
+#include "send/DeliveryRecord.h"
 #include "send/TransmissionLogs.h"
 #include "store/Base64.h"
 #include "store/StoredFile.h"
@@ -59,10 +60,24 @@ FollowUp PrepareFollowUp(const DataFolder& folder, std::string_view key, SendPag
     ReportFailure(op, Sj("招集職員の読込に失敗しました"), recipientLog.string());
     return FollowUp::Unreadable;
   }
+  // Mail that came back undelivered would only come back again.
+  DeliveryRecord record;
+  LoadDeliveryRecord(DeliveryRecordPath(folder, key), record);
   std::vector<RecipientLine> silent;
+  std::string undelivered;
+  int undeliveredCount = 0;
   for (size_t i = 1; i < log.lines.size(); ++i) {
     RecipientLine line = CutRecipientLine(log.lines[i]);
-    if (!line.name.empty() && !HasReplied(line)) silent.push_back(std::move(line));
+    if (line.name.empty() || HasReplied(line)) continue;
+    if (FindUndelivered(record, line.address)) {
+      ++undeliveredCount;
+      undelivered += "\r" + line.name + " <" + line.address + ">";
+    } else {
+      silent.push_back(std::move(line));
+    }
+  }
+  if (undeliveredCount > 0) {
+    Warn(op, Sj("不達の職員") + std::to_string(undeliveredCount) + Sj("名は再通知の宛先に含めません") + undelivered);
   }
   if (silent.empty()) {
     Warn(op, Sj("未返信の職員はいません"));

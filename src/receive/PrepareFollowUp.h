@@ -1,6 +1,8 @@
 // A reminder to those who have not replied: from a notice in the history,
 // the send page is filled for a new notice (with a new MailNo when it goes
-// out) to exactly the recipients without a recorded reply.
+// out) to exactly the recipients without a recorded reply whose mail was
+// delivered; those whose mail came back ("不達") are left out, and the
+// operator is told how many and who.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "receive/StructuredHeaders.h"
 #include "store/LocalTime.h"
 #include "text/SjisUnicode.h"
 
@@ -51,6 +52,7 @@ std::vector<std::string> SplitTextLines(std::string_view text) {
 }
 
 const std::string kIndent(6, ' ');
+const std::string kNoMark;
 
 }  // namespace
 
@@ -84,7 +86,8 @@ std::optional<int> RowMessageNumber(const Grid& list, int row) {
   return std::stoi(cell);
 }
 
-Sender ClassifySender(std::string_view from, const Grid& staff, std::string_view ownAddress) {
+Sender ClassifySender(std::string_view from, std::string_view fromAddress, const Grid& staff,
+                      std::string_view ownAddress) {
   const std::string f = Lower(from);
   const std::string own = Lower(ownAddress);
   for (int r = 1; r < staff.RowCount(); ++r) {
@@ -97,6 +100,7 @@ Sender ClassifySender(std::string_view from, const Grid& staff, std::string_view
       const std::string quoted = "\"" + a.substr(0, at) + "\" <" + a.substr(at) + ">";
       if (f.find(quoted) != std::string::npos) return {Sender::Kind::Staff, r};
     }
+    if (!fromAddress.empty() && NormalAddress(address) == fromAddress) return {Sender::Kind::Staff, r};
     if (!own.empty() && f.find(own) != std::string::npos) return {Sender::Kind::OwnCopy, 0};
   }
   return {};
@@ -110,15 +114,22 @@ std::string FindMailNo(std::string_view subject, std::string_view identifier) {
   return digits.size() == 4 && IsIntegerText(digits) ? digits : std::string();
 }
 
+const std::string& UndeliveredMark() {
+  static const std::string mark = Sj("【不達】");
+  return mark;
+}
+
 int AddReceivedRow(Grid& list, int number, const ReceivedMail& mail, const Sender& sender, const Grid& staff,
-                   std::string_view identifier) {
+                   const ListedTie& tie) {
   int row = list.RowCount() - 1;  // the empty row that always follows the last filled one
   while (row > 1 && list.RowEmpty(row - 1)) --row;
   if (!list.RowEmpty(row)) row = list.RowCount();
   list.Cell(kNumberColumn, row) = FormatMessageNumber(number);
   // An automatic reply (out of office and the like) says so where the
   // operator reads, and carries no MailNo: it must never count as a reply.
-  list.Cell(kSubjectColumn, row) = mail.automatic ? AutomaticReplyMark() + mail.subject : mail.subject;
+  const std::string& mark = tie.undelivered ? UndeliveredMark() : mail.automatic ? AutomaticReplyMark() : kNoMark;
+  list.Cell(kSubjectColumn, row) = mark + mail.subject;
+  list.Cell(kMailNoColumn, row) = tie.mailNo;
   list.Cell(kDateColumn, row) = mail.date ? FormatDisplayTime(*mail.date) : std::string();
   if (sender.kind == Sender::Kind::Other) {
     list.Cell(kSenderColumn, row) = mail.from;
@@ -126,7 +137,6 @@ int AddReceivedRow(Grid& list, int number, const ReceivedMail& mail, const Sende
     list.Cell(kSenderColumn, row) =
         sender.kind == Sender::Kind::OwnCopy ? std::string("Zentavo -COPY-") : staff.Cell(0, sender.staffRow);
     list.Cell(kStaffColumn, row) = StaffMark();
-    if (!mail.automatic) list.Cell(kMailNoColumn, row) = FindMailNo(mail.subject, identifier);
   }
   list.SetRowCount(row + 2);
   return row;

@@ -38,24 +38,37 @@ struct Sender {
 
 // Walks the staff list in order and takes the first row whose address (or
 // its quoted form "local" <@domain>) occurs in the From text, letter case
-// aside; the own address is tried in the same walk, at every row with an
-// address that did not match. `ownAddress` empty: no own-copy test (the
-// start-up check).
-Sender ClassifySender(std::string_view from, const Grid& staff, std::string_view ownAddress);
+// aside, or equals the sender's address as RFC 5322 compares addresses
+// (`fromAddress`, from NormalAddress: a quoted local part such as
+// "staff20"@example.test is staff20's); the own address is tried in the
+// same walk, at every row with an address that did not match.
+// `ownAddress` empty: no own-copy test (the start-up check).
+Sender ClassifySender(std::string_view from, std::string_view fromAddress, const Grid& staff,
+                      std::string_view ownAddress);
 
 // The four bytes after the identifier (letter case aside) in the subject
 // when they form a whole number, else empty.
 std::string FindMailNo(std::string_view subject, std::string_view identifier);
 
-// What stands before the subject of an automatic reply in the list.
+// What stands before the subject of an automatic reply in the list, and
+// before that of a report of undelivered mail tied to a notice.
 const std::string& AutomaticReplyMark();
+const std::string& UndeliveredMark();
+
+// Which notice a listed message answers, as the list shows it: its MailNo
+// ("" for none), and whether it is a report of undelivered mail.
+struct ListedTie {
+  std::string mailNo;
+  bool undelivered = false;
+};
 
 // Appends a row for message `number` to the list (keeping one empty row
 // after the last filled one) and returns its row. Staff mail and the own
-// copy carry "○" and their MailNo (an automatic reply none: it is marked
-// instead); other mail shows its From text.
+// copy carry "○"; other mail shows its From text. The MailNo column shows
+// the tie; an automatic reply is marked (and has no tie), as is a report
+// of undelivered mail.
 int AddReceivedRow(Grid& list, int number, const ReceivedMail& mail, const Sender& sender, const Grid& staff,
-                   std::string_view identifier);
+                   const ListedTie& tie);
 
 // The lines the body pane shows for the message of list row `row`: a
 // header line, the text (tags stripped, empty lines dropped, each line

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <map>
 #include <string>
-#include <unordered_map>
 
-#include "receive/ReceivedList.h"
 #include "receive/ReplyLogs.h"
+#include "receive/StructuredHeaders.h"
+#include "send/DeliveryRecord.h"
+#include "send/TransmissionLogs.h"
 #include "store/DiagnosticLog.h"
 #include "store/StoredFile.h"
 #include "text/SjisUnicode.h"
@@ -16,97 +17,147 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The replies to one MailNo: for each sender, the time of the reply nearest
-// the top of the list.
-struct Replies {
-  std::string mailNo;
-  std::unordered_map<std::string, std::string> firstTime;
+// "1_" + "yyyyMMdd HHmmss" + "_": where a log name's identifier and MailNo
+// begin.
+constexpr std::size_t kFieldAt = 2 + 15 + 1;
+
+struct LogWork {
+  fs::path log;
+  std::vector<const FoundReply*> replies;
+  std::vector<const FoundBounce*> bounces;
+  RecordedReplies done;
 };
 
-std::vector<Replies> RepliesByMailNo(const Grid& received) {
-  std::vector<Replies> byMailNo;
-  std::unordered_map<std::string, size_t> index;
-  for (int r = 1; r < received.RowCount(); ++r) {
-    const std::string& mailNo = received.Cell(kMailNoColumn, r);
-    const std::string& time = received.Cell(kDateColumn, r);
-    // A message without a date has no time to record; a later reply of the
-    // same sender may still have one.
-    if (mailNo.empty() || time.empty()) continue;
-    const auto [at, fresh] = index.emplace(mailNo, byMailNo.size());
-    if (fresh) byMailNo.push_back({mailNo, {}});
-    byMailNo[at->second].firstTime.emplace(received.Cell(kSenderColumn, r), time);
+// The line of the sender's address, or else the first of their name
+// without a reply; nothing when neither exists.
+std::optional<std::size_t> LineFor(const std::vector<RecipientLine>& lines, const FoundReply& reply) {
+  if (!reply.address.empty()) {
+    for (std::size_t i = 1; i < lines.size(); ++i)
+      if (NormalAddress(lines[i].address) == reply.address) return i;
   }
-  return byMailNo;
+  for (std::size_t i = 1; i < lines.size(); ++i)
+    if (lines[i].name == reply.name && lines[i].replyTime.empty()) return i;
+  return std::nullopt;
 }
 
-struct LogReplies {
-  fs::path log;
-  std::vector<const Replies*> replies;
+int RecordTimes(LogWork& to, StoredFile& file) {
+  std::vector<RecipientLine> lines(file.lines.size());
+  for (std::size_t i = 1; i < file.lines.size(); ++i) lines[i] = CutRecipientLine(file.lines[i]);
   int recorded = 0;
-  bool partlyRead = false;
-};
+  for (const FoundReply* reply : to.replies) {
+    const std::optional<std::size_t> i = LineFor(lines, *reply);
+    if (!i || !lines[*i].replyTime.empty()) continue;  // only the first reply counts
+    lines[*i].replyTime = reply->time;
+    file.lines[*i] = JoinRecipientLine(lines[*i]);
+    ++recorded;
+  }
+  return recorded;
+}
 
-// Writes the replies of every MailNo that leads to this log; MailNos that
-// appeared earlier in the list come first, as when the list is walked row
-// by row.
-void RecordInLog(LogReplies& to) {
-  const fs::path& log = to.log;
-  StoredFile file = ReadStoredFile(log);
-  to.partlyRead = file.result == ReadResult::Partial;
-  if (file.result != ReadResult::Whole) return;
-  int recorded = 0;
-  for (size_t i = 1; i < file.lines.size(); ++i) {
-    RecipientLine line = CutRecipientLine(file.lines[i]);
-    if (!line.replyTime.empty()) continue;  // only the first reply counts
-    for (const Replies* replies : to.replies) {
-      const auto found = replies->firstTime.find(line.name);
-      if (found == replies->firstTime.end()) continue;
-      line.replyTime = found->second;
-      file.lines[i] = JoinRecipientLine(line);
-      ++recorded;
-      break;
+int RecordBounces(const LogWork& to, const StoredFile& file) {
+  if (to.bounces.empty()) return 0;
+  const fs::path recordFile = to.log.parent_path() / ("3_" + to.log.filename().string().substr(2));
+  DeliveryRecord record;
+  LoadDeliveryRecord(recordFile, record);
+  int marked = 0;
+  for (const FoundBounce* bounce : to.bounces) {
+    const std::string address = NormalAddress(bounce->address);
+    const auto line = std::find_if(file.lines.begin() + 1, file.lines.end(), [&](const std::string& l) {
+      return NormalAddress(CutRecipientLine(l).address) == address;
+    });
+    if (line == file.lines.end()) {
+      LogDiagnostic("a delivery report names " + bounce->address + ", no recipient of " + to.log.filename().string());
+      continue;
+    }
+    const std::string logged = CutRecipientLine(*line).address;
+    if (FindUndelivered(record, logged)) continue;
+    record.undelivered.push_back({logged, bounce->status, bounce->time, bounce->reason});
+    ++marked;
+  }
+  if (marked == 0) return 0;
+  try {
+    SaveDeliveryRecord(recordFile, record);
+  } catch (const std::exception& e) {
+    LogDiagnostic(std::string("undelivered mail could not be recorded: ") + e.what());
+    return 0;
+  }
+  return marked;
+}
+
+void RecordInLog(LogWork& to) {
+  StoredFile file = ReadStoredFile(to.log);
+  if (file.result == ReadResult::Partial) to.done.partlyRead.push_back(to.log);
+  if (file.result != ReadResult::Whole || file.lines.empty()) return;
+  if (const int recorded = RecordTimes(to, file); recorded > 0) {
+    try {
+      WriteStoredFile(to.log, file.lines);
+      to.done.recorded = recorded;
+    } catch (const std::exception& e) {
+      LogDiagnostic(std::string("reply times could not be recorded: ") + e.what());
     }
   }
-  if (recorded == 0) return;
-  try {
-    WriteStoredFile(log, file.lines);
-    to.recorded = recorded;
-  } catch (const std::exception& e) {
-    LogDiagnostic(std::string("reply times could not be recorded: ") + e.what());
-  }
+  to.done.undelivered = RecordBounces(to, file);
 }
+
+// The recipient logs, newest first, and how to find a notice among them.
+class Logs {
+ public:
+  explicit Logs(const DataFolder& folder) : folder_(folder), paths_(ListReplyLogs(folder)) {
+    std::reverse(paths_.begin(), paths_.end());
+    for (const auto& path : paths_) names_.push_back(LowerAscii(path.filename().string()));
+  }
+
+  // The log of notice `key` when there is one, else the newest whose own
+  // identifier + MailNo field is the one wanted.
+  std::optional<std::size_t> Find(std::string_view identifier, std::string_view mailNo, std::string_view key) {
+    if (!key.empty()) {
+      const std::string name = LowerAscii(LogFilePath(folder_, "1_", key).filename().string());
+      if (const auto at = std::find(names_.begin(), names_.end(), name); at != names_.end())
+        return static_cast<std::size_t>(at - names_.begin());
+    }
+    if (mailNo.empty()) return std::nullopt;
+    const std::string wanted = LowerAscii(SjisToUtf8(std::string(identifier) + std::string(mailNo)));
+    const auto at = std::find_if(names_.begin(), names_.end(), [&](const std::string& name) {
+      return name.size() > kFieldAt + wanted.size() && name.compare(kFieldAt, wanted.size(), wanted) == 0 &&
+             name[kFieldAt + wanted.size()] == '_';
+    });
+    if (at == names_.end()) return std::nullopt;
+    return static_cast<std::size_t>(at - names_.begin());
+  }
+  const fs::path& Path(std::size_t i) const { return paths_[i]; }
+
+ private:
+  const DataFolder& folder_;
+  std::vector<fs::path> paths_;
+  std::vector<std::string> names_;
+};
 
 }  // namespace
 
-RecordedReplies RecordRepliesInLogs(const DataFolder& folder, std::string_view identifier, const Grid& received) {
+RecordedReplies RecordRepliesInLogs(const DataFolder& folder, std::string_view identifier, const FoundMail& found) {
   RecordedReplies result;
-  const std::vector<Replies> byMailNo = RepliesByMailNo(received);
-  if (byMailNo.empty()) return result;
-
-  // Newest first. Only the file names are searched: the folder above could
-  // hold an identifier and a number of its own.
-  std::vector<fs::path> logs = ListReplyLogs(folder);
-  std::reverse(logs.begin(), logs.end());
-  std::vector<std::string> names;
-  names.reserve(logs.size());
-  for (const auto& log : logs) names.push_back(LowerAscii(log.filename().string()));
-
-  std::map<size_t, LogReplies> byLog;
-  for (const Replies& replies : byMailNo) {
-    const std::string wanted = LowerAscii(SjisToUtf8(std::string(identifier) + replies.mailNo));
-    const auto found = std::find_if(names.begin(), names.end(),
-                                    [&](const std::string& name) { return name.find(wanted) != std::string::npos; });
-    if (found == names.end()) continue;
-    LogReplies& log = byLog[static_cast<size_t>(found - names.begin())];
-    log.log = logs[static_cast<size_t>(found - names.begin())];
-    log.replies.push_back(&replies);
+  if (found.replies.empty() && found.bounces.empty()) return result;
+  Logs logs(folder);
+  std::map<std::size_t, LogWork> byLog;
+  for (const FoundReply& reply : found.replies) {
+    // A reply without a time has nothing to record; a later one of the
+    // same sender may have one.
+    if (reply.time.empty()) continue;
+    if (const auto at = logs.Find(identifier, reply.mailNo, reply.key)) byLog[*at].replies.push_back(&reply);
   }
-  std::vector<LogReplies*> each;
-  for (auto& [index, log] : byLog) each.push_back(&log);
+  for (const FoundBounce& bounce : found.bounces) {
+    if (const auto at = logs.Find(identifier, bounce.mailNo, bounce.key)) byLog[*at].bounces.push_back(&bounce);
+  }
+  std::vector<LogWork*> each;
+  for (auto& [index, work] : byLog) {
+    work.log = logs.Path(index);
+    each.push_back(&work);
+  }
   ForEachLog(each.size(), [&](size_t i) { RecordInLog(*each[i]); });
-  for (const LogReplies* log : each) {
-    result.recorded += log->recorded;
-    if (log->partlyRead) result.partlyRead.push_back(log->log);
+  for (const LogWork* work : each) {
+    result.recorded += work->done.recorded;
+    result.undelivered += work->done.undelivered;
+    result.partlyRead.insert(result.partlyRead.end(), work->done.partlyRead.begin(), work->done.partlyRead.end());
   }
   return result;
 }

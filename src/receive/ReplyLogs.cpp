@@ -6,6 +6,7 @@
 
 #include "send/TransmissionLogs.h"
 #include "store/TextFile.h"
+#include "text/SjisUnicode.h"
 
 namespace zentavo {
 namespace fs = std::filesystem;
@@ -86,16 +87,43 @@ std::string ReplyColumn(const RecipientLine& line) { return line.replyTime + " "
 
 bool HasReplied(const RecipientLine& line) { return !line.replyTime.empty() || !line.rest.empty(); }
 
-void FillResultRows(const std::vector<std::string>& logLines, Grid& results) {
+const std::vector<std::string>& ResultListHeader() {
+  static const std::vector<std::string> header = {Sj("氏名"), Sj("メールアドレス"), Sj("電話番号"),
+                                                  Sj("受信日時"), Sj("状態"),         Sj("不達理由")};
+  return header;
+}
+
+const std::string& RepliedText() {
+  static const std::string text = Sj("返信あり");
+  return text;
+}
+const std::string& NotRepliedText() {
+  static const std::string text = Sj("返信なし");
+  return text;
+}
+const std::string& UndeliveredText() {
+  static const std::string text = Sj("不達");
+  return text;
+}
+
+void FillResultRows(const std::vector<std::string>& logLines, const DeliveryRecord& record, Grid& results) {
   results.Clear(2);
   const int recipients = std::max<int>(0, static_cast<int>(logLines.size()) - 1);
   results.SetRowCount(std::max(2, recipients + 1));
   for (int i = 1; i <= recipients; ++i) {
     const RecipientLine line = CutRecipientLine(logLines[i]);
-    results.Cell(0, i) = line.name;
-    results.Cell(1, i) = line.address;
-    results.Cell(2, i) = line.telephone;
-    results.Cell(3, i) = ReplyColumn(line);
+    results.Cell(kResultName, i) = line.name;
+    results.Cell(kResultAddress, i) = line.address;
+    results.Cell(kResultTelephone, i) = line.telephone;
+    results.Cell(kResultTime, i) = ReplyColumn(line);
+    const Undelivered* undelivered = FindUndelivered(record, line.address);
+    if (HasReplied(line) || !undelivered) {
+      results.Cell(kResultStatus, i) = HasReplied(line) ? RepliedText() : NotRepliedText();
+      continue;
+    }
+    results.Cell(kResultStatus, i) = UndeliveredText();
+    results.Cell(kResultReason, i) =
+        undelivered->status.empty() ? undelivered->reason : undelivered->status + " " + undelivered->reason;
   }
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "send/DeliveryRecord.h"
 #include "store/DataFolder.h"
 #include "store/Grid.h"
 
@@ -59,10 +60,23 @@ std::string ReplyColumn(const RecipientLine& line);
 // A reply is recorded when the "受信日時" column holds more than its blank.
 bool HasReplied(const RecipientLine& line);
 
+// The columns of a result list: name, address, telephone, "受信日時", and
+// where the recipient stands: "返信あり", "返信なし" or "不達" with the
+// report's status and reason beside it.
+enum ResultColumn { kResultName = 0, kResultAddress, kResultTelephone, kResultTime, kResultStatus, kResultReason };
+inline constexpr int kResultColumns = 6;
+const std::vector<std::string>& ResultListHeader();
+
+// What the status column says (Shift_JIS): "返信あり", "返信なし", "不達".
+const std::string& RepliedText();
+const std::string& NotRepliedText();
+const std::string& UndeliveredText();
+
 // The recipient lines of a log (its first line, the header, left out) as
-// the rows of a result list: name, address, telephone, "受信日時". The grid
-// is emptied first and keeps one empty row when there is no recipient.
-void FillResultRows(const std::vector<std::string>& logLines, Grid& results);
+// the rows of a result list, with what the notice's delivery record says
+// of undelivered mail (a recorded reply outweighs it). The grid is emptied
+// first and keeps one empty row when there is no recipient.
+void FillResultRows(const std::vector<std::string>& logLines, const DeliveryRecord& record, Grid& results);
 
 // The send page's recipient grid emptied (30 rows) and filled with the name,
 // address and telephone of `lines`, a row each.

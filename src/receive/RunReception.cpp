@@ -1,12 +1,52 @@
 #include "receive/RunReception.h"
 
 #include "receive/ReceivedList.h"
+#include "receive/ReplyCollector.h"
+#include "receive/UnseenMail.h"
 #include "send/ServerTrust.h"
 #include "store/DataFolder.h"
 #include "store/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
+
+namespace {
+
+// What the session's first steps give: the count, how to know each message
+// again, and the notices' records for tying replies to them.
+struct Opening {
+  int count = 0;
+  MailboxListing listing;
+  std::map<std::string, DeliveryRecord> records;
+};
+
+void KeepSeen(const DataFolder& folder, const Settings& settings) {
+  if (settings.seen.account.empty()) return;
+  try {
+    SaveSeenMail(folder.SeenMailFile(), settings.seen);
+  } catch (const std::exception& e) {
+    LogDiagnostic(std::string("the messages read could not be noted: ") + e.what());
+  }
+}
+
+}  // namespace
+
+OffThread<std::shared_ptr<Mailbox>> OpenMailbox(const ReceptionContext& c, const Settings& settings) {
+  return OffThread<std::shared_ptr<Mailbox>>(c.runner, [account = Pop3AccountFor(settings), transport = c.transport] {
+    return std::shared_ptr<Mailbox>(transport->Open(account));
+  });
+}
+
+RecordedReplies RecordFoundMail(ReceptionContext& c, const FoundMail& found) {
+  RecordedReplies recorded = RecordRepliesInLogs(c.folder, c.settings.identifier, found);
+  for (const auto& log : recorded.partlyRead) LogDiagnostic(log.string() + " was read only in part; no reply recorded");
+  return recorded;
+}
+
+void EndReceptionMarking(Settings& settings, const DataFolder& folder, const ReceptionState& state) {
+  MarkRead(settings, state.listing, state.read);
+  KeepSeen(folder, settings);
+}
 
 RunTask RunReception(ReceptionContext c) {
   if (c.state.running) co_return;
@@ -21,24 +61,35 @@ RunTask RunReception(ReceptionContext c) {
 
   ClearReceivedList(c.state.received);
   c.state.bodyLines.clear();
+  c.state.read.clear();
   c.op.ShowProgress(Sj("返信メール確認中"), 0);
 
   ServerFailure failure;
   std::shared_ptr<Mailbox> mailbox;
+  std::optional<ReplyCollector> collector;
   try {
-    const Pop3Account account = Pop3AccountFor(settings);
-    OffThread<std::shared_ptr<Mailbox>> open(c.runner, [account, transport = c.transport] {
-      return std::shared_ptr<Mailbox>(transport->Open(account));
-    });
+    OffThread<std::shared_ptr<Mailbox>> open = OpenMailbox(c, settings);
     mailbox = co_await open;
     KeepSessionSecurity(c.settings, c.folder, MailServer::Pop3, mailbox->Security());
-    OffThread<int> count(c.runner, [mailbox] { return mailbox->Count(); });
-    c.state.serverCount = co_await count;
+    OffThread<Opening> opening(c.runner, [mailbox, folder = c.folder] {
+      Opening o;
+      o.count = mailbox->Count();
+      o.listing = ListMailbox(*mailbox, o.count);
+      o.records = LoadDeliveryRecords(folder);
+      return o;
+    });
+    Opening o = co_await opening;
+    c.state.serverCount = o.count;
+    c.state.listing = std::move(o.listing);
+    collector.emplace(std::move(o.records), settings.identifier);
     c.op.ShowProgress(Sj("返信メール確認中"), c.state.serverCount);
 
-    const int seen = settings.lastSeenCount;
-    const int first = options.unseenOnly ? seen + 1 : 1;
-    for (int n = std::max(first, 1); n <= c.state.serverCount; ++n) {
+    std::vector<int> numbers = UnseenNumbers(settings, c.state.listing);
+    if (!options.unseenOnly) {
+      numbers.clear();
+      for (int n = 1; n <= c.state.serverCount; ++n) numbers.push_back(n);
+    }
+    for (const int n : numbers) {
       if (c.state.cancel) {
         c.op.ShowProgress(Sj("受信をキャンセルしました"), c.state.serverCount);
         break;
@@ -51,10 +102,12 @@ RunTask RunReception(ReceptionContext c) {
         return raw ? ReadReceivedMail(*raw) : ReceivedMail{};
       });
       const ReceivedMail mail = co_await fetch;
-      const Sender sender = ClassifySender(mail.from, staff, settings.senderAddress);
+      c.state.read.push_back(n);
+      const Sender sender = ClassifySender(mail.from, mail.fromAddress, staff, settings.senderAddress);
       const bool staffMail = sender.kind != Sender::Kind::Other;
-      if (!staffMail && !options.listOthers) continue;  // leaves no trace
-      const int row = AddReceivedRow(c.state.received, n, mail, sender, staff, settings.identifier);
+      const ListedTie tie = collector->Take(mail, sender, staffMail ? staff.Cell(0, sender.staffRow) : "");
+      if (!staffMail && !options.listOthers) continue;  // leaves no trace in the list
+      const int row = AddReceivedRow(c.state.received, n, mail, sender, staff, tie);
       if (staffMail ? options.staffBodies : options.otherBodies) {
         for (auto& line : BodyDisplayLines(c.state.received, row, mail, settings.identifier, true))
           c.state.bodyLines.push_back(std::move(line));
@@ -62,14 +115,18 @@ RunTask RunReception(ReceptionContext c) {
     }
     OffThread<void> quit(c.runner, [mailbox] { mailbox->Quit(); });
     co_await quit;
-    // With "未受信受信" and "連続受信" both on, the count stays where it was when
-    // continuous reception began, so every run lists all that came since.
-    if (!(options.unseenOnly && options.continuous)) c.settings.lastSeenCount = c.state.serverCount;
+    // With "未受信受信" and "連続受信" both on, nothing becomes seen while
+    // continuous reception goes on, so every run lists all that came since
+    // it began; ending it marks what the latest run read.
+    if (!(options.unseenOnly && options.continuous)) EndReceptionMarking(c.settings, c.folder, c.state);
   } catch (const std::exception& e) {
     failure = FailureOf(e);
   }
   mailbox.reset();  // a session left without QUIT is closed; the server keeps every message
   CleanTempFiles(c.folder);
+  // Whatever ended the run, the replies it listed are recorded now, before
+  // any deletion can take them from the server.
+  if (collector) c.state.recorded = RecordFoundMail(c, collector->Found());
   c.op.CloseProgress();
   // Still "running" while the box shows: a timer tick now starts nothing.
   if (failure.failed) {

@@ -16,8 +16,10 @@
 #include <string_view>
 #include <vector>
 
+#include "receive/MailboxListing.h"
 #include "receive/Pop3Session.h"
 #include "receive/ReceivedMail.h"
+#include "receive/RecordRepliesInLogs.h"
 #include "store/DataFolder.h"
 #include "store/Grid.h"
 #include "store/Operator.h"
@@ -39,6 +41,9 @@ struct ReceptionState {
   Grid received{6, 2};                 // the received-mail list, header in row 0
   std::vector<std::string> bodyLines;  // the body pane (and the separate body window)
   int serverCount = 0;                 // the count the server gave in the latest run
+  MailboxListing listing;              // how to know the listed messages again
+  std::vector<int> read;               // the messages the latest run read, in order
+  RecordedReplies recorded;            // what the latest run recorded in the logs
   bool running = false;                // a run (or a deletion) is under way: no second one
   bool cancel = false;                 // "停止" was pressed: the run ends before the next message
 };
@@ -67,6 +72,20 @@ struct ReceptionContext {
 };
 
 // One pass over the mailbox. Returns at once when a run is under way.
+// Every run, whoever started it and however it ends, records the staff
+// replies and reports of undelivered mail it read before it ends
+// (c.state.recorded), so that no deletion can take a reply from the server
+// before it counted.
 RunTask RunReception(ReceptionContext c);
+
+// What the latest run read becomes seen (UnseenMail.h), and the seen ids
+// are kept. The run does it at its end, except during continuous reception
+// with "未受信受信", where ending continuous reception does it.
+void EndReceptionMarking(Settings& settings, const DataFolder& folder, const ReceptionState& state);
+
+// The steps the reception's sessions share: connecting and logging in on
+// the worker, and recording what was found.
+OffThread<std::shared_ptr<Mailbox>> OpenMailbox(const ReceptionContext& c, const Settings& settings);
+RecordedReplies RecordFoundMail(ReceptionContext& c, const FoundMail& found);
 
 }  // namespace zentavo

@@ -39,15 +39,23 @@ bool Chosen(const Grid& list, int row, Deletion kind, const std::set<int>& rows)
   return false;
 }
 
-// The list after the server has deleted `deleted`: those rows gone, the
-// others renumbered as the server numbers them now, in number order.
-void RenumberAfterDeletion(Grid& list, const std::vector<int>& deleted) {
+std::vector<int> ListedNumbers(const Grid& list) {
+  std::vector<int> numbers;
+  for (int r = 1; r < list.RowCount(); ++r)
+    if (const std::optional<int> number = RowMessageNumber(list, r)) numbers.push_back(*number);
+  return numbers;
+}
+
+// The list after the server has deleted `deleted` (numbers of the deleting
+// session): those rows gone, and rows of mail that another client took
+// away; the others renumbered as the server numbers them now, in number
+// order.
+void RenumberAfterDeletion(Grid& list, const ResolvedMessages& resolved, const std::vector<int>& deleted) {
   std::vector<std::pair<int, std::vector<std::string>>> kept;
   for (int r = 1; r < list.RowCount(); ++r) {
     const std::optional<int> number = RowMessageNumber(list, r);
-    if (!number || std::count(deleted.begin(), deleted.end(), *number) != 0) continue;
-    const auto below = std::count_if(deleted.begin(), deleted.end(), [&](int d) { return d < *number; });
-    kept.emplace_back(*number - static_cast<int>(below), list.rows[static_cast<std::size_t>(r)]);
+    const std::optional<int> after = number ? NumberAfter(resolved, deleted, *number) : std::nullopt;
+    if (after) kept.emplace_back(*after, list.rows[static_cast<std::size_t>(r)]);
   }
   std::stable_sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   ClearReceivedList(list);
@@ -59,7 +67,21 @@ void RenumberAfterDeletion(Grid& list, const std::vector<int>& deleted) {
   }
 }
 
+// The mailbox as it is now, to find the listed messages in.
+OffThread<MailboxListing> Relist(StepRunner& runner, std::shared_ptr<Mailbox> mailbox) {
+  return OffThread<MailboxListing>(runner, [mailbox] { return ListMailbox(*mailbox, mailbox->Count()); });
+}
+
 }  // namespace
+
+std::string MailboxChangedNotice() {
+  return Sj("受信一覧を作成した後にサーバのメールが変わっているため、削除しませんでした\r「受信確認」で確認してください");
+}
+
+std::string GoneNotice(std::size_t gone) {
+  return Sj("選択したメールのうち") + std::to_string(gone) +
+         Sj("件は既にサーバにないため削除しませんでした\r「受信確認」で確認してください");
+}
 
 RunTask RetrieveSelectedMessage(ReceptionContext c, int row) {
   const std::optional<int> number = RowMessageNumber(c.state.received, row);
@@ -69,11 +91,16 @@ RunTask RetrieveSelectedMessage(ReceptionContext c, int row) {
   const bool reply = !c.state.received.Cell(kMailNoColumn, row).empty();
   c.op.ShowProgress(Sj(reply ? "返信メール受信中" : "返信メール以外受信中"), 10);
   c.op.SetProgress(1);
-  std::shared_ptr<Mailbox> mailbox;
   try {
-    OffThread<ReceivedMail> fetch(c.runner, [account = Pop3AccountFor(settings), transport = c.transport, n = *number] {
+    // The number of the list holds for the listing session only: the
+    // message is found again by its id, and never guessed.
+    OffThread<ReceivedMail> fetch(c.runner, [account = Pop3AccountFor(settings), transport = c.transport,
+                                             listing = c.state.listing, n = *number] {
       std::unique_ptr<Mailbox> box = transport->Open(account);
-      std::optional<std::string> raw = box->Retrieve(n);
+      const ResolvedMessages resolved = ResolveListed(listing, ListMailbox(*box, box->Count()), {n});
+      std::optional<std::string> raw;
+      if (const auto now = resolved.now.find(n); now != resolved.now.end()) raw = box->Retrieve(now->second);
+      else LogDiagnostic("listed message " + std::to_string(n) + " is no longer on the server as listed");
       box->Quit();
       return raw ? ReadReceivedMail(*raw) : ReceivedMail{};
     });
@@ -102,33 +129,47 @@ RunTask DeleteServerMail(ReceptionContext c, Deletion kind, std::set<int> rows) 
   c.op.ShowProgress(Sj(texts.caption), static_cast<int>(numbers.size()));
 
   ServerFailure failure;
-  std::vector<int> deleted;
+  ResolvedMessages resolved;
+  std::vector<int> deleted;  // numbers of the deleting session
   try {
-    OffThread<std::shared_ptr<Mailbox>> open(c.runner, [account = Pop3AccountFor(c.settings), transport = c.transport] {
-      return std::shared_ptr<Mailbox>(transport->Open(account));
-    });
+    OffThread<std::shared_ptr<Mailbox>> open = OpenMailbox(c, c.settings);
     std::shared_ptr<Mailbox> mailbox = co_await open;
     KeepSessionSecurity(c.settings, c.folder, MailServer::Pop3, mailbox->Security());
-    for (std::size_t i = 0; i < numbers.size(); ++i) {
-      OffThread<bool> dele(c.runner, [mailbox, number = numbers[i]] { return mailbox->Delete(number); });
-      if (co_await dele) deleted.push_back(numbers[i]);  // "-ERR": that one stays on the server
+    OffThread<MailboxListing> relist = Relist(c.runner, mailbox);
+    const MailboxListing now = co_await relist;
+    resolved = ResolveListed(c.state.listing, now, ListedNumbers(c.state.received));
+    for (std::size_t i = 0; i < numbers.size() && !resolved.changed; ++i) {
+      if (const auto at = resolved.now.find(numbers[i]); at != resolved.now.end()) {
+        OffThread<bool> dele(c.runner, [mailbox, number = at->second] { return mailbox->Delete(number); });
+        if (co_await dele) deleted.push_back(at->second);  // "-ERR": that one stays on the server
+      }
       c.op.SetProgress(static_cast<int>(i) + 1);
     }
     OffThread<void> quit(c.runner, [mailbox] { mailbox->Quit(); });
     co_await quit;
     // Only QUIT makes the deletions final; a session that broke before it
-    // deleted nothing, and the count stays.
-    c.settings.lastSeenCount = std::max(0, c.settings.lastSeenCount - static_cast<int>(deleted.size()));
+    // deleted nothing, and the count stays. It drops by the deleted
+    // messages it counted, so that it still points at the same mail.
+    const auto below = std::count_if(deleted.begin(), deleted.end(),
+                                     [&](int d) { return d <= c.settings.lastSeenCount; });
+    c.settings.lastSeenCount = std::max(0, c.settings.lastSeenCount - static_cast<int>(below));
+    c.state.listing = AfterDeletion(now, deleted);
+    c.state.serverCount = c.state.listing.count;
   } catch (const std::exception& e) {
     failure = FailureOf(e);
   }
   c.op.CloseProgress();
+  std::size_t gone = 0;
+  for (const int n : numbers) gone += !resolved.changed && !resolved.now.contains(n);
   if (failure.failed) {
     ReportServerFailure(c.op, Sj(texts.failure), failure, c.settings, c.folder, MailServer::Pop3);
-  } else if (kind == Deletion::All) {
-    ClearReceivedList(c.state.received);
+  } else if (resolved.changed) {
+    LogDiagnostic("the mailbox changed since it was listed and keeps no unique ids; nothing was deleted");
+    Warn(c.op, MailboxChangedNotice());
   } else {
-    RenumberAfterDeletion(c.state.received, deleted);
+    if (kind == Deletion::All) ClearReceivedList(c.state.received);
+    else RenumberAfterDeletion(c.state.received, resolved, deleted);
+    if (gone > 0) Warn(c.op, GoneNotice(gone));
   }
   c.state.bodyLines.clear();
   c.state.running = false;

@@ -11,10 +11,10 @@
 
 namespace zentavo {
 
-// Double-click on a listed message: fetches it again and shows its body in
-// the pane (without the closing rule). A failure is not reported to the
-// operator (the diagnostic log keeps it): the list is still there to try
-// again.
+// Double-click on a listed message: fetches it again (found by its unique
+// id, as a deletion finds it) and shows its body in the pane (without the
+// closing rule). A failure is not reported to the operator (the diagnostic
+// log keeps it): the list is still there to try again.
 RunTask RetrieveSelectedMessage(ReceptionContext c, int row);
 
 enum class Deletion {
@@ -25,12 +25,20 @@ enum class Deletion {
 };
 
 // Deletes the listed messages of the kind (for Selected, of `rows`; rows
-// without a number are passed over) in one session, lowers the last seen
-// count by one for each (never below 0), and brings the list in line with
-// the server's numbering after QUIT: each remaining row's number drops by
-// the number of deleted messages below it, so the list stays right whether
-// it held every message or not. On a failure the list stays as it was and
-// the operator is told to receive again.
+// without a number are passed over) in one session. Each is found again
+// by its unique id, whatever number it has now; one that is gone is
+// reported, never guessed at. A server without unique ids is trusted only
+// while the mailbox holds as many messages of the same sizes as listed;
+// otherwise nothing is deleted and the operator is told. The last seen
+// count drops by the deleted messages within it, and the list follows the
+// server's numbering after QUIT (rows of mail gone meanwhile go too). On a
+// failure the list stays as it was and the operator is told to receive
+// again.
 RunTask DeleteServerMail(ReceptionContext c, Deletion kind, std::set<int> rows = {});
+
+// What the operator is told when the mailbox changed under a list from a
+// server without unique ids, and when chosen mail was gone (Shift_JIS).
+std::string MailboxChangedNotice();
+std::string GoneNotice(std::size_t gone);
 
 }  // namespace zentavo

@@ -20,7 +20,9 @@ void ShowHistoryEntry(const DataFolder& folder, std::string_view key, Grid& reci
                       std::vector<std::string>& text, Operator& op) {
   const fs::path recipientLog = LogFilePath(folder, "1_", key);
   const StoredFile read = ReadStoredFile(recipientLog);
-  FillResultRows(read.lines, recipients);
+  DeliveryRecord record;
+  LoadDeliveryRecord(DeliveryRecordPath(folder, key), record);
+  FillResultRows(read.lines, record, recipients);
   if (read.result != ReadResult::Whole)
     ReportFailure(op, Sj("伝達職員の読込に失敗しました"), Why(recipientLog, read.result));
 

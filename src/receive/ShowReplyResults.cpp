@@ -1,18 +1,21 @@
 #include "receive/ShowReplyResults.h"
 
 #include "receive/ReplyLogs.h"
+#include "send/DeliveryRecord.h"
 #include "send/TransmissionLogs.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
 
 ReadResult ShowReplyResults(const DataFolder& folder, std::string_view key, Grid& results) {
+  DeliveryRecord record;
   if (key.empty()) {
-    FillResultRows({}, results);
+    FillResultRows({}, record, results);
     return ReadResult::Missing;
   }
   const StoredFile log = ReadStoredFile(LogFilePath(folder, "1_", key));
-  FillResultRows(log.lines, results);
+  LoadDeliveryRecord(DeliveryRecordPath(folder, key), record);
+  FillResultRows(log.lines, record, results);
   return log.result;
 }
 
@@ -37,7 +40,7 @@ std::string CsvField(const std::string& text) {
 
 }  // namespace
 
-std::string GridCsv(const Grid& grid) {
+std::string GridCsv(const Grid& grid, std::string_view status) {
   std::string csv;
   for (int r = 0; r < grid.RowCount(); ++r) {
     if (r >= grid.fixedRows && grid.RowEmpty(r)) continue;
@@ -45,6 +48,7 @@ std::string GridCsv(const Grid& grid) {
       if (c > 0) csv += ',';
       csv += CsvField(grid.Cell(c, r));
     }
+    if (!status.empty()) csv += "," + CsvField(r < grid.fixedRows ? Sj("状態") : std::string(status));
     csv += "\r\n";
   }
   return csv;
@@ -55,20 +59,23 @@ ReplyStatus ShowReplyStatus(std::string_view key, const Grid& results) {
   status.title = Sj("<履歴> ") + std::string(key);
   status.replied.SetHeader({Sj("氏名"), Sj("受信日時")});
   status.notReplied.SetHeader({Sj("氏名"), Sj("電話番号")});
-  int replied = 0;
-  int notReplied = 0;
+  status.undelivered.SetHeader({Sj("氏名"), Sj("不達理由")});
+  int replied = 0, notReplied = 0, undelivered = 0;
   for (int r = 1; r < results.RowCount(); ++r) {
-    if (results.Cell(0, r).empty()) continue;
-    if (results.Cell(3, r).size() > 1) {
-      Append(status.replied, replied, results.Cell(0, r), results.Cell(3, r));
+    if (results.Cell(kResultName, r).empty()) continue;
+    if (results.Cell(kResultTime, r).size() > 1) {
+      Append(status.replied, replied, results.Cell(kResultName, r), results.Cell(kResultTime, r));
+    } else if (results.Cell(kResultStatus, r) == UndeliveredText()) {
+      Append(status.undelivered, undelivered, results.Cell(kResultName, r), results.Cell(kResultReason, r));
     } else {
-      Append(status.notReplied, notReplied, results.Cell(0, r), results.Cell(2, r));
+      Append(status.notReplied, notReplied, results.Cell(kResultName, r), results.Cell(kResultTelephone, r));
     }
   }
   status.countLine = Sj("返信確認　　返信あり：") + std::to_string(replied) + Sj("件　　返信なし：") +
-                     std::to_string(notReplied) + Sj("件");
-  status.repliedCsv = GridCsv(status.replied);
-  status.notRepliedCsv = GridCsv(status.notReplied);
+                     std::to_string(notReplied) + Sj("件　　不達：") + std::to_string(undelivered) + Sj("件");
+  status.repliedCsv = GridCsv(status.replied, RepliedText());
+  status.notRepliedCsv = GridCsv(status.notReplied, NotRepliedText());
+  status.undeliveredCsv = GridCsv(status.undelivered, UndeliveredText());
   return status;
 }
 

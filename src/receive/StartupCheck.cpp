@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "receive/ReceivedList.h"
+#include "receive/ReplyCollector.h"
+#include "receive/ServerMail.h"
 #include "send/ServerTrust.h"
 #include "store/DataFolder.h"
 #include "text/SjisUnicode.h"
@@ -32,6 +34,36 @@ const std::vector<std::string>& StartupListHeader() {
   return header;
 }
 
+namespace {
+
+// Deletes the listed replies in a session of their own, each found again
+// by its unique id (or in an unchanged mailbox): what another client did
+// meanwhile must not make this delete other mail.
+OffThread<ResolvedMessages> DeleteListedReplies(ReceptionContext& c, const Settings& settings,
+                                                std::vector<int> replies) {
+  return OffThread<ResolvedMessages>(c.runner, [account = Pop3AccountFor(settings), transport = c.transport,
+                                           listing = c.state.listing, replies = std::move(replies)] {
+    std::unique_ptr<Mailbox> box = transport->Open(account);
+    const ResolvedMessages resolved = ResolveListed(listing, ListMailbox(*box, box->Count()), replies);
+    for (const auto& [listed, now] : resolved.now) box->Delete(now);
+    box->Quit();
+    return resolved;
+  });
+}
+
+void AddStartupRow(Grid& list, int number, const std::string& name, const ReceivedMail& mail,
+                   const std::string& identifier) {
+  const int row = list.RowCount() - 1;
+  list.SetRowCount(row + 2);
+  list.Cell(kStartupNumberColumn, row) = std::to_string(number);
+  list.Cell(kStartupNameColumn, row) = name;
+  list.Cell(kStartupMailNoColumn, row) = FourAfter(mail.subject, identifier);
+  list.Cell(kStartupSubjectColumn, row) = mail.subject;
+  list.Cell(kStartupDateColumn, row) = mail.date ? FormatDisplayTime(*mail.date) : std::string();
+}
+
+}  // namespace
+
 RunTask CheckRepliesAtStartup(ReceptionContext c) {
   if (c.state.running) co_return;
   c.state.running = true;
@@ -48,15 +80,20 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
 
   std::vector<int> replies;
   ServerFailure failure;
+  std::optional<ReplyCollector> collector;
   try {
     c.op.ShowProgress(Sj("返信メール確認中"), 0);
-    OffThread<std::shared_ptr<Mailbox>> open(c.runner, [account = Pop3AccountFor(settings), transport = c.transport] {
-      return std::shared_ptr<Mailbox>(transport->Open(account));
-    });
+    OffThread<std::shared_ptr<Mailbox>> open = OpenMailbox(c, settings);
     std::shared_ptr<Mailbox> mailbox = co_await open;
     KeepSessionSecurity(c.settings, c.folder, MailServer::Pop3, mailbox->Security());
-    OffThread<int> count(c.runner, [mailbox] { return mailbox->Count(); });
-    const int total = co_await count;
+    OffThread<std::pair<MailboxListing, std::map<std::string, DeliveryRecord>>> opening(
+        c.runner, [mailbox, folder = c.folder] {
+          return std::pair(ListMailbox(*mailbox, mailbox->Count()), LoadDeliveryRecords(folder));
+        });
+    auto [listing, records] = co_await opening;
+    c.state.listing = std::move(listing);
+    collector.emplace(std::move(records), settings.identifier);
+    const int total = c.state.listing.count;
     c.op.ShowProgress(Sj("返信メール確認中"), total);
     for (int n = 1; n <= total && !c.state.cancel; ++n) {
       c.op.SetProgress(n);
@@ -65,15 +102,11 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
         return raw ? ReadReceivedMail(*raw) : ReceivedMail{};
       });
       const ReceivedMail mail = co_await fetch;
-      const Sender sender = ClassifySender(mail.from, c.staff, "");
+      const Sender sender = ClassifySender(mail.from, mail.fromAddress, c.staff, "");
+      const std::string name = sender.kind == Sender::Kind::Staff ? c.staff.Cell(0, sender.staffRow) : "";
+      collector->Take(mail, sender, name);
       if (sender.kind != Sender::Kind::Staff) continue;
-      const int row = static_cast<int>(replies.size()) + 1;
-      list.SetRowCount(row + 2);
-      list.Cell(kStartupNumberColumn, row) = std::to_string(n);
-      list.Cell(kStartupNameColumn, row) = c.staff.Cell(0, sender.staffRow);
-      list.Cell(kStartupMailNoColumn, row) = FourAfter(mail.subject, settings.identifier);
-      list.Cell(kStartupSubjectColumn, row) = mail.subject;
-      list.Cell(kStartupDateColumn, row) = mail.date ? FormatDisplayTime(*mail.date) : std::string();
+      AddStartupRow(list, n, name, mail, settings.identifier);
       replies.push_back(n);
     }
     OffThread<void> quit(c.runner, [mailbox] { mailbox->Quit(); });
@@ -81,6 +114,8 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
   } catch (const std::exception& e) {
     failure = FailureOf(e);
   }
+  // The replies count before the operator is asked whether to delete them.
+  if (collector) c.state.recorded = RecordFoundMail(c, collector->Found());
   c.op.CloseProgress();
   if (failure.failed) {
     ReportServerFailure(c.op, Sj("受信メール確認中にエラーが発生しました\r「受信確認」で受信メールの確認してください"),
@@ -91,13 +126,10 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
                                "今回の送信に対する返信と区別が出来なくなる恐れがあります。\r"
                                "「受信確認」でも削除は可能ですが、ここで、返信メールを削除しますか？"))) {
     c.op.ShowProgress(Sj("返信メール削除"), static_cast<int>(replies.size()));
+    ResolvedMessages deleted;
     try {
-      OffThread<void> remove(c.runner, [account = Pop3AccountFor(settings), transport = c.transport, replies] {
-        std::unique_ptr<Mailbox> box = transport->Open(account);
-        for (int n : replies) box->Delete(n);
-        box->Quit();
-      });
-      co_await remove;
+      OffThread<ResolvedMessages> remove = DeleteListedReplies(c, settings, replies);
+      deleted = co_await remove;
     } catch (const std::exception& e) {
       failure = FailureOf(e);
     }
@@ -105,6 +137,10 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
     if (failure.failed) {
       ReportServerFailure(c.op, Sj("返信メール削除中にエラーが発生しました\r「受信確認」で確認してください"), failure,
                           c.settings, c.folder, MailServer::Pop3);
+    } else if (deleted.changed) {
+      Warn(c.op, MailboxChangedNotice());
+    } else if (!deleted.gone.empty()) {
+      Warn(c.op, GoneNotice(deleted.gone.size()));
     }
   }
   CleanTempFiles(c.folder);

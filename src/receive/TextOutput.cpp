@@ -37,10 +37,10 @@ void SaveBody(const std::vector<std::string>& lines, Operator& op) {
          [&](const std::filesystem::path& file) { WriteTextLines(file, lines); });
 }
 
-void SaveReplyList(const Grid& list, Operator& op) {
+void SaveReplyList(const Grid& list, std::string_view status, Operator& op) {
   if (ListEmpty(list)) return;
   SaveAs({Sj("返信状況保存"), Sj("CSVﾌｧｲﾙ|*.csv"), "csv"}, op,
-         [&](const std::filesystem::path& file) { WriteFileAtomic(file, GridCsv(list)); });
+         [&](const std::filesystem::path& file) { WriteFileAtomic(file, GridCsv(list, status)); });
 }
 
 }  // namespace zentavo

@@ -27,9 +27,10 @@ std::vector<std::string> ReplyListPrintLines(std::string_view top, std::string_v
 void SaveBody(const std::vector<std::string>& lines, Operator& op);
 
 // "CSV保存" of a list of the reply status window: nothing when the list is
-// empty, as for printing; otherwise the list as CSV (GridCsv, in the order
+// empty, as for printing; otherwise the list as CSV with its status column
+// (GridCsv, in the order
 // shown) through the dialog "返信状況保存" for a ".csv" file, saved like a
 // body.
-void SaveReplyList(const Grid& list, Operator& op);
+void SaveReplyList(const Grid& list, std::string_view status, Operator& op);
 
 }  // namespace zentavo

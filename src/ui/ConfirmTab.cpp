@@ -1,5 +1,7 @@
 #include "ui/ConfirmTab.h"
 
+#include "receive/ReplyLogs.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -40,8 +42,8 @@ ConfirmTab::ConfirmTab(WindowContext& context, QWidget* parent)
   auto* clearLogsButton = Button("clearLogsButton", QStringLiteral("ログ全消去"), history);
   listHead->addWidget(clearLogsButton);
   historyList_ = NameList("historyList", QStringLiteral("伝達一覧"), history);
-  historyRecipients_.SetHeader({Sj("氏名"), Sj("メールアドレス"), Sj("電話番号"), Sj("受信日時")});
-  historyModel_.setCentredColumns({3});
+  historyRecipients_.SetHeader(ResultListHeader());
+  historyModel_.setCentredColumns({kResultTime, kResultStatus});
   auto* historyRecipients = GridView("historyRecipientList", QStringLiteral("伝達職員"), &historyModel_, history);
   historyRecipients->setToolTip(QStringLiteral("最終伝達に対する返信結果表示"));
   MakeSortable(historyRecipients, &historyModel_);

@@ -41,7 +41,7 @@ class ConfirmTab : public Tab {
   ReceptionTab* reception_;
   QListWidget* historyList_;
   std::vector<std::string> historyKeys_;  // Shift_JIS, newest first, as listed
-  Grid historyRecipients_{4, 2};          // the recipients of the notice chosen in the history
+  Grid historyRecipients_{6, 2};          // the recipients of the notice chosen in the history
   GridModel historyModel_;
   std::vector<std::string> historyText_;
   QPlainTextEdit* historyBody_;

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "receive/ReceivedList.h"
-#include "receive/RecordRepliesInLogs.h"
+#include "receive/ReplyLogs.h"
 #include "receive/RegisterReply.h"
 #include "receive/ShowReplyResults.h"
 #include "receive/TextOutput.h"
@@ -64,8 +64,8 @@ ReceptionTab::ReceptionTab(WindowContext& context, QWidget* parent)
   auto* replyCheckButton = Button("replyCheckButton", QStringLiteral("確認"), this);
   historyRow->addWidget(historyCombo_, 1);
   historyRow->addWidget(replyCheckButton);
-  replyResults_.SetHeader({Sj("氏名"), Sj("メールアドレス"), Sj("電話番号"), Sj("受信日時")});
-  resultModel_.setCentredColumns({3});
+  replyResults_.SetHeader(ResultListHeader());
+  resultModel_.setCentredColumns({kResultTime, kResultStatus});
   auto* resultList = GridView("replyResultList", QStringLiteral("返信結果"), &resultModel_, this);
   MakeSortable(resultList, &resultModel_);
 
@@ -222,13 +222,16 @@ void ReceptionTab::setLook(Look look) {
 }
 
 void ReceptionTab::onReceiveClicked() {
+  if (look_ == Look::Idle && state().reception.running) return;  // a deletion or a fetch is under way
   state().reception.cancel = false;
   if (look_ != Look::Idle) {
     // Pressed again: continuous reception ends here, and a run under way
-    // stops at its next message.
+    // stops at its next message. What the latest run read becomes seen;
+    // what it did not read stays unseen.
     if (state().reception.running) state().reception.cancel = true;
     stopContinuous();
-    state().settings.lastSeenCount = state().reception.serverCount;
+    if (!state().reception.running) EndReceptionMarking(state().settings, state().folder, state().reception);
+    else markWhenDone_ = true;
     enableDeletions();
     return;
   }
@@ -243,11 +246,7 @@ void ReceptionTab::onReceiveClicked() {
   continuousBox_->setEnabled(false);
   const bool continuous = continuousCheck_->isChecked();
   RunReception(Context([this, continuous](bool) {
-    showReceived();
-    // Only a reception the operator started records replies: a timer's
-    // run lists them and leaves the logs to the next press of the button.
-    RecordRepliesInLogs(state().folder, state().settings.identifier, state().reception.received);
-    emit repliesRecorded();
+    runEnded(true);
     if (continuous && look_ == Look::Receiving) {
       setLook(Look::Continuous);
       continuousTimer_.start(intervalSpin_->value() * 60000);
@@ -259,10 +258,23 @@ void ReceptionTab::onReceiveClicked() {
   }));
 }
 
+// Every run has recorded the replies it read: the history and the results
+// show them (after a press of the button always, as the newest notice is
+// then chosen; after a timer's run when something was recorded), and a
+// press that ended continuous reception during the run marks what the run
+// read.
+void ReceptionTab::runEnded(bool pressed) {
+  showReceived();
+  if (markWhenDone_) EndReceptionMarking(state().settings, state().folder, state().reception);
+  markWhenDone_ = false;
+  const RecordedReplies& recorded = state().reception.recorded;
+  if (pressed || recorded.recorded > 0 || recorded.undelivered > 0) emit repliesRecorded();
+}
+
 void ReceptionTab::onContinuousTick() {
   if (state().reception.running) return;  // still at it, or its failure box is open
   RunReception(Context([this](bool ok) {
-    showReceived();
+    runEnded(false);
     emit statusChanged((ok ? QStringLiteral("受信待機中(前回受信:%1)") : QStringLiteral("受信エラー(前回受信:%1)")).arg(Now()));
   }));
 }
@@ -366,6 +378,7 @@ void ReceptionTab::onAddAddress() {
 void ReceptionTab::onDeleteChosen() { deleteMail(Deletion::Selected, SelectedGridRows(receivedList_)); }
 
 void ReceptionTab::deleteMail(Deletion kind, std::set<int> rows) {
+  if (state().reception.running) return;  // the buttons come back when the run ends
   if (kind != Deletion::Selected) {
     continuousTimer_.stop();
     setLook(Look::Idle);

@@ -67,13 +67,14 @@ class ReceptionTab : public Tab {
   enum class Look { Idle, Receiving, Continuous };
   void setLook(Look look);
   void stopContinuous();
+  void runEnded(bool pressed);
   void deleteMail(Deletion kind, std::set<int> rows = {});
   void showReceived();
   void enableDeletions();
   ReceptionOptions options() const;
 
   GridModel receivedModel_;
-  Grid replyResults_{4, 2};  // who has replied to the chosen notice
+  Grid replyResults_{6, 2};  // who has replied to the chosen notice
   GridModel resultModel_;
   QTableView* receivedList_;
   QPlainTextEdit* bodyView_;
@@ -98,6 +99,7 @@ class ReceptionTab : public Tab {
   QAction* recordHistoryAction_;
   QTimer continuousTimer_;
   Look look_ = Look::Idle;
+  bool markWhenDone_ = false;  // continuous reception ended during a run
 
   std::shared_ptr<Pop3Transport> pop3_;
   std::unique_ptr<StepRunner> workerRunner_;

@@ -34,7 +34,8 @@ ReplyStatusWindow::ReplyStatusWindow(ReplyStatus status, Operator& op, QWidget* 
       status_(std::move(status)),
       op_(op),
       repliedModel_(status_.replied),
-      notRepliedModel_(status_.notReplied) {
+      notRepliedModel_(status_.notReplied),
+      undeliveredModel_(status_.undelivered) {
   setObjectName(QStringLiteral("replyStatusWindow"));
   setWindowTitle(QStringLiteral("返信状況確認"));
   setModal(true);
@@ -44,6 +45,7 @@ ReplyStatusWindow::ReplyStatusWindow(ReplyStatus status, Operator& op, QWidget* 
   auto* sides = new QHBoxLayout;
   sides->addLayout(BuildSide("replied", QStringLiteral("返信あり"), status_.replied, repliedModel_));
   sides->addLayout(BuildSide("notReplied", QStringLiteral("返信なし"), status_.notReplied, notRepliedModel_));
+  sides->addLayout(BuildSide("undelivered", QStringLiteral("不達"), status_.undelivered, undeliveredModel_));
   l->addLayout(sides, 1);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(Panel("countLine", ToQ(status_.countLine), this), 1);
@@ -51,7 +53,7 @@ ReplyStatusWindow::ReplyStatusWindow(ReplyStatus status, Operator& op, QWidget* 
   closeButton->setDefault(true);  // Enter closes rather than prints
   bottom->addWidget(closeButton);
   l->addLayout(bottom);
-  setFixedSize(720, 480);
+  setFixedSize(1000, 480);
   connect(closeButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -71,8 +73,8 @@ QLayout* ReplyStatusWindow::BuildSide(const char* kind, const QString& heading, 
   view->setColumnWidth(0, 140);
   side->addWidget(view, 1);
   connect(printButton, &QPushButton::clicked, this, [this, &list, heading] { print(list, heading); });
-  connect(copyButton, &QPushButton::clicked, this, [this, &list] { copy(list); });
-  connect(saveButton, &QPushButton::clicked, this, [this, &list] { SaveReplyList(list, op_); });
+  connect(copyButton, &QPushButton::clicked, this, [this, &list, heading] { copy(list, heading); });
+  connect(saveButton, &QPushButton::clicked, this, [this, &list, heading] { SaveReplyList(list, FromQ(heading), op_); });
   return side;
 }
 
@@ -81,8 +83,9 @@ void ReplyStatusWindow::print(const Grid& list, const QString& heading) {
 }
 
 // The same CSV as saved, for pasting into a spreadsheet or a mail.
-void ReplyStatusWindow::copy(const Grid& list) {
-  QGuiApplication::clipboard()->setText(ToQ(GridCsv(list)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+void ReplyStatusWindow::copy(const Grid& list, const QString& heading) {
+  QGuiApplication::clipboard()->setText(
+      ToQ(GridCsv(list, FromQ(heading))).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
 }  // namespace zentavo::ui

@@ -6,6 +6,8 @@
 #include "receive/ReceivedList.h"
 #include "receive/ServerMail.h"
 #include "receive/StartupCheck.h"
+#include "receive/StructuredHeaders.h"
+#include "send/TransmissionLogs.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 
@@ -80,11 +82,17 @@ TEST(ReceivedList, RulesOfTheList) {
   staff.Cell(1, 1) = "ta@example.jp";
   staff.Cell(0, 2) = "long";
   staff.Cell(1, 2) = "sta@example.jp";
-  EXPECT_EQ(ClassifySender("sta@example.jp", staff, "").staffRow, 1);
+  EXPECT_EQ(ClassifySender("sta@example.jp", "", staff, "").staffRow, 1);
+  // Addresses compare as RFC 5322 has them: a quoted local part is the
+  // same address unquoted, the domain in any case.
+  staff.Cell(1, 2) = "staff20@example.test";
+  for (const char* from : {"\"staff20\"@example.test", "Staff <\"staff20\"@EXAMPLE.test>", "staff20@example.test (x)"})
+    EXPECT_EQ(ClassifySender(SenderAsShown(from), SenderAddress(from), staff, "").staffRow, 2) << from;
+  EXPECT_EQ(ClassifySender("\"staff2\"@example.test", "staff2@example.test", staff, "").kind, Sender::Kind::Other);
   // An automatic reply is marked and never tied to a notice.
   ReceivedMail automatic{.from = "ta@example.jp", .subject = "Re: MailNo1234", .automatic = true};
   Grid list(6, 2);
-  const int row = AddReceivedRow(list, 5, automatic, {Sender::Kind::Staff, 1}, staff, "MailNo");
+  const int row = AddReceivedRow(list, 5, automatic, {Sender::Kind::Staff, 1}, staff, {});
   EXPECT_EQ(U(list.Cell(kSubjectColumn, row) + "|" + list.Cell(kMailNoColumn, row)), "【自動応答】Re: MailNo1234|");
 }
 
@@ -96,7 +104,8 @@ TEST_F(ReceptionTest, StaffMailIsListedWithNameAndMailNoOtherMailOnlyWhenAsked) 
   EXPECT_EQ(state.received.RowCount(), 5);  // one empty row after the last
   EXPECT_TRUE(state.bodyLines.empty());
   EXPECT_EQ(settings.lastSeenCount, 4);
-  EXPECT_EQ(server->commands, (Lines{"OPEN office", "STAT", "RETR 1", "RETR 2", "RETR 3", "RETR 4", "QUIT"}));
+  EXPECT_EQ(server->commands,
+            (Lines{"OPEN office", "STAT", "UIDL", "LIST", "RETR 1", "RETR 2", "RETR 3", "RETR 4", "QUIT"}));
   EXPECT_EQ(op.captions, (Lines{"返信メール確認中 0", "返信メール確認中 4", "closed"}));
 
   options = {.staffBodies = true, .listOthers = true, .otherBodies = false};
@@ -117,8 +126,9 @@ TEST_F(ReceptionTest, UnseenOnlyCancelAndFailure) {
   EXPECT_TRUE(Rows().empty());
 
   // "停止" during a run: the message being fetched is the last; the rest of
-  // the run (QUIT, the count) goes on.
+  // the run (QUIT) goes on, and only what was read counts as seen.
   options.unseenOnly = false;
+  settings.lastSeenCount = 0;
   test::HeldRunner held;
   Receive(held);
   held.ReleaseOne();  // logged in
@@ -129,7 +139,7 @@ TEST_F(ReceptionTest, UnseenOnlyCancelAndFailure) {
   held.ReleaseAll();
   EXPECT_EQ(Rows().size(), 2u);
   EXPECT_EQ(server->commands.back(), "QUIT");
-  EXPECT_EQ(settings.lastSeenCount, 4);
+  EXPECT_EQ(settings.lastSeenCount, 2);
 
   server->failOn = "RETR 3";
   settings.lastSeenCount = 1;
@@ -139,6 +149,35 @@ TEST_F(ReceptionTest, UnseenOnlyCancelAndFailure) {
   EXPECT_EQ(op.script.Texts().back(), "受信メール確認中にエラーが発生しました");
   EXPECT_NE(op.script.messages.back().detail.find("RETR 3"), std::string::npos);
   EXPECT_EQ(results, (std::vector<bool>{true, true, true, false}));
+
+  // Continuous reception of unseen mail marks nothing until it ends; then
+  // only what its latest run read.
+  server->failOn.clear();
+  options = {.unseenOnly = true, .continuous = true};
+  Receive();
+  EXPECT_EQ(Rows().size(), 2u);  // 2 and 4, as every run until it ends
+  EXPECT_EQ(settings.lastSeenCount, 1);
+  state.read = {2};
+  EndReceptionMarking(settings, folder, state);
+  EXPECT_EQ(settings.lastSeenCount, 2);
+}
+
+// Where the server keeps unique ids, what was read is known by them: a new
+// message that the server numbers among the old ones is still new.
+TEST_F(ReceptionTest, UnseenByUniqueIds) {
+  server->ids = {"a", "b", "c", "d"};
+  options.unseenOnly = true;
+  settings.lastSeenCount = 2;  // from before ids were kept: 1 and 2 were read
+  Receive();
+  EXPECT_EQ(Rows(), Lines{"004|佐藤|○|"});
+  EXPECT_EQ(settings.seen.ids, (std::set<std::string>{"a", "b", "c", "d"}));
+  server->messages.insert(server->messages.begin() + 1, Mail("sato@example.jp", "Re: MailNo1234"));
+  server->ids.insert(server->ids.begin() + 1, "new");
+  Receive();
+  EXPECT_EQ(Rows(), Lines{"002|佐藤|○|1234"});
+  SeenMail stored;
+  LoadSeenMail(folder.SeenMailFile(), stored);
+  EXPECT_EQ(stored, settings.seen);
 }
 
 TEST_F(ReceptionTest, DeletionsKeepTheServersNumbering) {
@@ -170,6 +209,34 @@ TEST_F(ReceptionTest, DeletionsKeepTheServersNumbering) {
   EXPECT_EQ(settings.lastSeenCount, 2);
 }
 
+// Another client removes message 1 after the list was made: the numbers of
+// the list no longer name the same mail. By unique ids the chosen mail is
+// found and deleted; without them nothing is deleted.
+TEST_F(ReceptionTest, DeletionFindsTheListedMailAgainOrRefuses) {
+  options.listOthers = true;
+  for (const bool ids : {true, false}) {
+    SCOPED_TRACE(ids ? "UIDL" : "no UIDL");
+    server->messages.resize(4);
+    server->messages[0] = Mail("Yamada <yamada@example.jp>", "Re: MailNo1234_kaigi");
+    server->ids = ids ? Lines{"a", "b", "c", "d"} : Lines{};
+    Receive();
+    server->commands.clear();
+    server->messages.erase(server->messages.begin());
+    if (ids) server->ids.erase(server->ids.begin());
+    DeleteServerMail(Context(runner), Deletion::Selected, {1, 3});  // 山田's, gone; the shop's
+    if (ids) {
+      EXPECT_EQ(Rows(), (Lines{"001|Zentavo -COPY-|○|1234", "002|佐藤|○|"}));
+      EXPECT_EQ(server->messages.size(), 2u);
+      EXPECT_EQ(op.script.Texts().back(), "選択したメールのうち1件は既にサーバにないため削除しませんでした\r「受信確認」で確認してください");
+    } else {
+      EXPECT_EQ(Rows().size(), 4u);
+      EXPECT_EQ(server->messages.size(), 3u);
+      EXPECT_EQ(std::count(server->commands.begin(), server->commands.end(), "DELE 2"), 0);
+      EXPECT_EQ(op.script.Texts().back().find("受信一覧を作成した後にサーバのメールが変わっている"), 0u);
+    }
+  }
+}
+
 TEST_F(ReceptionTest, FetchingOneListedMessageShowsItsBody) {
   Receive();
   RetrieveSelectedMessage(Context(runner), 1);
@@ -178,12 +245,16 @@ TEST_F(ReceptionTest, FetchingOneListedMessageShowsItsBody) {
   EXPECT_EQ(op.captions.at(op.captions.size() - 2), "返信メール受信中 10");
 }
 
-TEST_F(ReceptionTest, StartupCheckListsRepliesAndDeletesThemOnYes) {
+TEST_F(ReceptionTest, StartupCheckListsRecordsAndDeletesRepliesOnYes) {
   settings.identifier = "mailno";
+  const auto log = LogFilePath(folder, "1_", "20120501 090000_MailNo1234_kaigi");
+  test::WriteEnciphered(log, {"h", "山田,yamada@example.jp,1"});
   op.script.answers = {MsgAnswer::No, MsgAnswer::Yes};
   CheckRepliesAtStartup(Context(runner));
   EXPECT_EQ(U(state.received.Cell(kStartupMailNoColumn, 2)), "12ab");  // taken as it stands
   EXPECT_EQ(state.received.Cell(kStartupNumberColumn, 2), "4");
+  // Recorded before the question, whatever the answer.
+  EXPECT_EQ(test::Deciphered(log).at(1), "山田,yamada@example.jp,1,2012/05/01 09:30:00 ");
   CheckRepliesAtStartup(Context(runner));
   EXPECT_EQ(server->messages.size(), 2u);  // 1 and 4 deleted on the second "Yes"; the own copy stays
   EXPECT_EQ(settings.lastSeenCount, 0);

@@ -7,6 +7,7 @@
 #include "app/Lifecycle.h"
 #include "receive/ReceivedList.h"
 #include "receive/RecordRepliesInLogs.h"
+#include "receive/ReplyLogs.h"
 #include "receive/ShowReplyResults.h"
 #include "send/TransmissionLogs.h"
 #include "support/TestSupport.h"
@@ -20,25 +21,16 @@ namespace fs = std::filesystem;
 
 const std::string kHeader = "氏名,メールアドレス,電話番号,返信時間";
 
-struct Reply {
-  std::string sender, mailNo, time;
-};
-
-Grid ReceivedRows(const std::vector<Reply>& replies) {
-  Grid list(6, 2);
-  ClearReceivedList(list);
-  int row = 0;
-  for (const auto& r : replies) {
-    list.Cell(kNumberColumn, ++row) = FormatMessageNumber(row);
-    list.Cell(kSenderColumn, row) = S(r.sender);
-    list.Cell(kStaffColumn, row) = S("○");
-    list.Cell(kMailNoColumn, row) = r.mailNo;
-    list.Cell(kDateColumn, row) = r.time;
-  }
-  return list;
+FoundReply Reply(const std::string& name, const std::string& address, const std::string& mailNo,
+                 const std::string& time, const std::string& key = "") {
+  return {S(name), address, mailNo, S(key), time};
 }
 
-TEST(ReplyTracking, EachReplyGoesOnceIntoTheNewestLogOfItsMailNo) {
+// Each reply goes once into the log of the notice it answers: the one its
+// thread named, else the newest whose own identifier and MailNo field (not
+// its subject) carries the number; the line of the sender's address, else
+// the first unreplied line of the name. A report marks its recipient.
+TEST(ReplyTracking, EachReplyGoesOnceIntoItsNoticeOnTheSendersLine) {
   test::TempFolder dir;
   // The folder's own name holds an identifier and a number: only file names count.
   DataFolder folder(dir / "MailNo1000");
@@ -49,11 +41,14 @@ TEST(ReplyTracking, EachReplyGoesOnceIntoTheNewestLogOfItsMailNo) {
     Lines before, after;  // after empty: left byte for byte as it was
     bool damaged = false;
   } logs[] = {
-      {"20120501 090000_MailNo1234_old", {kHeader, "山田,y@x,1"}, {}},
+      {"20120501 090000_MailNo1234_old", {kHeader, "山田,y@x,1", "佐藤,s@x,2"},
+       {kHeader, "山田,y@x,1,2012/06/05 08:00:00 ", "佐藤,s@x,2"}},
       {"20120601 090000_MAILNO1234_会議",
-       {kHeader, "山田,y@x,1", "佐藤,s@x,2,,memo", "鈴木,z@x,3,2012/06/01 10:00:00 ", "田中,t@x,4"},
+       {kHeader, "山田,y@x,1", "佐藤,s@x,2,,memo", "鈴木,z@x,3,2012/06/01 10:00:00 ", "田中,t1@x,4", "田中,t2@x,5"},
        {kHeader, "山田,y@x,1,2012/06/02 08:00:00 ", "佐藤,s@x,2,2012/06/02 08:30:00 memo",
-        "鈴木,z@x,3,2012/06/01 10:00:00 ", "田中,t@x,4"}},
+        "鈴木,z@x,3,2012/06/01 10:00:00 ", "田中,t1@x,4", "田中,t2@x,5,2012/06/02 09:30:00 "}},
+      // Newer, and its subject holds the other notice's number.
+      {"20120701 090000_MailNo1300_MailNo1234の訂正", {kHeader, "山田,y@x,1", "田中,t2@x,5"}, {}},
       {"20120401 090000_MailNo2000_x", {kHeader, "山田,y@x,1", "佐藤,s@x,2"}, {}, true},
   };
   std::map<std::string, std::string> bytes;
@@ -66,17 +61,22 @@ TEST(ReplyTracking, EachReplyGoesOnceIntoTheNewestLogOfItsMailNo) {
   // An interrupted rewrite of the newest log left this beside it.
   test::WriteFile(LogFilePath(folder, "1_", S("20120601 090000_MAILNO1234_会議.~zt7.tmp")), "AAAA\r\n");
 
-  const Grid received = ReceivedRows({{"山田", "1234", "2012/06/02 08:00:00"},
-                                      {"山田", "1234", "2012/06/02 09:00:00"},  // a second reply does not count
-                                      {"佐藤", "1234", "2012/06/02 08:30:00"},
-                                      {"鈴木", "1234", "2012/06/02 11:00:00"},  // recorded before
-                                      {"山田", "2000", "2012/07/02 08:00:00"},  // into a damaged log
-                                      {"田中", "1000", "2012/06/02 08:00:00"},  // no such notice
-                                      {"田中", "", "2012/06/02 08:00:00"}});    // an automatic reply
-  const RecordedReplies done = RecordRepliesInLogs(folder, "mailno", received);
-  EXPECT_EQ(done.recorded, 2);
+  FoundMail found;
+  found.replies = {Reply("山田", "y@x", "1234", "2012/06/02 08:00:00"),
+                   Reply("山田", "y@x", "1234", "2012/06/02 09:00:00"),          // a second reply does not count
+                   Reply("佐藤", "sato.home@x", "1234", "2012/06/02 08:30:00"),  // another address: by name
+                   Reply("鈴木", "z@x", "1234", "2012/06/02 11:00:00"),          // recorded before
+                   Reply("田中", "t2@x", "1234", "2012/06/02 09:30:00"),         // the other 田中 stays
+                   Reply("山田", "y@x", "", "2012/06/05 08:00:00", logs[0].key),  // tied by its thread
+                   Reply("山田", "y@x", "2000", "2012/07/02 08:00:00"),          // into a damaged log
+                   Reply("田中", "t1@x", "1000", "2012/06/02 08:00:00")};        // no such notice
+  found.bounces = {{"T1@X", "1234", "", "5.1.1", S("ユーザ不明"), "2012/06/02 08:10:00"},
+                   {"nobody@x", "1234", "", "5.1.1", "", "2012/06/02 08:10:00"}};  // no recipient of it
+  const RecordedReplies done = RecordRepliesInLogs(folder, "mailno", found);
+  EXPECT_EQ(done.recorded, 4);
+  EXPECT_EQ(done.undelivered, 1);
   ASSERT_EQ(done.partlyRead.size(), 1u);
-  EXPECT_EQ(done.partlyRead[0].filename(), LogFilePath(folder, "1_", S(logs[2].key)).filename());
+  EXPECT_EQ(done.partlyRead[0].filename(), LogFilePath(folder, "1_", S(logs[3].key)).filename());
   for (const auto& log : logs) {
     const fs::path file = LogFilePath(folder, "1_", S(log.key));
     if (log.after.empty()) {
@@ -85,8 +85,14 @@ TEST(ReplyTracking, EachReplyGoesOnceIntoTheNewestLogOfItsMailNo) {
       EXPECT_EQ(test::Deciphered(file), log.after) << log.key;
     }
   }
-  // A later reception never overwrites the first reply.
-  EXPECT_EQ(RecordRepliesInLogs(folder, "MailNo", ReceivedRows({{"山田", "1234", "2012/06/03 08:00:00"}})).recorded, 0);
+  // A later reception never overwrites the first reply, nor marks again.
+  EXPECT_EQ(RecordRepliesInLogs(folder, "MailNo", found).recorded, 0);
+  EXPECT_EQ(RecordRepliesInLogs(folder, "MailNo", found).undelivered, 0);
+
+  Grid results(kResultColumns, 2);
+  ShowReplyResults(folder, S(logs[1].key), results);
+  EXPECT_EQ(U(results.Cell(kResultStatus, 4) + "|" + results.Cell(kResultReason, 4)), "不達|5.1.1 ユーザ不明");
+  EXPECT_EQ(U(ShowReplyStatus(S(logs[1].key), results).countLine), "返信確認　　返信あり：4件　　返信なし：0件　　不達：1件");
 }
 
 TEST(ReplyTracking, StatusCountsAndCsvOfTheResultList) {
@@ -98,17 +104,18 @@ TEST(ReplyTracking, StatusCountsAndCsvOfTheResultList) {
     std::string count, replied, notReplied;
   } cases[] = {
       {{kHeader, "山田,y@x,090,2012/06/02 09:00:00 ", "佐藤,s@x,080", "鈴木,z@x,070,,", "田中,t@x,060,,say \"hi\""},
-       "返信確認　　返信あり：2件　　返信なし：2件",
-       "氏名,受信日時\r\n山田,2012/06/02 09:00:00  \r\n田中,\" say \"\"hi\"\"\"\r\n",
-       "氏名,電話番号\r\n佐藤,080\r\n鈴木,070\r\n"},
-      {{kHeader}, "返信確認　　返信あり：0件　　返信なし：0件", "氏名,受信日時\r\n", "氏名,電話番号\r\n"},
-      {{}, "返信確認　　返信あり：0件　　返信なし：0件", "氏名,受信日時\r\n", "氏名,電話番号\r\n"},
+       "返信確認　　返信あり：2件　　返信なし：2件　　不達：0件",
+       "氏名,受信日時,状態\r\n山田,2012/06/02 09:00:00  ,返信あり\r\n田中,\" say \"\"hi\"\"\",返信あり\r\n",
+       "氏名,電話番号,状態\r\n佐藤,080,返信なし\r\n鈴木,070,返信なし\r\n"},
+      {{kHeader}, "返信確認　　返信あり：0件　　返信なし：0件　　不達：0件", "氏名,受信日時,状態\r\n",
+       "氏名,電話番号,状態\r\n"},
+      {{}, "返信確認　　返信あり：0件　　返信なし：0件　　不達：0件", "氏名,受信日時,状態\r\n", "氏名,電話番号,状態\r\n"},
   };
   int n = 0;
   for (const auto& c : cases) {
     const std::string key = "2012060" + std::to_string(++n) + " 090000_MailNo1234_x";
     if (!c.log.empty()) test::WriteEnciphered(LogFilePath(folder, "1_", key), c.log);
-    Grid results(4, 2);
+    Grid results(kResultColumns, 2);
     results.Cell(0, 5) = "left from before";
     EXPECT_EQ(ShowReplyResults(folder, key, results), c.log.empty() ? ReadResult::Missing : ReadResult::Whole);
     EXPECT_EQ(results.RowCount(), std::max<int>(2, c.log.size())) << key;  // no empty row after the last

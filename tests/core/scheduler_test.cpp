@@ -208,7 +208,7 @@ TEST(Scheduler, EveryOutcomeIsRecordedInTheFile) {
     EXPECT_EQ(o.settings.lastMailNo, outcome.lastMailNo);
     // Logs are named with the reservation's number, and only for a notice
     // that went out.
-    EXPECT_EQ(o.LogNames().size(), outcome.batches ? 3u : 0u);
+    EXPECT_EQ(o.LogNames().size(), outcome.batches ? 4u : 0u);
     if (outcome.batches) EXPECT_NE(o.LogNames()[0].find("_MailNo1105_"), std::string::npos);
   }
 }

@@ -198,7 +198,7 @@ TEST_F(SendRunTest, AFirstBatchThatNeverReachedTheServerGivesItsNumberBack) {
   transport->failHandedOver = true;
   Send();
   EXPECT_EQ(StoredLastMailNo(), "1000");
-  EXPECT_EQ(test::FileNames(dir / "LOG").size(), 3u);
+  EXPECT_EQ(test::FileNames(dir / "LOG").size(), 4u);
 }
 
 TEST_F(SendRunTest, ALaterBatchFailingKeepsWhatWentOut) {

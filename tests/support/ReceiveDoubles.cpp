@@ -24,11 +24,28 @@ class FakeMailbox : public Mailbox {
     marked_.push_back(n);
     return true;
   }
+  std::optional<std::map<int, std::string>> UniqueIds() override {
+    Say("UIDL");
+    if (server_.ids.empty()) return std::nullopt;
+    std::map<int, std::string> ids;
+    for (std::size_t i = 0; i < server_.ids.size(); ++i) ids[static_cast<int>(i) + 1] = server_.ids[i];
+    return ids;
+  }
+  std::map<int, long long> Sizes() override {
+    Say("LIST");
+    std::map<int, long long> sizes;
+    for (std::size_t i = 0; i < server_.messages.size(); ++i)
+      sizes[static_cast<int>(i) + 1] = static_cast<long long>(server_.messages[i].size());
+    return sizes;
+  }
   void Quit() override {
     Say("QUIT");
     // As a server does: the marked messages go, the rest are numbered anew.
     std::sort(marked_.rbegin(), marked_.rend());
-    for (int n : marked_) server_.messages.erase(server_.messages.begin() + (n - 1));
+    for (int n : marked_) {
+      server_.messages.erase(server_.messages.begin() + (n - 1));
+      if (!server_.ids.empty()) server_.ids.erase(server_.ids.begin() + (n - 1));
+    }
     marked_.clear();
   }
 

@@ -17,7 +17,8 @@ class FakePop3Transport : public Pop3Transport {
   std::unique_ptr<Mailbox> Open(const Pop3Account& account) override;
 
   std::vector<std::string> messages;   // the mailbox, message 1 first
-  std::vector<std::string> commands;   // "OPEN user", "STAT", "RETR 2", "DELE 3", "QUIT"
+  std::vector<std::string> ids;        // their unique ids; none: a server without UIDL
+  std::vector<std::string> commands;   // "OPEN user", "STAT", "UIDL", "LIST", "RETR 2", "DELE 3", "QUIT"
   std::string failOn;                  // the command that breaks the session ("OPEN", "RETR 3", ...)
 };
 

@@ -179,6 +179,49 @@ class MainWindowTest : public QObject {
     QCOMPARE(run.Get<QLabel>("confirmHeader")->text(), QStringLiteral("伝達確認"));
   }
 
+  // A timer's run records the replies it lists, as a press of the button
+  // does; "受信確認" pressed while a deletion runs is refused, and the page
+  // comes back to rest when the deletion ends.
+  void everyRunRecordsAndTheButtonsWaitForTheRunUnderWay() {
+    test::TempFolder dir;
+    auto server = std::make_shared<test::FakePop3Transport>();
+    const auto reply = [](const char* from) {
+      return std::string("From: ") + from + "\r\nSubject: Re: MailNo1000\r\nDate: Tue, 01 May 2012 09:30:00 +0900\r\n\r\nok\r\n";
+    };
+    server->messages = {reply("yamada@example.jp")};
+    test::RecordingReceptionOperator receptionOp;
+    test::HeldRunner held;
+    Run run(dir.path());
+    const fs::path log = LogFilePath(run.state.folder, "1_", "20120501 090000_MailNo1000_x");
+    test::WriteEnciphered(log, {"h", "山田,yamada@example.jp,", "佐藤,sato@example.jp,"});
+    run.window->setReceptionBackends(server, &held, &receptionOp);
+    for (int r : {1, 2}) {
+      run.state.staff.grid.Cell(0, r) = S(r == 1 ? "山田" : "佐藤");
+      run.state.staff.grid.Cell(1, r) = r == 1 ? "yamada@example.jp" : "sato@example.jp";
+    }
+    run.Get<QTabWidget>("pages")->setCurrentIndex(1);
+    run.Get<QCheckBox>("continuousCheck")->click();
+    auto* receive = run.Get<QPushButton>("receiveButton");
+    receive->click();
+    held.ReleaseAll();
+    server->messages.push_back(reply("sato@example.jp"));
+    QMetaObject::invokeMethod(run.Get<QWidget>("receptionTab"), "onContinuousTick");
+    held.ReleaseAll();
+    QCOMPARE(test::Deciphered(log).at(2), std::string("佐藤,sato@example.jp,,2012/05/01 09:30:00 "));
+
+    run.Get<QPushButton>("stopButton")->click();
+    run.Get<QPushButton>("deleteStaffMailButton")->click();
+    receive->click();  // refused: the deletion is under way
+    QCOMPARE(receive->text(), QStringLiteral("      受信確認"));
+    QVERIFY(!run.Get<QPushButton>("stopButton")->isEnabled());
+    held.ReleaseAll();
+    QCOMPARE(server->messages.size(), size_t(0));
+    receive->click();
+    QCOMPARE(receive->text(), QStringLiteral("      受信中"));
+    held.ReleaseAll();
+    QCOMPARE(receive->text(), QStringLiteral("      連続受信中"));
+  }
+
   // The history lists every notice newest first with its reply rate; a
   // double-click shows one; the reminder fills the send page with those who
   // have not replied; "行削除" takes the notice away.
@@ -263,7 +306,7 @@ class MainWindowTest : public QObject {
     Settings stored;
     LoadSettings(dir / "zentavo.ini", stored);
     QCOMPARE(stored.lastMailNo, std::string("1000"));
-    QCOMPARE(test::FileNames(dir / "LOG").size(), size_t(3));
+    QCOMPARE(test::FileNames(dir / "LOG").size(), size_t(4));
   }
 
   void splitWindowDecides() {
