@@ -30,11 +30,11 @@ MailStack MailStack::FromEnvironment() {
     if (const auto eq = line.find('='); eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
   stack = {"", env["SMTP_HOST"], env["SMTP_PORT"], env["POP3_HOST"], env["POP3_PORT"], env["MAIL_DOMAIN"], {},
            env["MAIL_PASSWORD"], env["SMTP_STARTTLS_PORT"], env["SMTPS_PORT"], env["SMTPS_WRONG_NAME_PORT"],
-           env["POP3S_PORT"], env["TLS_CA_FILE"], env["TLS_OTHER_CA_FILE"]};
+           env["POP3S_PORT"], env["TLS_CA_FILE"], env["TLS_OTHER_CA_FILE"], env["DEAD_ADDRESS"]};
   std::istringstream users(env["MAIL_USERS"]);
   for (std::string user; std::getline(users, user, ',');) stack.users.push_back(user);
-  // A stack started by an older mailstack.sh lacks the TLS keys: start it afresh.
-  if (stack.users.size() < 8 || stack.otherCaFile.empty())
+  // A stack started by an older mailstack.sh lacks keys: start it afresh.
+  if (stack.users.size() < 8 || stack.deadAddress.empty())
     throw std::runtime_error(std::string("the env file in ") + dir + " is incomplete");
   return stack;
 }

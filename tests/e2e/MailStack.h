@@ -24,6 +24,9 @@ struct MailStack {
   // at it), and one that signed nothing of the stack's, to make it
   // untrusted. PEM files.
   std::string caFile, otherCaFile;
+  // An address taken at RCPT time whose delivery then fails: Postfix
+  // returns a delivery status notification to the sender.
+  std::string deadAddress;
 
   // The stack whose folder the environment variable ZENTAVO_MAILSTACK names
   // (ctest sets it). Throws std::runtime_error when there is none.

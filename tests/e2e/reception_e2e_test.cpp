@@ -7,7 +7,8 @@
 #include "app/Lifecycle.h"
 #include "e2e/MailStack.h"
 #include "receive/ReceivedList.h"
-#include "receive/RecordRepliesInLogs.h"
+#include "receive/ReplyLogs.h"
+#include "send/DeliveryRecord.h"
 #include "receive/RefreshHistoryList.h"
 #include "receive/ShowReplyResults.h"
 #include "send/SendRun.h"
@@ -21,7 +22,11 @@ namespace {
 using test::S;
 using test::U;
 
-TEST(ReceptionE2E, RepliesInEveryEncodingAreTiedToTheirNotice) {
+// The notice goes to five staff and to a sixth whose mailbox is gone;
+// replies come back in every encoding, one only tied by its thread, and
+// Postfix's report of the dead mailbox: the run records each reply once and
+// marks the sixth "不達".
+TEST(ReceptionE2E, RepliesInEveryEncodingByThreadAndTheBounceAreTiedToTheirNotice) {
   const MailStack stack = MailStack::FromEnvironment();
   if (!stack.unavailable.empty()) GTEST_SKIP() << "no mail stack: " << stack.unavailable;
   test::TempFolder dir;
@@ -36,16 +41,22 @@ TEST(ReceptionE2E, RepliesInEveryEncodingAreTiedToTheirNotice) {
   settings.lastMailNo = "999";
   settings.identifier = "MailNo";
   Grid staff(3, 30);
-  const char* names[] = {"山田", "鈴木", "佐藤", "高橋", "田中"};
-  for (int i = 0; i < 5; ++i) staff.Cell(0, i + 1) = S(names[i]), staff.Cell(1, i + 1) = stack.staff(i);
+  const char* names[] = {"山田", "鈴木", "佐藤", "高橋", "田中", "伊藤"};
+  for (int i = 0; i < 6; ++i)
+    staff.Cell(0, i + 1) = S(names[i]), staff.Cell(1, i + 1) = i < 5 ? stack.staff(i) : stack.deadAddress;
 
-  // The notice to the five staff, with a copy to the office itself.
-  SendPage page{.subject = S("会議"), .body = {S("明日の会議")}, .copyToSelf = true};
+  // The notice, with a copy to the office itself.
+  const std::string marker = UniqueMarker("reply");
+  SendPage page{.subject = S("会議"), .body = {S("明日の会議"), marker}, .copyToSelf = true};
   SendRunState run;
   test::RecordingSendOperator sendOp;
   InlineStepRunner runner;
   SendNotice({folder, settings, staff, page, run, sendOp, std::make_shared<PocoSmtpTransport>(), runner});
   ASSERT_TRUE(run.sent) << ::testing::PrintToString(sendOp.script.Texts());
+  const std::string key = RefreshHistoryList(folder).at(0).key;
+  DeliveryRecord record;
+  LoadDeliveryRecord(DeliveryRecordPath(folder, key), record);
+  ASSERT_EQ(record.messageIds.size(), 1u);
 
   const std::string subject = S("Re: MailNo1000_会議");
   const std::string subjects[] = {
@@ -53,18 +64,21 @@ TEST(ReceptionE2E, RepliesInEveryEncodingAreTiedToTheirNotice) {
       "=?UTF-8?Q?Re:_MailNo10?=\r\n =?UTF-8?Q?00_=E4=BC=9A=E8=AD=B0?=",  // the number split between two words
       "Re: MailNo1000_会議",                                               // raw 8-bit UTF-8
       "=?Shift_JIS?B?" + EncodeBase64(subject) + "?=",
-      "=?UTF-8?B?" + EncodeBase64("自動応答: 会議") + "?="};
-  const std::string marker = UniqueMarker("reply");
+      "=?UTF-8?B?" + EncodeBase64("自動応答: 会議") + "?=",
+      "=?UTF-8?B?" + EncodeBase64("了解です") + "?="};  // retyped: only the thread says which notice
   std::vector<std::string> repliesSent;
-  for (int i = 0; i < 5; ++i) {
+  for (int i = 0; i < 6; ++i) {
+    const int from = std::min(i, 4);
     const std::string data = std::string(i == 4 ? "Auto-Submitted: auto-replied\r\n" : "") + "From: " +
-                             stack.staff(i) + "\r\nTo: " + stack.desk() + "\r\nSubject: " + subjects[i] +
-                             "\r\nDate: Sun, 06 Dec 2026 09:00:00 +0900\r\n\r\n" + marker + "\r\n";
-    PocoSmtpTransport().Send({stack.smtpHost, stack.smtpPort, stack.staff(i), stack.password, {}},
-                             {stack.staff(i), {stack.desk()}}, data);
+                             stack.staff(from) + "\r\nTo: " + stack.desk() + "\r\nSubject: " + subjects[i] +
+                             (i == 5 ? "\r\nIn-Reply-To: " + record.messageIds[0] : "") +
+                             "\r\nDate: Sun, 06 Dec 2026 09:0" + std::to_string(i) + ":00 +0900\r\n\r\n" + marker + "\r\n";
+    PocoSmtpTransport().Send({stack.smtpHost, stack.smtpPort, stack.staff(from), stack.password, {}},
+                             {stack.staff(from), {stack.desk()}}, data);
     repliesSent.push_back(data);
   }
-  ASSERT_EQ(stack.Await(stack.desk(), marker, 5).size(), 5u);
+  // The copy to self, six replies and the report, which returns the notice.
+  ASSERT_EQ(stack.Await(stack.desk(), marker, 8).size(), 8u);
 
   ReceptionState state;
   test::RecordingReceptionOperator op;
@@ -74,23 +88,27 @@ TEST(ReceptionE2E, RepliesInEveryEncodingAreTiedToTheirNotice) {
   for (int r = 1; r < state.received.RowCount() && !state.received.RowEmpty(r); ++r)
     rows.insert(U(state.received.Cell(kSenderColumn, r) + "|" + state.received.Cell(kStaffColumn, r) + "|" +
                   state.received.Cell(kMailNoColumn, r)));
-  EXPECT_EQ(rows, (std::multiset<std::string>{"Zentavo -COPY-|○|1000", "山田|○|1000", "鈴木|○|1000",
-                                               "佐藤|○|1000", "高橋|○|1000", "田中|○|"}))
+  EXPECT_EQ(rows, (std::multiset<std::string>{"Zentavo -COPY-|○|1000", "山田|○|1000", "鈴木|○|1000", "佐藤|○|1000",
+                                               "高橋|○|1000", "田中|○|", "田中|○|1000",
+                                               "Mail Delivery System <MAILER-DAEMON@staff.test>||1000"}))
       << ::testing::PrintToString(op.script.Texts());
-  EXPECT_EQ(settings.lastSeenCount, 6);
+  EXPECT_EQ(settings.lastSeenCount, 8);
 
-  // Recorded: the four replies, not the automatic one.
-  EXPECT_EQ(RecordRepliesInLogs(folder, settings.identifier, state.received).recorded, 4);
-  const std::string key = RefreshHistoryList(folder).at(0).key;
+  // Recorded by the run: the five replies, not the automatic one; the dead
+  // mailbox is "不達".
+  EXPECT_EQ(state.recorded.recorded, 5);
+  EXPECT_EQ(state.recorded.undelivered, 1);
   const std::vector<std::string> log = test::Deciphered(dir.path() / "LOG" / ("1_" + U(key)));
-  ASSERT_EQ(log.size(), 6u);
-  for (int i = 1; i <= 4; ++i)
+  ASSERT_EQ(log.size(), 7u);
+  for (int i = 1; i <= 5; ++i) {
+    const std::string& reply = repliesSent[i == 5 ? 5 : i - 1];
     EXPECT_EQ(log[i], std::string(names[i - 1]) + "," + stack.staff(i - 1) + ",," +
-                          FormatDisplayTime(*ReadReceivedMail(repliesSent[i - 1]).date) + " ");
-  EXPECT_EQ(log[5], std::string(names[4]) + "," + stack.staff(4) + ",");  // as the send run wrote it
-  Grid results(4, 2);
+                          FormatDisplayTime(*ReadReceivedMail(reply).date) + " ");
+  }
+  Grid results(kResultColumns, 2);
   ShowReplyResults(folder, key, results);
-  EXPECT_EQ(U(ShowReplyStatus(key, results).countLine), "返信確認　　返信あり：4件　　返信なし：1件");
+  EXPECT_EQ(U(results.Cell(kResultStatus, 6) + "|" + results.Cell(kResultReason, 6)).substr(0, 13), "不達|5.1.1 x-u");
+  EXPECT_EQ(U(ShowReplyStatus(key, results).countLine), "返信確認　　返信あり：5件　　返信なし：0件　　不達：1件");
 }
 
 }  // namespace

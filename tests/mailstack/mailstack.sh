@@ -28,6 +28,8 @@
 #   MAIL_USERS (comma-separated logins, the office first), MAIL_PASSWORD,
 #   MAILDIR_ROOT (one maildir per user below it, named by the local part),
 #   BENCH_DOMAIN (any address there is accepted and discarded),
+#   DEAD_ADDRESS (accepted at RCPT time, then refused at delivery, so that
+#   Postfix returns a real delivery status notification to the sender),
 #   SMTP_STARTTLS_PORT, SMTPS_PORT, SMTPS_WRONG_NAME_PORT, POP3S_PORT (all on
 #   SMTP_HOST or POP3_HOST), TLS_CA_FILE (the CA that signed the servers'
 #   certificates, PEM), TLS_OTHER_CA_FILE (a CA that signed nothing here).
@@ -58,6 +60,7 @@ domain=staff.test
 # Mail to this domain is accepted and thrown away: the benchmark's thousands
 # of recipients cost the server no disk and the measurement no noise.
 bench_domain=bench.test
+dead_address=gone@staff.test
 # "reader" gets no notice: the POP3 tests empty and refill its mailbox;
 # "desk" is the office of the reception test, whose replies it reads.
 users=(office staff1 staff2 staff3 staff4 staff5 reader desk)
@@ -354,13 +357,17 @@ error      unix  - - n -    - error
 retry      unix  - - n -    - error
 discard    unix  - - n -    - discard
 virtual    unix  - n n -    - virtual
+gone       unix  - n n -    - pipe
+  flags= user=nobody argv=/bin/sh -c { exit 67 }
 anvil      unix  - - n -    1 anvil
 scache     unix  - - n -    1 scache
 postlog    unix-dgram n - n - 1 postlogd
 EOF
 
-  echo "$bench_domain discard:" >"$dir/postfix/transport"
-  : >"$dir/postfix/vmailbox"
+  # A mailbox that no longer exists: the pipe ends with EX_NOUSER (67),
+  # which Postfix reports as 5.1.1 in its bounce.
+  printf '%s discard:\n%s gone:\n' "$bench_domain" "$dead_address" >"$dir/postfix/transport"
+  echo "$dead_address $domain/gone/" >"$dir/postfix/vmailbox"
   : >"$dir/dovecot/passwd"
   for u in "${users[@]}"; do
     echo "$u@$domain $domain/$u/" >>"$dir/postfix/vmailbox"
@@ -465,6 +472,7 @@ MAIL_USERS=$(IFS=,; echo "${users[*]/%/@$domain}")
 MAIL_PASSWORD=$password
 MAILDIR_ROOT=$dir/mail/$domain
 BENCH_DOMAIN=$bench_domain
+DEAD_ADDRESS=$dead_address
 TLS_CA_FILE=$tls/ca.pem
 TLS_OTHER_CA_FILE=$tls/other-ca.pem
 OAUTH_AUTHORIZE_URL=$oauth/authorize
