@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 
 #include "receive/ReplyLogs.h"
@@ -10,6 +11,7 @@
 #include "send/TransmissionLogs.h"
 #include "store/DiagnosticLog.h"
 #include "store/StoredFile.h"
+#include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -17,16 +19,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// "1_" + "yyyyMMdd HHmmss" + "_": where a log name's identifier and MailNo
-// begin.
-constexpr std::size_t kFieldAt = 2 + 15 + 1;
-
 struct LogWork {
   fs::path log;
   std::vector<const FoundReply*> replies;
   std::vector<const FoundBounce*> bounces;
   RecordedReplies done;
+  std::vector<std::pair<fs::path, std::string>> writes;  // what is to be replaced, all at once
 };
+
+// The delivery record beside a recipient log.
+fs::path RecordFileOf(const fs::path& log) { return log.parent_path() / ("3_" + log.filename().string().substr(2)); }
 
 // The line of the sender's address, or else the first of their name
 // without a reply; nothing when neither exists.
@@ -54,9 +56,9 @@ int RecordTimes(LogWork& to, StoredFile& file) {
   return recorded;
 }
 
-int RecordBounces(const LogWork& to, const StoredFile& file) {
+int RecordBounces(LogWork& to, const StoredFile& file) {
   if (to.bounces.empty()) return 0;
-  const fs::path recordFile = to.log.parent_path() / ("3_" + to.log.filename().string().substr(2));
+  const fs::path recordFile = RecordFileOf(to.log);
   DeliveryRecord record;
   LoadDeliveryRecord(recordFile, record);
   int marked = 0;
@@ -74,13 +76,7 @@ int RecordBounces(const LogWork& to, const StoredFile& file) {
     record.undelivered.push_back({logged, bounce->status, bounce->time, bounce->reason});
     ++marked;
   }
-  if (marked == 0) return 0;
-  try {
-    SaveDeliveryRecord(recordFile, record);
-  } catch (const std::exception& e) {
-    LogDiagnostic(std::string("undelivered mail could not be recorded: ") + e.what());
-    return 0;
-  }
+  if (marked > 0) to.writes.emplace_back(recordFile, StoredBytes(DeliveryRecordLines(record)));
   return marked;
 }
 
@@ -89,12 +85,8 @@ void RecordInLog(LogWork& to) {
   if (file.result == ReadResult::Partial) to.done.partlyRead.push_back(to.log);
   if (file.result != ReadResult::Whole || file.lines.empty()) return;
   if (const int recorded = RecordTimes(to, file); recorded > 0) {
-    try {
-      WriteStoredFile(to.log, file.lines);
-      to.done.recorded = recorded;
-    } catch (const std::exception& e) {
-      LogDiagnostic(std::string("reply times could not be recorded: ") + e.what());
-    }
+    to.writes.emplace_back(to.log, StoredBytes(file.lines));
+    to.done.recorded = recorded;
   }
   to.done.undelivered = RecordBounces(to, file);
 }
@@ -117,9 +109,12 @@ class Logs {
     }
     if (mailNo.empty()) return std::nullopt;
     const std::string wanted = LowerAscii(SjisToUtf8(std::string(identifier) + std::string(mailNo)));
+    // "1_" + send stamp + "_" + identifier + MailNo + "_" + subject: the
+    // field starts after the stamp, which holds no "_".
     const auto at = std::find_if(names_.begin(), names_.end(), [&](const std::string& name) {
-      return name.size() > kFieldAt + wanted.size() && name.compare(kFieldAt, wanted.size(), wanted) == 0 &&
-             name[kFieldAt + wanted.size()] == '_';
+      const std::size_t field = name.find('_', 2) + 1;
+      return field != 0 && name.size() > field + wanted.size() && name.compare(field, wanted.size(), wanted) == 0 &&
+             name[field + wanted.size()] == '_';
     });
     if (at == names_.end()) return std::nullopt;
     return static_cast<std::size_t>(at - names_.begin());
@@ -154,9 +149,19 @@ RecordedReplies RecordRepliesInLogs(const DataFolder& folder, std::string_view i
     each.push_back(&work);
   }
   ForEachLog(each.size(), [&](size_t i) { RecordInLog(*each[i]); });
+  // Deciphering is spread over the cores; the files are then replaced in
+  // one go, with one flush to disk for all of them. What could not be
+  // written is not recorded.
+  std::vector<std::pair<fs::path, std::string>> writes;
+  for (const LogWork* work : each) writes.insert(writes.end(), work->writes.begin(), work->writes.end());
+  std::set<fs::path> failed;
+  for (const auto& [path, why] : WriteFilesAtomic(writes)) {
+    LogDiagnostic("replies could not be recorded: " + why);
+    failed.insert(path);
+  }
   for (const LogWork* work : each) {
-    result.recorded += work->done.recorded;
-    result.undelivered += work->done.undelivered;
+    if (!failed.contains(work->log)) result.recorded += work->done.recorded;
+    if (!failed.contains(RecordFileOf(work->log))) result.undelivered += work->done.undelivered;
     result.partlyRead.insert(result.partlyRead.end(), work->done.partlyRead.begin(), work->done.partlyRead.end());
   }
   return result;

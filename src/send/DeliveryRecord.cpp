@@ -64,11 +64,15 @@ ReadResult LoadDeliveryRecord(const fs::path& file, DeliveryRecord& record) {
 }
 
 void SaveDeliveryRecord(const fs::path& file, const DeliveryRecord& record) {
+  WriteStoredFile(file, DeliveryRecordLines(record));
+}
+
+std::vector<std::string> DeliveryRecordLines(const DeliveryRecord& record) {
   std::vector<std::string> lines{"I\t" + Field(record.identifier) + "\t" + Field(record.mailNo)};
   for (const auto& id : record.messageIds) lines.push_back("M\t" + Field(id));
   for (const auto& u : record.undelivered)
     lines.push_back("U\t" + Field(u.address) + "\t" + Field(u.status) + "\t" + Field(u.time) + "\t" + Field(u.reason));
-  WriteStoredFile(file, lines);
+  return lines;
 }
 
 void AddSentMessageId(const DataFolder& folder, std::string_view key, std::string_view identifier,

@@ -37,6 +37,9 @@ std::filesystem::path DeliveryRecordPath(const DataFolder& folder, std::string_v
 // A missing file is an empty record.
 ReadResult LoadDeliveryRecord(const std::filesystem::path& file, DeliveryRecord& record);
 
+// The record's lines as the file holds them (before enciphering).
+std::vector<std::string> DeliveryRecordLines(const DeliveryRecord& record);
+
 // Replaces the file atomically. Throws FileError.
 void SaveDeliveryRecord(const std::filesystem::path& file, const DeliveryRecord& record);
 

@@ -40,11 +40,17 @@ StoredFile ReadStoredFile(const fs::path& file, bool enciphered, int plainLine) 
   return read;
 }
 
+std::string StoredBytes(const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (const auto& line : lines) {
+    bytes += EncryptLine(line);
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
 void WriteStoredFile(const fs::path& file, const std::vector<std::string>& lines) {
-  std::vector<std::string> stored;
-  stored.reserve(lines.size());
-  for (const auto& line : lines) stored.push_back(EncryptLine(line));
-  WriteTextLines(file, stored);
+  WriteFileAtomic(file, StoredBytes(lines));
 }
 
 std::string PartlyReadNotice(const fs::path& file) {

@@ -27,6 +27,9 @@ struct StoredFile {
 // log.
 StoredFile ReadStoredFile(const std::filesystem::path& file, bool enciphered = true, int plainLine = -1);
 
+// The bytes of a file of `lines`, each enciphered and ended by CR LF.
+std::string StoredBytes(const std::vector<std::string>& lines);
+
 // Replaces `file` with `lines`, each enciphered, empty ones included.
 // Throws FileError.
 void WriteStoredFile(const std::filesystem::path& file, const std::vector<std::string>& lines);

@@ -8,9 +8,12 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <atomic>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
+#include <thread>
 
 namespace zentavo {
 namespace fs = std::filesystem;
@@ -85,7 +88,11 @@ bool IsPartlyRead(const fs::path& path) {
   return registry.files.count(Key(path)) != 0;
 }
 
-void WriteFileAtomic(const fs::path& path, std::string_view bytes) {
+namespace {
+
+// Writes `bytes` into a fresh temporary file beside `path` and returns its
+// name; with `flush` it is on disk when this returns.
+fs::path WriteTemporary(const fs::path& path, std::string_view bytes, bool flush) {
   if (IsPartlyRead(path)) throw FileError(path.string() + " was read only in part and is left as it is");
   // The temporary name starts with the target's own name, so a leftover of a
   // crash sits visibly beside the file it belongs to.
@@ -113,23 +120,74 @@ void WriteFileAtomic(const fs::path& path, std::string_view bytes) {
     }
     done += static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0) fail("cannot flush");
+  if (flush && ::fsync(fd) != 0) fail("cannot flush");
   if (::close(fd) != 0) {
     ::unlink(temp.c_str());
     throw FileError(Errno("cannot close", temp));
   }
+  return temp;
+}
+
+void Replace(const fs::path& temp, const fs::path& path) {
   if (::rename(temp.c_str(), path.c_str()) != 0) {
     std::string message = Errno("cannot replace", path);
     ::unlink(temp.c_str());
     throw FileError(message);
   }
-  // Make the rename itself durable.
-  fs::path dir = path.parent_path();
+}
+
+// Makes the renames in a folder durable.
+void FlushFolder(const fs::path& dir) {
   int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     ::fsync(dfd);
     ::close(dfd);
   }
+}
+
+}  // namespace
+
+void WriteFileAtomic(const fs::path& path, std::string_view bytes) {
+  Replace(WriteTemporary(path, bytes, true), path);
+  FlushFolder(path.parent_path());
+}
+
+std::vector<std::pair<fs::path, std::string>> WriteFilesAtomic(
+    const std::vector<std::pair<fs::path, std::string>>& files) {
+  // Each temporary file is written and flushed on its own, several at a
+  // time: the file system commits flushes that wait together in one go, so
+  // many files cost little more than one. Then each replaces its file, and
+  // one flush per folder makes the renames durable.
+  std::vector<std::optional<fs::path>> temps(files.size());
+  std::vector<std::string> errors(files.size());
+  std::atomic<std::size_t> next = 0;
+  auto worker = [&] {
+    for (std::size_t i = next++; i < files.size(); i = next++) {
+      try {
+        temps[i] = WriteTemporary(files[i].first, files[i].second, true);
+      } catch (const FileError& e) {
+        errors[i] = e.what();
+      }
+    }
+  };
+  std::vector<std::thread> workers;
+  for (std::size_t w = 1; w < std::min<std::size_t>(files.size(), 8); ++w) workers.emplace_back(worker);
+  worker();
+  for (auto& w : workers) w.join();
+
+  std::vector<std::pair<fs::path, std::string>> failures;
+  std::set<fs::path> folders;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    try {
+      if (!temps[i]) throw FileError(errors[i]);
+      Replace(*temps[i], files[i].first);
+      folders.insert(files[i].first.parent_path());
+    } catch (const FileError& e) {
+      failures.emplace_back(files[i].first, e.what());
+    }
+  }
+  for (const auto& folder : folders) FlushFolder(folder);
+  return failures;
 }
 
 void WriteTextLines(const fs::path& path, const std::vector<std::string>& lines) {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zentavo {
@@ -33,6 +34,12 @@ void WriteTextLines(const std::filesystem::path& path, const std::vector<std::st
 
 // The same for raw bytes. A file marked as read only in part is refused.
 void WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// Replaces many files (path, bytes) as WriteFileAtomic does each, with one
+// flush of the file system for all of them instead of one per file. Returns
+// each file that could not be written (it stays as it was) with the reason.
+std::vector<std::pair<std::filesystem::path, std::string>> WriteFilesAtomic(
+    const std::vector<std::pair<std::filesystem::path, std::string>>& files);
 
 // A file whose reading stopped at a damaged line still holds everything
 // after it; writing back what was read would lose that for good. Its reader
