@@ -221,7 +221,7 @@ std::vector<std::string> ThreadIds(const std::optional<std::string>& inReplyTo,
 
 }  // namespace
 
-ReceivedMail ReadReceivedMail(std::string_view raw) {
+ReceivedMail ReadReceivedMail(std::string_view raw, bool withText) {
   [[maybe_unused]] static const bool initialised = (g_mime_init(), true);
   ReceivedMail mail;
   // A byte array that only points at the caller's bytes: the stream does not
@@ -248,7 +248,7 @@ ReceivedMail ReadReceivedMail(std::string_view raw) {
   if (auto subject = RawField(headers, "Subject")) mail.subject = DecodeHeaderText(*subject);
   mail.date = DateOf(RawField(headers, "Date"));
   Reader reader(mail);
-  if (GMimeObject* top = g_mime_message_get_mime_part(message.get())) {
+  if (GMimeObject* top = g_mime_message_get_mime_part(message.get()); top && withText) {
     if (GMIME_IS_PART(top) && IsType(top, "text", "*") && !Reader::AttachmentName(top)) {
       mail.body = reader.Text(GMIME_PART(top));
     } else {

@@ -33,7 +33,9 @@ struct ReceivedMail {
   std::optional<DeliveryReport> report;  // a report of failed delivery (a bounce)
 };
 
-// Never fails: whatever cannot be read is left empty.
-ReceivedMail ReadReceivedMail(std::string_view raw);
+// Never fails: whatever cannot be read is left empty. Without `withText`
+// the body and the parts stay empty: a run that shows no bodies lists a
+// mailbox without decoding every text in it.
+ReceivedMail ReadReceivedMail(std::string_view raw, bool withText = true);
 
 }  // namespace zentavo

@@ -97,9 +97,9 @@ RunTask RunReception(ReceptionContext c) {
       c.op.SetProgress(n);
       // The message is read into plain values on the worker too: a large
       // one never holds up the window.
-      OffThread<ReceivedMail> fetch(c.runner, [mailbox, n] {
+      OffThread<ReceivedMail> fetch(c.runner, [mailbox, n, text = options.staffBodies || options.otherBodies] {
         std::optional<std::string> raw = mailbox->Retrieve(n);
-        return raw ? ReadReceivedMail(*raw) : ReceivedMail{};
+        return raw ? ReadReceivedMail(*raw, text) : ReceivedMail{};
       });
       const ReceivedMail mail = co_await fetch;
       c.state.read.push_back(n);

@@ -99,7 +99,7 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
       c.op.SetProgress(n);
       OffThread<ReceivedMail> fetch(c.runner, [mailbox, n] {
         std::optional<std::string> raw = mailbox->Retrieve(n);
-        return raw ? ReadReceivedMail(*raw) : ReceivedMail{};
+        return raw ? ReadReceivedMail(*raw, false) : ReceivedMail{};
       });
       const ReceivedMail mail = co_await fetch;
       const Sender sender = ClassifySender(mail.from, mail.fromAddress, c.staff, "");
