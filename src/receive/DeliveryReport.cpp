@@ -5,14 +5,21 @@
 // read for recipients, since a delay notice names its delayed recipients
 // there just as a bounce names its failed ones.
 //
+// A plain bounce is read only from the mail system itself: the sender is a
+// MAILER-DAEMON or postmaster, or the message says it was sent automatically
+// and its subject is a bounce's. A staff member's reply that quotes a bounce,
+// an out-of-office notice that quotes the notice, are never taken for one.
+//
 // Work stays bounded whatever the message: it is parsed in place
 // (receive/ParsedMessage.h), only the parts that matter are decoded, each up
 // to a limit, and every scan over them is linear.
 #include "receive/DeliveryReport.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
+#include "receive/BounceText.h"
 #include "receive/ParsedMessage.h"
 #include "receive/ReportFields.h"
 #include "text/HeaderText.h"
@@ -23,11 +30,19 @@ namespace {
 
 constexpr std::size_t kStatusLimit = std::size_t{512} << 10;   // a delivery-status part
 constexpr std::size_t kHeadersLimit = std::size_t{256} << 10;  // a returned message's headers
+constexpr std::size_t kTextLimit = std::size_t{1} << 20;       // a plain bounce's text
 // The per-message group and the recipients' groups read from one report:
 // failed recipients may follow many delayed or delivered ones.
 constexpr std::size_t kMostGroups = 1000;
 // RFC 5322's limit on a line, more than any message id needs.
 constexpr std::size_t kLongestMessageId = 998;
+
+// What a bounce subject says, in lower case, anywhere in the subject.
+constexpr std::array<std::string_view, 10> kBounceSubjects = {
+    "undelivered mail",   "undeliverable",      "delivery status notification", "returned mail",
+    "failure notice",     "mail delivery failed", "delivery failure",           "non-delivery",
+    "returned to sender", "delivery has failed",
+};
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -72,7 +87,7 @@ void TakeOriginal(std::optional<std::string_view> messageId, std::optional<std::
   if (subject) report.originalSubject = DecodeHeaderText(*subject);
 }
 
-// The headers of a returned message as text.
+// The headers of a returned message quoted as text.
 void ReadQuotedHeaders(std::string_view text, DeliveryReport& report) {
   const std::vector<FieldGroup> groups = FieldGroups(text, 1);
   if (!groups.empty()) TakeOriginal(FieldValue(groups[0], "Message-ID"), FieldValue(groups[0], "Subject"), report);
@@ -96,6 +111,7 @@ void ReadReturned(GMimeObject* returned, DeliveryReport& report) {
 
 struct ReportParts {
   GMimePart* status = nullptr;      // message/delivery-status or message/global-delivery-status
+  GMimePart* text = nullptr;        // the first plain text, for people
   GMimeObject* returned = nullptr;  // the returned message or its headers
 };
 
@@ -109,7 +125,10 @@ bool IsReturnedHeaders(GMimeObject* part) {
 
 ReportParts PartsOf(GMimeObject* top) {
   ReportParts parts;
-  if (!GMIME_IS_MULTIPART(top)) return parts;
+  if (!GMIME_IS_MULTIPART(top)) {
+    if (GMIME_IS_PART(top) && IsType(top, "text", "plain")) parts.text = GMIME_PART(top);
+    return parts;
+  }
   GMimeMultipart* multipart = GMIME_MULTIPART(top);
   for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
     GMimeObject* part = g_mime_multipart_get_part(multipart, i);
@@ -117,6 +136,8 @@ ReportParts PartsOf(GMimeObject* top) {
       if (!parts.returned) parts.returned = part;
     } else if (GMIME_IS_PART(part) && IsStatusPart(part)) {
       if (!parts.status) parts.status = GMIME_PART(part);
+    } else if (GMIME_IS_PART(part) && IsType(part, "text", "plain")) {
+      if (!parts.text) parts.text = GMIME_PART(part);
     }
   }
   return parts;
@@ -193,14 +214,64 @@ std::optional<DeliveryReport> ReadStandardReport(const ReportParts& parts) {
   return report;
 }
 
+// ---- Plain bounces ----------------------------------------------------------
+
+// The local part of a From field's address, in lower case: the address in
+// angle brackets, or the first word where there are none
+// ("MAILER-DAEMON@mail.example.jp (Mail Delivery System)").
+std::string SenderLocalPart(std::string_view from) {
+  std::string_view address = Trim(from);
+  if (const std::size_t open = address.rfind('<'); open != std::string_view::npos) {
+    address = address.substr(open + 1);
+    address = address.substr(0, address.find('>'));
+  } else {
+    address = address.substr(0, address.find_first_of(" \t\r\n("));
+  }
+  return Lowered(Trim(address.substr(0, address.rfind('@'))));
+}
+
+bool FromMailSystem(GMimeObject* headers) {
+  const std::optional<std::string> from = RawField(headers, "From");
+  const std::string local = from ? SenderLocalPart(*from) : "";
+  return local == "mailer-daemon" || local == "postmaster";
+}
+
+bool IsAutomaticBounce(GMimeObject* headers) {
+  const std::optional<std::string> autoSubmitted = RawField(headers, "Auto-Submitted");
+  const std::string keyword = autoSubmitted ? Keyword(*autoSubmitted) : "";
+  if (keyword != "auto-replied" && keyword != "auto-generated") return false;
+  const std::optional<std::string> subject = RawField(headers, "Subject");
+  const std::string said = subject ? Lowered(DecodeHeaderText(*subject)) : "";
+  return std::any_of(kBounceSubjects.begin(), kBounceSubjects.end(),
+                     [&](std::string_view s) { return said.find(s) != std::string::npos; });
+}
+
+std::optional<DeliveryReport> ReadPlainBounce(GMimeObject* headers, const ReportParts& parts) {
+  if (!parts.text || (!FromMailSystem(headers) && !IsAutomaticBounce(headers))) return std::nullopt;
+  GMimeContentType* type = g_mime_object_get_content_type(GMIME_OBJECT(parts.text));
+  const char* charset = type ? g_mime_content_type_get_parameter(type, "charset") : nullptr;
+  const std::string text = DecodedContent(parts.text, kTextLimit);
+  BounceText bounce = ReadBounceText(text, charset ? charset : "");
+  DeliveryReport report;
+  report.failed = std::move(bounce.failed);
+  ReadQuotedHeaders(bounce.original, report);
+  if (report.originalMessageId.empty() && report.originalSubject.empty() && parts.returned)
+    ReadReturned(parts.returned, report);
+  if (report.failed.empty() || (report.originalMessageId.empty() && report.originalSubject.empty()))
+    return std::nullopt;
+  return report;
+}
+
 }  // namespace
 
 std::optional<DeliveryReport> ReadDeliveryReport(std::string_view raw) {
   const ParsedMessage message(raw);
   GMimeObject* top = message.get() ? g_mime_message_get_mime_part(message.get()) : nullptr;
   if (!top) return std::nullopt;
-  if (!IsType(top, "multipart", "report") || !IsDeliveryReport(top)) return std::nullopt;
-  return ReadStandardReport(PartsOf(top));
+  const ReportParts parts = PartsOf(top);
+  if (IsType(top, "multipart", "report"))
+    return IsDeliveryReport(top) ? ReadStandardReport(parts) : std::nullopt;
+  return ReadPlainBounce(GMIME_OBJECT(message.get()), parts);
 }
 
 }  // namespace zentavo

@@ -2,7 +2,11 @@
 // and reading from it who could not be reached and which notice it returns,
 // so that the recipient can be marked undelivered on that notice.
 //
-// Read are the standard reports (RFC 3464 and, with UTF-8, RFC 6533).
+// Read are the standard reports (RFC 3464 and, with UTF-8, RFC 6533) and the
+// plain-text bounces that older mail servers still send. A plain bounce
+// counts only when both the failed address and the returned notice (its
+// Message-ID or Subject) can be read from it: a bounce that cannot be tied
+// to a notice stays ordinary mail for the operator to read.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +21,7 @@ namespace zentavo {
 struct FailedDelivery {
   std::string address;  // as sent (Original-Recipient, else Final-Recipient): ASCII, domain in lower case
   std::string status;   // the enhanced status code ("5.1.1"), "" when not given
-  std::string reason;   // Shift_JIS, on one line: the Diagnostic-Code; "" when none
+  std::string reason;   // Shift_JIS, on one line: the Diagnostic-Code or the bounce's failure text; "" when none
 };
 
 struct DeliveryReport {
