@@ -33,9 +33,10 @@ bool Address(const std::string& address) {
 }
 
 bool Status(const std::string& status) {
-  return status.empty() || (status.size() >= 5 && status.size() <= 9 && std::string_view("245").find(status[0]) != std::string_view::npos &&
-                            status[1] == '.' && std::count(status.begin(), status.end(), '.') == 2 &&
-                            status.find_first_not_of("0123456789.") == std::string::npos);
+  if (status.empty()) return true;
+  return status.size() >= 5 && status.size() <= 9 && (status[0] == '2' || status[0] == '4' || status[0] == '5') &&
+         status[1] == '.' && std::count(status.begin(), status.end(), '.') == 2 &&
+         status.find_first_not_of("0123456789.") == std::string::npos;
 }
 
 }  // namespace

@@ -39,8 +39,8 @@ constexpr std::size_t kLongestMessageId = 998;
 
 // What a bounce subject says, in lower case, anywhere in the subject.
 constexpr std::array<std::string_view, 10> kBounceSubjects = {
-    "undelivered mail",   "undeliverable",      "delivery status notification", "returned mail",
-    "failure notice",     "mail delivery failed", "delivery failure",           "non-delivery",
+    "undelivered mail", "undeliverable",        "delivery status notification", "returned mail",
+    "failure notice",   "mail delivery failed", "delivery failure",             "non-delivery",
     "returned to sender", "delivery has failed",
 };
 
@@ -194,7 +194,8 @@ std::optional<FailedDelivery> FailedRecipient(const FieldGroup& group, bool glob
       failed.address = TypedAddress(*field);
   }
   if (failed.address.empty()) return std::nullopt;
-  if (const std::optional<std::string_view> status = FieldValue(group, "Status")) failed.status = StatusIn(Unfolded(*status));
+  if (const std::optional<std::string_view> status = FieldValue(group, "Status"))
+    failed.status = StatusIn(Unfolded(*status));
   if (const std::optional<std::string_view> diagnostic = FieldValue(group, "Diagnostic-Code"))
     failed.reason = ReasonText(*diagnostic, global ? "utf-8" : "");
   return failed;
@@ -207,7 +208,8 @@ std::optional<DeliveryReport> ReadStandardReport(const ReportParts& parts) {
   DeliveryReport report;
   for (const FieldGroup& group : FieldGroups(fields, kMostGroups)) {
     if (report.failed.size() == kMostFailedDeliveries) break;
-    if (std::optional<FailedDelivery> failed = FailedRecipient(group, global)) report.failed.push_back(std::move(*failed));
+    if (std::optional<FailedDelivery> failed = FailedRecipient(group, global))
+      report.failed.push_back(std::move(*failed));
   }
   if (report.failed.empty()) return std::nullopt;
   if (parts.returned) ReadReturned(parts.returned, report);
