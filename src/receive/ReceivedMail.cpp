@@ -12,12 +12,10 @@
 // are shown.
 #include "receive/ReceivedMail.h"
 
-#include <gmime/gmime.h>
-
 #include <algorithm>
-#include <climits>
 
 #include "receive/AutomaticReply.h"
+#include "receive/ParsedMessage.h"
 #include "receive/StructuredHeaders.h"
 #include "text/HeaderText.h"
 #include "text/HtmlToText.h"
@@ -34,35 +32,6 @@ constexpr std::size_t kTextLimit = std::size_t{1} << 20;
 // Parts nested deeper are not read: no mail program nests so deep, and the
 // walk stays shallow on the stack.
 constexpr int kDeepestPart = 32;
-
-// One reference to a GObject, dropped at the end of the scope.
-template <class T>
-class Ref {
- public:
-  explicit Ref(T* object) : object_(object) {}
-  ~Ref() {
-    if (object_) g_object_unref(object_);
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  T* get() const { return object_; }
-
- private:
-  T* object_;
-};
-
-std::optional<std::string> RawField(GMimeObject* object, const char* name) {
-  GMimeHeaderList* headers = g_mime_object_get_header_list(object);
-  GMimeHeader* header = headers ? g_mime_header_list_get_header(headers, name) : nullptr;
-  if (!header) return std::nullopt;
-  const char* raw = g_mime_header_get_raw_value(header);
-  return std::string(raw ? raw : "");
-}
-
-bool IsType(GMimeObject* object, const char* type, const char* subtype) {
-  GMimeContentType* contentType = g_mime_object_get_content_type(object);
-  return contentType && g_mime_content_type_is_type(contentType, type, subtype);
-}
 
 // Only a date that GMime reads in full; a missing or unreadable one is
 // nothing, never a made-up 1970.
@@ -82,29 +51,6 @@ std::optional<LocalDateTime> DateOf(std::optional<std::string> raw) {
   t.utcOffsetMinutes = static_cast<int>(g_date_time_get_utc_offset(local) / G_TIME_SPAN_MINUTE);
   g_date_time_unref(local);
   return t;
-}
-
-// At most `limit` bytes of the part's content, its transfer encoding undone.
-std::string DecodedContent(GMimePart* part, std::size_t limit) {
-  GMimeDataWrapper* content = g_mime_part_get_content(part);
-  GMimeStream* source = content ? g_mime_data_wrapper_get_stream(content) : nullptr;
-  if (!source || limit == 0) return {};
-  g_mime_stream_reset(source);
-  Ref<GMimeStream> decoded(g_mime_stream_filter_new(source));
-  const GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(content);
-  if (encoding == GMIME_CONTENT_ENCODING_BASE64 || encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
-      encoding == GMIME_CONTENT_ENCODING_UUENCODE) {
-    Ref<GMimeFilter> filter(g_mime_filter_basic_new(encoding, FALSE));
-    g_mime_stream_filter_add(GMIME_STREAM_FILTER(decoded.get()), filter.get());
-  }
-  std::string bytes;
-  char buffer[16384];
-  while (bytes.size() < limit) {
-    const ssize_t n = g_mime_stream_read(decoded.get(), buffer, std::min(sizeof buffer, limit - bytes.size()));
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  return bytes;
 }
 
 // Every line end as CR LF, as the program's texts have them.
@@ -222,17 +168,8 @@ std::vector<std::string> ThreadIds(const std::optional<std::string>& inReplyTo,
 }  // namespace
 
 ReceivedMail ReadReceivedMail(std::string_view raw, bool withText) {
-  [[maybe_unused]] static const bool initialised = (g_mime_init(), true);
   ReceivedMail mail;
-  // A byte array that only points at the caller's bytes: the stream does not
-  // own it, and GMime's parts are windows onto it, so nothing is copied. It
-  // outlives the stream and the message, which are dropped below.
-  GByteArray bytes{reinterpret_cast<guint8*>(const_cast<char*>(raw.data())),
-                   static_cast<guint>(std::min<std::size_t>(raw.size(), UINT_MAX))};
-  Ref<GMimeStream> stream(g_mime_stream_mem_new());
-  g_mime_stream_mem_set_byte_array(GMIME_STREAM_MEM(stream.get()), &bytes);
-  Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-  Ref<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
+  const ParsedMessage message(raw);
   if (!message.get()) return mail;
   GMimeObject* headers = GMIME_OBJECT(message.get());
 

@@ -8,6 +8,10 @@ characters in ISO-2022-JP ("-MS" writers), words in
 Shift_JIS and EUC-JP, raw 8-bit headers, wrong charset labels, a message
 cut off in the middle. Every file is written with CR LF line ends, as POP3
 delivers it, and the same every time. Run: python3 make_mail.py
+
+The delivery reports and bounces in bounces/ are not written here: they are
+put together by hand, byte for byte as the mail servers write them, which no
+library here builds.
 """
 import base64
 import email.policy
