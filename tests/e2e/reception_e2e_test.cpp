@@ -107,7 +107,7 @@ TEST(ReceptionE2E, RepliesInEveryEncodingByThreadAndTheBounceAreTiedToTheirNotic
   }
   Grid results(kResultColumns, 2);
   ShowReplyResults(folder, key, results);
-  EXPECT_EQ(U(results.Cell(kResultStatus, 6) + "|" + results.Cell(kResultReason, 6)).substr(0, 13), "不達|5.1.1 x-u");
+  EXPECT_EQ(U(results.Cell(kResultStatus, 6) + "|" + results.Cell(kResultReason, 6)), "不達|5.1.1 x-unix; user unknown");
   EXPECT_EQ(U(ShowReplyStatus(key, results).countLine), "返信確認　　返信あり：5件　　返信なし：0件　　不達：1件");
 }
 
