@@ -20,6 +20,37 @@ struct Opening {
   std::map<std::string, DeliveryRecord> records;
 };
 
+// Every message, or those not read before.
+std::vector<int> NumbersToFetch(const Settings& settings, const MailboxListing& listing,
+                                const ReceptionOptions& options) {
+  if (options.unseenOnly) return UnseenNumbers(settings, listing);
+  std::vector<int> numbers;
+  for (int n = 1; n <= listing.count; ++n) numbers.push_back(n);
+  return numbers;
+}
+
+// What the run holds while it reads the mailbox.
+struct RunValues {
+  const Settings& settings;
+  const Grid& staff;
+  const ReceptionOptions& options;
+  ReplyCollector& collector;
+};
+
+// One message read: what it answers goes to the collector, and the list and
+// the body pane show it when they should.
+void TakeMessage(ReceptionState& state, const RunValues& run, int n, const ReceivedMail& mail) {
+  const Sender sender = ClassifySender(mail.from, mail.fromAddress, run.staff, run.settings.senderAddress);
+  const bool staffMail = sender.kind != Sender::Kind::Other;
+  const ListedTie tie = run.collector.Take(mail, sender, staffMail ? run.staff.Cell(0, sender.staffRow) : "");
+  if (!staffMail && !run.options.listOthers) return;  // leaves no trace in the list
+  const int row = AddReceivedRow(state.received, n, mail, sender, run.staff, tie);
+  if (staffMail ? run.options.staffBodies : run.options.otherBodies) {
+    for (auto& line : BodyDisplayLines(state.received, row, mail, run.settings.identifier, true))
+      state.bodyLines.push_back(std::move(line));
+  }
+}
+
 void KeepSeen(const DataFolder& folder, const Settings& settings) {
   if (settings.seen.account.empty()) return;
   try {
@@ -84,12 +115,7 @@ RunTask RunReception(ReceptionContext c) {
     collector.emplace(std::move(o.records), settings.identifier);
     c.op.ShowProgress(Sj("返信メール確認中"), c.state.serverCount);
 
-    std::vector<int> numbers = UnseenNumbers(settings, c.state.listing);
-    if (!options.unseenOnly) {
-      numbers.clear();
-      for (int n = 1; n <= c.state.serverCount; ++n) numbers.push_back(n);
-    }
-    for (const int n : numbers) {
+    for (const int n : NumbersToFetch(settings, c.state.listing, options)) {
       if (c.state.cancel) {
         c.op.ShowProgress(Sj("受信をキャンセルしました"), c.state.serverCount);
         break;
@@ -103,15 +129,7 @@ RunTask RunReception(ReceptionContext c) {
       });
       const ReceivedMail mail = co_await fetch;
       c.state.read.push_back(n);
-      const Sender sender = ClassifySender(mail.from, mail.fromAddress, staff, settings.senderAddress);
-      const bool staffMail = sender.kind != Sender::Kind::Other;
-      const ListedTie tie = collector->Take(mail, sender, staffMail ? staff.Cell(0, sender.staffRow) : "");
-      if (!staffMail && !options.listOthers) continue;  // leaves no trace in the list
-      const int row = AddReceivedRow(c.state.received, n, mail, sender, staff, tie);
-      if (staffMail ? options.staffBodies : options.otherBodies) {
-        for (auto& line : BodyDisplayLines(c.state.received, row, mail, settings.identifier, true))
-          c.state.bodyLines.push_back(std::move(line));
-      }
+      TakeMessage(c.state, {settings, staff, options, *collector}, n, mail);
     }
     OffThread<void> quit(c.runner, [mailbox] { mailbox->Quit(); });
     co_await quit;

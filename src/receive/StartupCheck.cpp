@@ -51,6 +51,15 @@ OffThread<ResolvedMessages> DeleteListedReplies(ReceptionContext& c, const Setti
   });
 }
 
+const std::string& DeletionQuestion() {
+  static const std::string question = Sj(
+      "これまでの送信に対する返信メールの存在を確認しました\r"
+      "この返信メールを削除しておかなければ\r"
+      "今回の送信に対する返信と区別が出来なくなる恐れがあります。\r"
+      "「受信確認」でも削除は可能ですが、ここで、返信メールを削除しますか？");
+  return question;
+}
+
 void AddStartupRow(Grid& list, int number, const std::string& name, const ReceivedMail& mail,
                    const std::string& identifier) {
   const int row = list.RowCount() - 1;
@@ -120,11 +129,7 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
   if (failure.failed) {
     ReportServerFailure(c.op, Sj("受信メール確認中にエラーが発生しました\r「受信確認」で受信メールの確認してください"),
                         failure, c.settings, c.folder, MailServer::Pop3);
-  } else if (!replies.empty() && !c.state.cancel &&
-             AskYesNo(c.op, Sj("これまでの送信に対する返信メールの存在を確認しました\r"
-                               "この返信メールを削除しておかなければ\r"
-                               "今回の送信に対する返信と区別が出来なくなる恐れがあります。\r"
-                               "「受信確認」でも削除は可能ですが、ここで、返信メールを削除しますか？"))) {
+  } else if (!replies.empty() && !c.state.cancel && AskYesNo(c.op, DeletionQuestion())) {
     c.op.ShowProgress(Sj("返信メール削除"), static_cast<int>(replies.size()));
     ResolvedMessages deleted;
     try {
