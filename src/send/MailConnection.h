@@ -30,14 +30,29 @@ struct ConnectionSecurity {
   std::string trustedFingerprint;   // a certificate the operator trusted, "" when none
 };
 
+// Where a session gets the OAuth 2.0 access token it logs in with (SASL
+// XOAUTH2 or OAUTHBEARER). Called on worker threads, so it must be safe to
+// call from several at once.
+class AccessTokenSource {
+ public:
+  virtual ~AccessTokenSource() = default;
+  // A token good for at least the next minute: the one held, or a fresh one
+  // when it is about to expire or when `refresh` says the server refused
+  // it. Throws MailServerError, whose notice tells the operator what to do,
+  // when none can be had (not signed in, the sign-in revoked, the token
+  // server out of reach).
+  virtual std::string AccessToken(bool refresh) = 0;
+};
+
 // A mail server's account as the settings give it: SMTP and POP3 share one
-// user name and password.
+// user name and password, or one OAuth 2.0 sign-in.
 struct ServerAccount {
   std::string host;
   std::string port;  // decimal text
   std::string user;
   std::string password;
   ConnectionSecurity security;
+  std::shared_ptr<AccessTokenSource> tokens;  // OAuth 2.0; nullptr: the password
 };
 
 // Every wait of a session is bounded.

@@ -34,6 +34,29 @@ bool Cut(std::string_view line, std::string_view& tag, std::string_view& first, 
   return true;
 }
 
+// The sign-in's lines: "AUTH,<method>" and "OAUTH_<field>,<value>" (the
+// value last: a URL or a scope list may hold commas).
+constexpr std::array<std::string_view, 4> kMethods = {"PASSWORD", "MICROSOFT", "GOOGLE", "MANUAL"};
+
+std::array<std::pair<std::string_view, std::string OAuthSettings::*>, 6> OAuthFields() {
+  return {{{"OAUTH_CLIENT_ID", &OAuthSettings::clientId},
+           {"OAUTH_TENANT", &OAuthSettings::tenant},
+           {"OAUTH_CLIENT_SECRET", &OAuthSettings::clientSecret},
+           {"OAUTH_AUTHORIZE_URL", &OAuthSettings::authorizeUrl},
+           {"OAUTH_TOKEN_URL", &OAuthSettings::tokenUrl},
+           {"OAUTH_SCOPE", &OAuthSettings::scope}}};
+}
+
+void ReadOAuthLine(std::string_view tag, std::string_view value, OAuthSettings& oauth) {
+  if (tag == "AUTH") {
+    for (std::size_t i = 0; i < kMethods.size(); ++i)
+      if (value == kMethods[i]) oauth.method = static_cast<AuthMethod>(i);
+    return;
+  }
+  for (const auto& [name, field] : OAuthFields())
+    if (tag == name) oauth.*field = value;
+}
+
 }  // namespace
 
 std::string ServerKey(std::string_view protocol, std::string_view host, std::string_view port) {
@@ -58,6 +81,8 @@ ReadResult LoadServerSecurity(const std::filesystem::path& file, ServerSecurity&
       security.trusted[std::string(rest)] = std::string(first);
     } else if (tag == "SEEN") {
       security.tlsSeen.insert(line.substr(5));
+    } else {
+      ReadOAuthLine(tag, line.substr(tag.size() + 1), security.oauth);
     }
   }
   return read.result;
@@ -69,6 +94,8 @@ void SaveServerSecurity(const std::filesystem::path& file, const ServerSecurity&
   // The fingerprint first: it never holds a comma, the server key might.
   for (const auto& [key, fingerprint] : security.trusted) lines.push_back("TRUST," + fingerprint + "," + key);
   for (const auto& key : security.tlsSeen) lines.push_back("SEEN," + key);
+  lines.push_back("AUTH," + std::string(kMethods[static_cast<std::size_t>(security.oauth.method)]));
+  for (const auto& [name, field] : OAuthFields()) lines.push_back(std::string(name) + "," + security.oauth.*field);
   WriteStoredFile(file, lines);
 }
 
