@@ -7,7 +7,8 @@
 #                                  fuzzer runtime, llvm for llvm-symbolizer, the
 #                                  test libraries, the mail servers of the
 #                                  end-to-end tests, openssl for their test
-#                                  CA)
+#                                  CA, the CUPS daemon and its PDF printer
+#                                  for the printing tests)
 #
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
@@ -24,6 +25,7 @@ test_packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick poppler-utils
   postfix dovecot-core dovecot-pop3d msmtp curl openssl
+  cups-daemon cups-client printer-driver-cups-pdf
 )
 
 case "${1:-}" in
@@ -49,11 +51,12 @@ sudo_cmd=()
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -q
 
-# The mail servers are only run by the tests, from private folders on
-# loopback ports: keep the package scripts from configuring and starting the
-# system's own daemons on ports 25 and 110. debconf gets "No configuration"
-# for postfix, and a temporary policy-rc.d forbids every service start;
-# whatever policy-rc.d was there before is put back.
+# The mail servers and CUPS are only run by the tests, from private folders
+# on loopback ports: keep the package scripts from configuring and starting
+# the system's own daemons on ports 25, 110 and 631 (with no CUPS running,
+# cups-pdf adds no queue to the system's either). debconf gets "No
+# configuration" for postfix, and a temporary policy-rc.d forbids every
+# service start; whatever policy-rc.d was there before is put back.
 echo "postfix postfix/main_mailer_type select No configuration" |
   "${sudo_cmd[@]}" debconf-set-selections
 policy=/usr/sbin/policy-rc.d
