@@ -9,7 +9,9 @@
 #                                  end-to-end tests, openssl for their test
 #                                  CA, python3 for their test authorization
 #                                  server, a private D-Bus session with the
-#                                  desktop keyring and secret-tool)
+#                                  desktop keyring and secret-tool, the CUPS
+#                                  daemon and its PDF printer for the
+#                                  printing tests)
 #
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
@@ -27,6 +29,7 @@ test_packages=(
   xvfb xauth imagemagick poppler-utils
   postfix dovecot-core dovecot-pop3d msmtp curl openssl
   python3 dbus-bin dbus-daemon gnome-keyring libsecret-tools
+  cups-daemon cups-client printer-driver-cups-pdf
 )
 
 case "${1:-}" in
@@ -52,11 +55,12 @@ sudo_cmd=()
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -q
 
-# The mail servers are only run by the tests, from private folders on
-# loopback ports: keep the package scripts from configuring and starting the
-# system's own daemons on ports 25 and 110. debconf gets "No configuration"
-# for postfix, and a temporary policy-rc.d forbids every service start;
-# whatever policy-rc.d was there before is put back.
+# The mail servers and CUPS are only run by the tests, from private folders
+# on loopback ports: keep the package scripts from configuring and starting
+# the system's own daemons on ports 25, 110 and 631 (with no CUPS running,
+# cups-pdf adds no queue to the system's either). debconf gets "No
+# configuration" for postfix, and a temporary policy-rc.d forbids every
+# service start; whatever policy-rc.d was there before is put back.
 echo "postfix postfix/main_mailer_type select No configuration" |
   "${sudo_cmd[@]}" debconf-set-selections
 policy=/usr/sbin/policy-rc.d

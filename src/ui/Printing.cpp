@@ -36,6 +36,16 @@ QString PrinterName(const QPrinter& printer) {
   return printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : printer.printerName();
 }
 
+// Why a printer cannot print now, or an empty text. A stopped queue still
+// takes jobs and holds them until someone starts it again: a job sent there
+// now would be reported as printed and come out at some later time, if ever.
+QString NotReady(const QPrinter& printer) {
+  if (printer.outputFormat() != QPrinter::NativeFormat) return {};
+  if (QPrinterInfo::printerInfo(printer.printerName()).state() == QPrinter::Error)
+    return QStringLiteral("the printer is stopped or in error; nothing was sent");
+  return {};
+}
+
 // Draws the lines page by page; the failure, or an empty text when every
 // line was printed.
 QString PrintOn(QPainter& painter, QPrinter& printer, const std::vector<std::string>& lines) {
@@ -69,8 +79,10 @@ void PrintLines(const std::vector<std::string>& lines, Operator& op) {
   }
   printer->setDocName(QStringLiteral("Zentavo"));
   QPainter painter;
-  QString failure = painter.begin(printer.get()) ? PrintOn(painter, *printer, lines)
-                                                 : QStringLiteral("could not start the print job");
+  QString failure = NotReady(*printer);
+  if (failure.isEmpty())
+    failure = painter.begin(printer.get()) ? PrintOn(painter, *printer, lines)
+                                           : QStringLiteral("could not start the print job");
   // Ending the painter ends the job and sends its pages, also after a failure.
   if (painter.isActive() && !painter.end() && failure.isEmpty())
     failure = QStringLiteral("could not end the print job");

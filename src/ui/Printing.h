@@ -23,9 +23,10 @@ using PrinterSource = std::function<std::unique_ptr<QPrinter>()>;
 void SetPrinterSource(PrinterSource source);
 
 // Prints `lines` (Shift_JIS). No line: nothing at all. No printer: the
-// operator is told to check the printer settings. A failure while printing
-// ends the job with what was printed and is reported as
-// "印刷時にエラーが発生しました", with the printer and what failed as detail.
+// operator is told to check the printer settings. A printer that is stopped
+// gets no job, and a failure while printing ends the job with what was
+// printed; both are reported as "印刷時にエラーが発生しました", with the
+// printer and what failed as detail.
 void PrintLines(const std::vector<std::string>& lines, Operator& op);
 
 }  // namespace zentavo::ui

@@ -1,5 +1,7 @@
-// Printing into a PDF read back with pdftotext, and the windows that print:
-// the body window's edit switch and saving, the reply status window's lists.
+// Printing into a PDF and on the default printer of a real CUPS daemon, read
+// back with pdftotext, and the windows that print: the body window's edit
+// switch and saving, the reply status window's lists.
+#include <QPrinterInfo>
 #include <QtWidgets>
 #include <QTest>
 
@@ -10,6 +12,13 @@
 #include "ui/ReplyStatusWindow.h"
 
 using namespace zentavo;
+
+// What a program prints.
+static QString Output(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.start(program, arguments);
+  return process.waitForFinished() ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
+}
 
 // pdftotext keeps leading blanks but closes up runs of blanks inside a line,
 // so the lines printed here have none; the PDF gives some ideographs as
@@ -22,9 +31,12 @@ class PrintingTest : public QObject {
   Q_OBJECT
   test::TempFolder dir;
   const QString pdf = QString::fromStdString((dir / "printed.pdf").string());
-  QString Printed() {
-    QProcess::execute("pdftotext", {"-layout", pdf, pdf + ".txt"});
-    return Folded(QString::fromStdString(test::ReadFile((pdf + ".txt").toStdString())));
+  QString Printed() { return Folded(Output("pdftotext", {"-layout", pdf, "-"})); }
+
+  // The text and the page count of the newest PDF but `older` in `pdfs`.
+  static std::pair<QString, int> Pdf(const QDir& pdfs, int older) {
+    const QString text = Output("pdftotext", {"-layout", pdfs.filePath(pdfs.entryList(QDir::Files, QDir::Time).value(older)), "-"});
+    return {Folded(text), int(text.count('\f'))};
   }
 
  private slots:
@@ -71,6 +83,45 @@ class PrintingTest : public QObject {
     QCOMPARE(window.findChild<QTableView*>("repliedList")->model()->index(0, 1).data(), "2024/05/01 10:00:00  ");
     window.findChild<QPushButton*>("printRepliedButton")->click();
     QCOMPARE(Printed(), Folded("<履歴> 0501_MailNo0012_会議\n \n<返信あり>\n山田 太郎,2024/05/01 10:00:00"));
+  }
+
+  // The system's default printer, the default queue of a real CUPS daemon
+  // (tests/printstack): a reply list and a long body as its PDF printer
+  // prints them, page by page, and what the operator is told where nothing
+  // can be printed. libcups keeps the first server a process talks to, so
+  // ctest's print_e2e tests run each row in a process of its own.
+  void printsOnTheDefaultPrinter_data() {
+    const QString stack = qEnvironmentVariable("ZENTAVO_PRINTSTACK");
+    if (QFile note(stack + "/unavailable"); stack.isEmpty() || note.open(QIODevice::ReadOnly))
+      QSKIP("no print stack: " + (stack.isEmpty() ? "ZENTAVO_PRINTSTACK is not set (ctest's print_e2e tests set it)" : note.readLine()));
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("told");  // at each of the two prints
+    QTest::newRow("printed") << "CUPS_SERVER" << "";
+    QTest::newRow("no printer") << "EMPTY_CUPS_SERVER" << "プリンタが見つかりません。プリンタの設定を確認してください。";
+    QTest::newRow("stopped queue") << "STOPPED_CUPS_SERVER" << "印刷時にエラーが発生しました";
+  }
+
+  void printsOnTheDefaultPrinter() {
+    QFETCH(QString, server);
+    QFETCH(QString, told);
+    const QSettings stack(qEnvironmentVariable("ZENTAVO_PRINTSTACK") + "/env", QSettings::IniFormat);
+    qputenv("CUPS_SERVER", stack.value(server).toByteArray());
+    ui::SetPrinterSource({});
+    const QString list = "<履歴> 0501_MailNo0012_会議\n \n<返信あり>\n山田 太郎,2024/05/01 10:00:00\n鈴木 花子,2024/05/01 11:30:00";
+    // A rule line every 20 lines gives each page a line at the margin, from
+    // which pdftotext measures the indents of the others.
+    QStringList body{"[受信] 番号：001 FROM:山田 太郎 件名:会議", " ", "*" + QString(80, '-') + "*"};
+    for (int i = 1; i <= 150; ++i) body << (i % 20 ? QStringLiteral("      第%1行 返信の本文です。ｶﾅ").arg(i) : body[2]);
+    test::ScriptedOperator op;
+    for (const QString& text : {list, body.join('\n')}) ui::PrintLines(ui::LinesFromQ(text), op);
+    QCOMPARE(op.Texts(), std::vector<std::string>(told.isEmpty() ? 0 : 2, told.toStdString()));
+    QTRY_COMPARE_WITH_TIMEOUT(Output("lpstat", {"-o"}), "", 20000);  // every job printed, none waiting
+    if (!told.isEmpty()) {
+      QVERIFY(QString::fromStdString(op.messages.at(0).detail).startsWith(QPrinterInfo::defaultPrinterName()));
+      return;
+    }
+    QCOMPARE(Pdf(stack.value("PDF_DIR").toString(), 1), std::pair(Folded(list), 1));
+    QCOMPARE(Pdf(stack.value("PDF_DIR").toString(), 0), std::pair(Folded(body.join('\n')), 3));  // 53 lines to an A4 page
   }
 };
 
