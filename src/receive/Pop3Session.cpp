@@ -16,7 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "send/SaslOAuth.h"
 #include "send/ServerTrust.h"
+#include "store/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -96,6 +98,27 @@ class Pop3Session final : public Mailbox {
     security_.offeredUpgrade = offered;
   }
   void User(const std::string& user) { Expect("USER", Ask("USER", "USER " + user)); }
+
+  // AUTH (RFC 5034) with the access token, the response on a line of its
+  // own: POP3 command lines hold at most 255 octets. A refused token gets
+  // an error continuation, answered before the final "-ERR".
+  void LogInWithToken(const std::string& user, const std::string& token) {
+    const std::string sasl = capabilities_.contains("SASL") ? " " + Upper(capabilities_["SASL"]) + " " : " XOAUTH2 ";
+    const OAuthMechanism mechanism =
+        sasl.find(" XOAUTH2 ") == std::string::npos && sasl.find(" OAUTHBEARER ") != std::string::npos
+            ? OAuthMechanism::OAuthBearer
+            : OAuthMechanism::XOAuth2;
+    const std::string response = OAuthResponse(mechanism, user, token);
+    secrets_ = {token, response};
+    std::string reply = Ask("AUTH", std::string("AUTH ") + MechanismName(mechanism), true);
+    if (reply.starts_with("+ ") || reply == "+") reply = Ask("AUTH response", response, true);
+    if (reply.starts_with("+ ") || reply == "+") reply = Ask("AUTH error", ErrorContinuationAnswer(mechanism), true);
+    if (reply.starts_with("+OK")) return;
+    // A server that could not check the token says so; it is no refusal.
+    if (!reply.starts_with("-ERR") || reply.find("[SYS/") != std::string::npos)
+      throw Pop3Error("AUTH failed: " + Masked(reply));
+    throw TokenRefused("AUTH refused: " + Masked(reply));
+  }
   void Pass(const std::string& password) { Expect("PASS", Ask("PASS", "PASS " + password)); }
 
   // STAT: "+OK count size".
@@ -188,9 +211,15 @@ class Pop3Session final : public Mailbox {
     }
   }
 
-  std::string Ask(std::string_view step, const std::string& line) {
+  // `continuation`: a SASL exchange, where "+ text" is a reply too.
+  std::string Ask(std::string_view step, const std::string& line, bool continuation = false) {
     Write(step, line + "\r\n");
-    return Status(step);
+    return Status(step, continuation);
+  }
+
+  static std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
   }
 
   void Write(std::string_view step, const std::string& bytes) {
@@ -202,14 +231,17 @@ class Pop3Session final : public Mailbox {
     }
   }
 
-  // One status line, without its CR LF: "+OK ..." or "-ERR ...".
-  std::string Status(std::string_view step) {
+  // One status line, without its CR LF: "+OK ..." or "-ERR ..." (or, in a
+  // SASL exchange, "+ ...").
+  std::string Status(std::string_view step, bool continuation = false) {
     for (std::size_t scanned = 0;;) {
       const std::string_view data = Unread(step, scanned + 1);
       if (const std::size_t end = data.find("\r\n", scanned ? scanned - 1 : 0); end != std::string_view::npos) {
         std::string line(data.substr(0, end));
         Consume(end + 2);
-        if (!line.starts_with("+OK") && !line.starts_with("-ERR")) Fail(step, "malformed reply \"" + line + "\"");
+        const bool challenge = continuation && (line == "+" || line.starts_with("+ "));
+        if (!challenge && !line.starts_with("+OK") && !line.starts_with("-ERR"))
+          Fail(step, "malformed reply \"" + Masked(line) + "\"");
         return line;
       }
       if (data.size() > kLongestReply)
@@ -258,9 +290,8 @@ class Pop3Session final : public Mailbox {
   // server may quote the line it refused, and the text goes on to the
   // operator and the diagnostic log.
   std::string Masked(std::string text) const {
-    if (!password_.empty())
-      for (std::size_t at = text.find(password_); at != std::string::npos; at = text.find(password_, at + 3))
-        text.replace(at, password_.size(), "***");
+    text = WithoutSecrets(std::move(text), {password_});
+    for (const auto& secret : secrets_) text = WithoutSecrets(std::move(text), {secret});
     return text;
   }
 
@@ -272,6 +303,7 @@ class Pop3Session final : public Mailbox {
   std::size_t begin_ = 0, end_ = 0;  // the bytes received and not yet consumed
   bool done_ = false;  // failed or ended: nothing more can be said to the server
   std::map<std::string, std::string> capabilities_;  // what the latest CAPA listed
+  std::vector<std::string> secrets_;                 // the token and its response, once logging in
   bool capaAnswered_ = false;
 };
 
@@ -285,7 +317,40 @@ Pop3Account Pop3AccountFor(const Settings& settings) {
 PocoPop3Transport::PocoPop3Transport(Pop3Timeouts timeouts, std::size_t messageLimit)
     : timeouts_(timeouts), messageLimit_(messageLimit) {}
 
-std::unique_ptr<Mailbox> PocoPop3Transport::Open(const Pop3Account& account) {
+namespace {
+
+[[noreturn]] void NoStls(const Pop3Session& session, const Pop3Account& account) {
+  // Nothing of the login may cross in clear where TLS is wanted.
+  const std::string& server = session.Server();
+  throw Pop3Error(server + " does not offer STLS; the session ends before the login",
+                  Sj("サーバ ") + Utf8ToSjis(server).text +
+                      (account.security.tlsSeen && account.security.mode == Security::Automatic
+                           ? Sj(" は以前は暗号化(STLS)に対応していましたが、今回は対応していません。")
+                           : Sj(" は暗号化(STLS)に対応していません。")) +
+                      Sj("\r暗号化せずには接続しません。サーバ設定の暗号化を確認してください。"));
+}
+
+// Greeting, CAPA, the upgrade to TLS where the plan wants it, UTF8.
+void Prepare(Pop3Session& session, const Pop3Account& account, TlsPlan plan) {
+  if (plan == TlsPlan::Implicit) session.StartTls(account.security.trustedFingerprint);
+  session.Greeting();
+  session.Capa();
+  if ((plan == TlsPlan::Upgrade || plan == TlsPlan::Opportunistic) && session.Offers("STLS")) {
+    session.NoteOfferedUpgrade();  // held to it from now on, even if this session fails
+    session.Stls(account.security.trustedFingerprint);
+    session.Capa();  // what the server said in clear no longer counts
+  } else if (plan == TlsPlan::Upgrade) {
+    NoStls(session, account);
+  }
+  session.TakeTlsFacts();
+  // A token is as good as a password: never in clear.
+  if (account.tokens && !session.Security().tls) NoStls(session, account);
+  if (session.Offers("UTF8")) session.Utf8();
+}
+
+}  // namespace
+
+std::unique_ptr<Mailbox> PocoPop3Transport::OpenOnce(const Pop3Account& account, bool refresh) {
   std::uint16_t port = 0;
   try {
     port = ParseServerPort("POP", account.port);
@@ -295,37 +360,43 @@ std::unique_ptr<Mailbox> PocoPop3Transport::Open(const Pop3Account& account) {
   if (account.host.empty()) throw Pop3Error("no POP server given");
   if (HasLineBreak(account.user)) throw Pop3Error("the user name holds a line break");
   if (HasLineBreak(account.password)) throw Pop3Error("the password holds a line break");
+  if (account.tokens && account.security.mode == Security::None)
+    throw Pop3Error("OAuth 2.0 needs TLS; the settings say none", OAuthNeedsTlsNotice());
   std::unique_ptr<Pop3Session> session;
   try {
     session = std::make_unique<Pop3Session>(account, port, timeouts_, messageLimit_);
   } catch (const MailServerError& e) {
     throw Pop3Error(e.what());
   }
-  const TlsPlan plan = PlanTls(account.security, port, kPop3sPort, 0);
-  if (plan == TlsPlan::Implicit) session->StartTls(account.security.trustedFingerprint);
-  session->Greeting();
-  session->Capa();
-  if (plan == TlsPlan::Upgrade || plan == TlsPlan::Opportunistic) {
-    if (session->Offers("STLS")) {
-      session->NoteOfferedUpgrade();
-      session->Stls(account.security.trustedFingerprint);
-      session->Capa();  // what the server said in clear no longer counts
-    } else if (plan == TlsPlan::Upgrade) {
-      // Nothing of the login may cross in clear where TLS is wanted.
-      const std::string& server = session->Server();
-      throw Pop3Error(server + " does not offer STLS; the session ends before the login", 
-                      Sj("サーバ ") + Utf8ToSjis(server).text +
-                          (account.security.tlsSeen && account.security.mode == Security::Automatic
-                               ? Sj(" は以前は暗号化(STLS)に対応していましたが、今回は対応していません。")
-                               : Sj(" は暗号化(STLS)に対応していません。")) +
-                          Sj("\r暗号化せずには接続しません。サーバ設定の暗号化を確認してください。"));
+  try {
+    Prepare(*session, account, PlanTls(account.security, port, kPop3sPort, 0));
+    if (account.tokens) {
+      session->LogInWithToken(account.user, account.tokens->AccessToken(refresh));
+    } else {
+      session->User(account.user);
+      session->Pass(account.password);
     }
+  } catch (MailServerError& e) {
+    e.offeredUpgrade = e.offeredUpgrade || session->Security().offeredUpgrade;
+    throw;
   }
-  if (session->Offers("UTF8")) session->Utf8();
-  session->TakeTlsFacts();
-  session->User(account.user);
-  session->Pass(account.password);
   return session;
+}
+
+std::unique_ptr<Mailbox> PocoPop3Transport::Open(const Pop3Account& account) {
+  try {
+    return OpenOnce(account, false);
+  } catch (const TokenRefused& e) {
+    // Revoked or expired early: once more with a fresh token.
+    LogDiagnostic(std::string("the access token was refused; trying a fresh one: ") + e.what());
+  }
+  try {
+    return OpenOnce(account, true);
+  } catch (const TokenRefused& e) {
+    Pop3Error error(e.what(), TokenRefusedNotice());
+    error.offeredUpgrade = e.offeredUpgrade;
+    throw error;
+  }
 }
 
 }  // namespace zentavo

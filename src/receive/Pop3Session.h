@@ -74,8 +74,11 @@ class Pop3Transport {
 // lists STLS, "STLS", the TLS handshake and "CAPA" again (a server that
 // must upgrade and does not offer it ends the session before the login);
 // "UTF8" when CAPA lists it (RFC 6856: such a server may otherwise hide a
-// message with raw UTF-8 headers behind a notice of its own); "USER name";
-// "PASS password"; then the mailbox's calls, one command each. Any reply
+// message with raw UTF-8 headers behind a notice of its own); "USER name"
+// and "PASS password", or with an access token (only ever under TLS)
+// "AUTH XOAUTH2" (or OAUTHBEARER when only that is listed) and the response
+// after "+ ", once more with a fresh token when it is refused; then the
+// mailbox's calls, one command each. Any reply
 // that starts with neither "+OK" nor "-ERR" is malformed and fails the
 // session. Every wait is bounded by `timeouts`.
 class PocoPop3Transport final : public Pop3Transport {
@@ -91,6 +94,8 @@ class PocoPop3Transport final : public Pop3Transport {
   std::unique_ptr<Mailbox> Open(const Pop3Account& account) override;
 
  private:
+  // One session; `refresh` asks for a fresh access token.
+  std::unique_ptr<Mailbox> OpenOnce(const Pop3Account& account, bool refresh);
   Pop3Timeouts timeouts_;
   std::size_t messageLimit_;
 };

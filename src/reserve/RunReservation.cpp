@@ -190,6 +190,7 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
       failure = FailureOf(e);
     }
     if (failure.failed) {
+      KeepFailureSecurity(c.settings, c.folder, MailServer::Smtp, failure);
       LogDiagnostic("reservation " + fileName + ": " + failure.detail +
                     (failure.certificate ? " (fingerprint " + failure.certificate->fingerprint + ")" : ""));
       record(NotSentStatus(), "送信中にエラーが発生しました");

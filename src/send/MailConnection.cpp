@@ -1,19 +1,20 @@
 #include "send/MailConnection.h"
 
 #include <Poco/Exception.h>
-#include <Poco/Net/IPAddress.h>
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/StreamSocket.h>
 #include <Poco/Timespan.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <arpa/inet.h>
 #include <sys/socket.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 
 #include "store/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
@@ -56,9 +57,17 @@ std::string Fingerprint(X509* certificate) {
   return text;
 }
 
-bool IsAddress(const std::string& host) {
-  Poco::Net::IPAddress address;
-  return Poco::Net::IPAddress::tryParse(host, address);
+// The host as an address in its plain form, for every spelling the
+// resolver takes for one ("127.1", "2130706433", "0x7f000001" are all
+// 127.0.0.1): such a host must be checked against the certificate's
+// addresses, never as a name. Nothing for a host name.
+std::optional<std::string> AddressOf(const std::string& host) {
+  char text[INET6_ADDRSTRLEN] = {};
+  in_addr v4{};
+  if (::inet_aton(host.c_str(), &v4) == 1) return ::inet_ntop(AF_INET, &v4, text, sizeof text) ? text : host;
+  in6_addr v6{};
+  if (::inet_pton(AF_INET6, host.c_str(), &v6) == 1) return ::inet_ntop(AF_INET6, &v6, text, sizeof text) ? text : host;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -148,13 +157,13 @@ void MailConnection::StartTls(const std::string& trustedFingerprint) {
   if (!c.ssl || SSL_set_fd(c.ssl, c.socket.impl()->sockfd()) != 1) {
     throw MailServerError("TLS cannot be set up: " + OpenSslError());
   }
-  const bool address = IsAddress(host_);
-  if (address) {
-    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(c.ssl), host_.c_str());
-  } else {
-    SSL_set_tlsext_host_name(c.ssl, host_.c_str());
-    SSL_set1_host(c.ssl, host_.c_str());
-  }
+  // The certificate must name this server: its address for an address, its
+  // name for a name. A check that cannot be set up refuses the connection.
+  const std::optional<std::string> address = AddressOf(host_);
+  const bool identified = address ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(c.ssl), address->c_str()) == 1
+                                  : SSL_set_tlsext_host_name(c.ssl, host_.c_str()) == 1 &&
+                                        SSL_set1_host(c.ssl, host_.c_str()) == 1;
+  if (!identified) throw MailServerError("the identity of " + server_ + " cannot be checked: " + OpenSslError());
   if (const int done = SSL_connect(c.ssl); done != 1) {
     const int error = SSL_get_error(c.ssl, done);
     const bool late = error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE ||

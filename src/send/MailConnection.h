@@ -94,6 +94,7 @@ struct MailServerError : std::runtime_error {
       : std::runtime_error(what), notice(std::move(notice)), certificate(std::move(certificate)) {}
   std::string notice;
   std::optional<CertificateProblem> certificate;
+  bool offeredUpgrade = false;  // the server offered STARTTLS/STLS before the failure
 };
 
 // What one session learned of the server's security, for the caller to keep

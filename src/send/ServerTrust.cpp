@@ -37,8 +37,16 @@ ServerFailure FailureOf(const std::exception& e) {
   if (const auto* server = dynamic_cast<const MailServerError*>(&e)) {
     failure.notice = server->notice;
     failure.certificate = server->certificate;
+    failure.offeredUpgrade = server->offeredUpgrade;
   }
   return failure;
+}
+
+void KeepFailureSecurity(Settings& settings, const DataFolder& folder, MailServer server,
+                         const ServerFailure& failure) {
+  SessionSecurity offered;
+  offered.offeredUpgrade = failure.offeredUpgrade;
+  KeepSessionSecurity(settings, folder, server, offered);
 }
 
 void KeepSessionSecurity(Settings& settings, const DataFolder& folder, MailServer server,
@@ -49,6 +57,7 @@ void KeepSessionSecurity(Settings& settings, const DataFolder& folder, MailServe
 
 void ReportServerFailure(Operator& op, std::string_view message, const ServerFailure& failure, Settings& settings,
                          const DataFolder& folder, MailServer server) {
+  KeepFailureSecurity(settings, folder, server, failure);
   if (!failure.certificate) {
     ReportFailure(op, std::string(message) + (failure.notice.empty() ? "" : "\r" + failure.notice), failure.detail);
     return;

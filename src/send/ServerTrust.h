@@ -31,6 +31,7 @@ struct ServerFailure {
   std::string detail;
   std::string notice;  // Shift_JIS
   std::optional<CertificateProblem> certificate;
+  bool offeredUpgrade = false;  // the server offered STARTTLS or STLS before it failed
 };
 ServerFailure FailureOf(const std::exception& e);
 
@@ -38,9 +39,15 @@ ServerFailure FailureOf(const std::exception& e);
 void KeepSessionSecurity(Settings& settings, const DataFolder& folder, MailServer server,
                          const SessionSecurity& security);
 
+// After a session that failed: a server that offered TLS is held to it
+// all the same, from the moment the offer was seen.
+void KeepFailureSecurity(Settings& settings, const DataFolder& folder, MailServer server,
+                         const ServerFailure& failure);
+
 // The operator hears of a failure: `message` with the security notice
 // under it, the detail behind it; for a certificate that was not accepted,
-// the question whether to trust it for this server from now on.
+// the question whether to trust it for this server from now on. (The
+// server is held to TLS first, as KeepFailureSecurity does.)
 void ReportServerFailure(Operator& op, std::string_view message, const ServerFailure& failure, Settings& settings,
                          const DataFolder& folder, MailServer server);
 

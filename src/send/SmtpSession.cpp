@@ -18,7 +18,9 @@
 #include <string_view>
 #include <utility>
 
+#include "send/SaslOAuth.h"
 #include "store/Base64.h"
+#include "store/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -26,6 +28,13 @@ namespace {
 
 constexpr std::uint16_t kSmtpsPort = 465;
 constexpr std::uint16_t kSubmissionPort = 587;
+// A reply line may have 512 bytes (RFC 5321); servers write longer ones,
+// but a line or a whole reply many times that is garbage.
+constexpr std::size_t kLongestLine = 16 * 1024;
+constexpr std::size_t kLongestReply = 64 * 1024;
+// Postfix cuts command lines at 2,048 bytes: a longer AUTH line with its
+// initial response goes in two steps.
+constexpr std::size_t kLongestAuthLine = 2000;
 
 // What the server answered to one command.
 struct Reply {
@@ -109,16 +118,20 @@ class Session {
     }
   }
 
-  // One reply: lines "ddd-text" continued up to the line "ddd text".
+  // One reply: lines "ddd-text" continued up to the line "ddd text". A
+  // reply is bounded in all, not only line by line: a server sending
+  // "250-" lines without end must not grow memory without limit.
   Reply Await(std::string_view step, std::initializer_list<int> accepted) {
     Reply reply;
-    for (;;) {
+    for (std::size_t total = 0;;) {
       std::string line;
       try {
-        if (!connection_.ReadLine(line)) Fail(step, "connection closed by the server");
+        if (!connection_.ReadLine(line, kLongestLine)) Fail(step, "connection closed by the server");
       } catch (const MailServerError& e) {
         Fail(step, e.what());
       }
+      total += line.size() + 2;
+      if (total > kLongestReply) Fail(step, "reply longer than " + std::to_string(kLongestReply) + " bytes");
       if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
           !std::isdigit(static_cast<unsigned char>(line[1])) || !std::isdigit(static_cast<unsigned char>(line[2])) ||
           (line.size() > 3 && line[3] != ' ' && line[3] != '-'))
@@ -163,9 +176,50 @@ class Session {
                                           Sj("\r暗号化せずには接続しません。サーバ設定の暗号化を確認してください。")));
 }
 
-void LogIn(Session& session, const SmtpAccount& account, const std::set<std::string>& offered, bool tls) {
-  const bool plain = offered.contains("AUTH PLAIN");
-  const bool login = offered.contains("AUTH LOGIN");
+// The mechanisms of the AUTH lines ("PLAIN", "XOAUTH2").
+std::set<std::string> Mechanisms(const std::set<std::string>& offered) {
+  std::set<std::string> mechanisms;
+  for (const auto& word : offered)
+    if (word.starts_with("AUTH ")) mechanisms.insert(word.substr(5));
+  return mechanisms;
+}
+
+// SASL with the access token. A refused token gets an error continuation
+// (334 and a JSON status), which is answered before the final refusal.
+void LogInWithToken(Session& session, const SmtpAccount& account, const std::set<std::string>& mechanisms,
+                    bool refresh) {
+  const std::optional<OAuthMechanism> mechanism = ChooseOAuthMechanism(mechanisms);
+  const std::string& server = session.connection().Server();
+  if (!mechanism)
+    throw SmtpError(server + " offers no OAuth 2.0 login (XOAUTH2 or OAUTHBEARER)",
+                    MailServerError({}, Sj("サーバ ") + Named(server) + Sj(" は OAuth 2.0 のログインを提供していません。")));
+  const std::string response = OAuthResponse(*mechanism, account.user, account.tokens->AccessToken(refresh));
+  const std::string command = std::string("AUTH ") + MechanismName(*mechanism);
+  Reply reply;
+  if (command.size() + 1 + response.size() > kLongestAuthLine) {
+    session.Ask("AUTH", command, {334});
+    reply = session.Ask("AUTH response", response);
+  } else {
+    reply = session.Ask("AUTH", command + " " + response);
+  }
+  if (reply.code == 334) reply = session.Ask("AUTH error", ErrorContinuationAnswer(*mechanism));
+  if (reply.code == 235) return;
+  if (reply.code / 100 == 5 && reply.code != 504) throw TokenRefused("AUTH refused: " + reply.Text());
+  throw SmtpError("AUTH refused: " + reply.Text());
+}
+
+void LogIn(Session& session, const SmtpAccount& account, const std::set<std::string>& offered, bool tls,
+           bool refresh) {
+  const std::set<std::string> mechanisms = Mechanisms(offered);
+  if (account.tokens) return LogInWithToken(session, account, mechanisms, refresh);
+  // A server of the office's own that relays by address, or after a POP3
+  // login, offers no AUTH at all: it is sent to without one.
+  if (mechanisms.empty()) {
+    LogDiagnostic(session.connection().Server() + ": no AUTH offered; sent without login");
+    return;
+  }
+  const bool plain = mechanisms.contains("PLAIN");
+  const bool login = mechanisms.contains("LOGIN");
   if (plain && (tls || !login)) {
     std::string credentials(1, '\0');
     credentials += account.user + '\0' + account.password;
@@ -175,8 +229,6 @@ void LogIn(Session& session, const SmtpAccount& account, const std::set<std::str
     session.Ask("AUTH LOGIN user name", EncodeBase64(account.user), {334});
     session.Ask("AUTH LOGIN password", EncodeBase64(account.password), {235});
   } else {
-    // Without a login the server would refuse the recipients as a relay;
-    // say why now.
     const std::string& server = session.connection().Server();
     throw SmtpError(server + " offers no login this program can use (AUTH PLAIN or LOGIN)",
                     MailServerError({}, Sj("サーバ ") + Named(server) +
@@ -198,8 +250,10 @@ PocoSmtpTransport::PocoSmtpTransport(SmtpTimeouts timeouts, std::string helloNam
   }
 }
 
-SessionSecurity PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
-                                        const std::string& data) {
+namespace {
+
+// Checks what goes into command lines before anything is sent.
+std::uint16_t CheckedPort(const SmtpAccount& account, const SmtpEnvelope& envelope) {
   std::uint16_t port = 0;
   try {
     port = ParseServerPort("SMTP", account.port);
@@ -211,12 +265,69 @@ SessionSecurity PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEn
   if (HasLineBreak(envelope.from)) throw SmtpError("the sender address holds a line break");
   for (const auto& to : envelope.recipients)
     if (HasLineBreak(to)) throw SmtpError("a recipient address holds a line break");
+  if (account.tokens && account.security.mode == Security::None)
+    throw SmtpError("OAuth 2.0 needs TLS; the settings say none", MailServerError({}, OAuthNeedsTlsNotice()));
+  return port;
+}
 
-  // Set once the final "." is out: from then on the server may deliver the
-  // message whatever becomes of the session.
-  bool handedOver = false;
+// Greets, upgrades to TLS when the plan says so, and returns what the
+// server offers. `offeredUpgrade` is set as soon as STARTTLS is seen, so
+// that the server is held to it even when this session fails.
+std::set<std::string> Greet(Session& session, const SmtpAccount& account, TlsPlan plan, const std::string& hello,
+                            bool& offeredUpgrade) {
+  if (plan == TlsPlan::Implicit) session.StartTls(account.security.trustedFingerprint);
+  session.Await("greeting", {220});
+  Reply ehlo = session.Ask("EHLO", "EHLO " + hello);
+  const bool extended = ehlo.code == 250;
+  if (!extended && plan == TlsPlan::Upgrade) NoUpgrade(session, account);
+  if (!extended) session.Ask("HELO", "HELO " + hello, {250});
+  std::set<std::string> offered = extended ? Capabilities(ehlo) : std::set<std::string>{};
+  offeredUpgrade = offered.contains("STARTTLS");
+  if (plan == TlsPlan::Upgrade && !offeredUpgrade) NoUpgrade(session, account);
+  if ((plan == TlsPlan::Upgrade || plan == TlsPlan::Opportunistic) && offeredUpgrade) {
+    session.Ask("STARTTLS", "STARTTLS", {220});
+    session.StartTls(account.security.trustedFingerprint);
+    // What the server offered in clear no longer counts.
+    offered = Capabilities(session.Ask("EHLO", "EHLO " + hello, {250}));
+  }
+  // A token is as good as a password: never in clear.
+  if (account.tokens && !session.connection().Security().tls) NoUpgrade(session, account);
+  return offered;
+}
+
+// The envelope and the message; `handedOver` is set once the final "." is
+// out.
+void Transfer(Session& session, const SmtpEnvelope& envelope, const std::string& data, bool& handedOver) {
+  session.Ask("RSET", "RSET");
+  session.Ask("MAIL FROM", "MAIL FROM:<" + envelope.from + ">", {250});
   try {
-    const TlsPlan plan = PlanTls(account.security, port, kSmtpsPort, kSubmissionPort);
+    for (const auto& to : envelope.recipients) session.Ask("RCPT TO", "RCPT TO:<" + to + ">", {250, 251});
+    session.Ask("DATA", "DATA", {354});
+    session.Write("message", DotStuffed(data));
+    handedOver = true;
+    session.Await("message", {250});
+  } catch (const SmtpError&) {
+    // A live server is told to drop the transaction; after a broken
+    // connection there is nobody to tell, and waiting for a reply to RSET
+    // would only double the time-out.
+    if (!session.broken()) {
+      try {
+        session.Ask("RSET", "RSET");
+      } catch (const SmtpError&) {
+      }
+    }
+    throw;
+  }
+}
+
+}  // namespace
+
+SessionSecurity PocoSmtpTransport::SendOnce(const SmtpAccount& account, const SmtpEnvelope& envelope,
+                                            const std::string& data, bool refresh) {
+  const std::uint16_t port = CheckedPort(account, envelope);
+  bool handedOver = false;
+  bool offeredUpgrade = false;
+  try {
     std::optional<Session> opened;
     try {
       opened.emplace(account.host, port, timeouts_);
@@ -224,46 +335,10 @@ SessionSecurity PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEn
       throw SmtpError(e.what());
     }
     Session& session = *opened;
-    if (plan == TlsPlan::Implicit) session.StartTls(account.security.trustedFingerprint);
-    session.Await("greeting", {220});
-    const bool wantsUpgrade = plan == TlsPlan::Upgrade || plan == TlsPlan::Opportunistic;
-    Reply hello = session.Ask("EHLO", "EHLO " + helloName_);
-    const bool extended = hello.code == 250;
-    if (!extended && plan == TlsPlan::Upgrade) NoUpgrade(session, account);
-    if (!extended) session.Ask("HELO", "HELO " + helloName_, {250});
-
-    std::set<std::string> offered = extended ? Capabilities(hello) : std::set<std::string>{};
-    bool offeredUpgrade = offered.contains("STARTTLS");
-    if (plan == TlsPlan::Upgrade && !offeredUpgrade) NoUpgrade(session, account);
-    if (wantsUpgrade && offeredUpgrade) {
-      session.Ask("STARTTLS", "STARTTLS", {220});
-      session.StartTls(account.security.trustedFingerprint);
-      // What the server offered in clear no longer counts.
-      offered = Capabilities(session.Ask("EHLO", "EHLO " + helloName_, {250}));
-    }
-    if (!account.user.empty()) LogIn(session, account, offered, session.connection().Security().tls);
-
-    session.Ask("RSET", "RSET");
-    session.Ask("MAIL FROM", "MAIL FROM: <" + envelope.from + ">", {250});
-    try {
-      for (const auto& to : envelope.recipients) session.Ask("RCPT TO", "RCPT TO:<" + to + ">", {250, 251});
-      session.Ask("DATA", "DATA", {354});
-      session.Write("message", DotStuffed(data));
-      handedOver = true;
-      session.Await("message", {250});
-    } catch (const SmtpError&) {
-      // A live server is told to drop the transaction; after a broken
-      // connection there is nobody to tell, and waiting for a reply to RSET
-      // would only double the time-out.
-      if (!session.broken()) {
-        try {
-          session.Ask("RSET", "RSET");
-        } catch (const SmtpError&) {
-        }
-      }
-      throw;
-    }
-
+    const TlsPlan plan = PlanTls(account.security, port, kSmtpsPort, kSubmissionPort);
+    const std::set<std::string> offered = Greet(session, account, plan, helloName_, offeredUpgrade);
+    if (!account.user.empty()) LogIn(session, account, offered, session.connection().Security().tls, refresh);
+    Transfer(session, envelope, data, handedOver);
     // The message is delivered: whatever QUIT gets back cannot undo that.
     try {
       session.Ask("QUIT", "QUIT");
@@ -272,12 +347,36 @@ SessionSecurity PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEn
     SessionSecurity security = session.connection().Security();
     security.offeredUpgrade = offeredUpgrade;
     return security;
-  } catch (const SmtpError& e) {
+  } catch (const TokenRefused& e) {
+    TokenRefused refused(e.what(), TokenRefusedNotice());
+    refused.offeredUpgrade = offeredUpgrade;
+    throw refused;
+  } catch (const MailServerError& e) {
     std::string plainCredentials(1, '\0');
     plainCredentials += account.user + '\0' + account.password;
-    throw SmtpError(WithoutSecrets(e.what(), {EncodeBase64(plainCredentials), EncodeBase64(account.password),
+    SmtpError error(WithoutSecrets(e.what(), {EncodeBase64(plainCredentials), EncodeBase64(account.password),
                                               EncodeBase64(account.user), account.password}),
                     e, handedOver);
+    error.offeredUpgrade = offeredUpgrade || e.offeredUpgrade;
+    throw error;
+  }
+}
+
+SessionSecurity PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
+                                        const std::string& data) {
+  try {
+    return SendOnce(account, envelope, data, false);
+  } catch (const TokenRefused& e) {
+    // The token may have been revoked or expired early: once more with a
+    // fresh one, then the refusal stands.
+    LogDiagnostic(std::string("the access token was refused; trying a fresh one: ") + e.what());
+  }
+  try {
+    return SendOnce(account, envelope, data, true);
+  } catch (const TokenRefused& e) {
+    SmtpError error(e.what(), e);
+    error.offeredUpgrade = e.offeredUpgrade;
+    throw error;
   }
 }
 

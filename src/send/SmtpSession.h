@@ -57,10 +57,14 @@ class SmtpTransport {
 // greeting 220; "EHLO name" (on any reply but 250, "HELO name", unless TLS
 // is wanted); "STARTTLS" and "EHLO name" again when the plan says so (a
 // server that must upgrade and does not offer it ends the session before a
-// word of the login); with a user name, AUTH PLAIN (preferred under TLS) or
-// AUTH LOGIN, whichever the server offers, and a clear failure when it
-// offers neither; "RSET"; "MAIL FROM: <from>"; "RCPT TO:<to>" for each
-// recipient in order; "DATA"; the dot-stuffed message; "."; "QUIT".
+// word of the login); with a user name: with an access token, AUTH XOAUTH2
+// (or OAUTHBEARER), in two steps when the line would be too long, and once
+// more with a fresh token when the server refuses it; else AUTH PLAIN
+// (preferred under TLS) or AUTH LOGIN, whichever the server offers, a clear
+// failure when it offers neither, and no login at all when it offers no
+// AUTH (servers that relay by address rely on that); "RSET";
+// "MAIL FROM:<from>"; "RCPT TO:<to>" for each recipient in order; "DATA";
+// the dot-stuffed message; "."; "QUIT".
 // When a recipient, DATA or the message is refused, "RSET" tells a server
 // that is still listening to drop the transaction. Every wait is bounded by `timeouts`.
 // Failures come back as SmtpError; a failing QUIT after the message was
@@ -75,6 +79,9 @@ class PocoSmtpTransport final : public SmtpTransport {
                        const std::string& data) override;
 
  private:
+  // One session; `refresh` asks for a fresh access token.
+  SessionSecurity SendOnce(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data,
+                           bool refresh);
   SmtpTimeouts timeouts_;
   std::string helloName_;
 };

@@ -94,8 +94,11 @@ void SaveServerSecurity(const std::filesystem::path& file, const ServerSecurity&
   // The fingerprint first: it never holds a comma, the server key might.
   for (const auto& [key, fingerprint] : security.trusted) lines.push_back("TRUST," + fingerprint + "," + key);
   for (const auto& key : security.tlsSeen) lines.push_back("SEEN," + key);
-  lines.push_back("AUTH," + std::string(kMethods[static_cast<std::size_t>(security.oauth.method)]));
-  for (const auto& [name, field] : OAuthFields()) lines.push_back(std::string(name) + "," + security.oauth.*field);
+  // A password login, as it always was, adds nothing.
+  if (security.oauth != OAuthSettings{}) {
+    lines.push_back("AUTH," + std::string(kMethods[static_cast<std::size_t>(security.oauth.method)]));
+    for (const auto& [name, field] : OAuthFields()) lines.push_back(std::string(name) + "," + security.oauth.*field);
+  }
   WriteStoredFile(file, lines);
 }
 

@@ -43,7 +43,11 @@ const Calls kListing = [](Mailbox& m) {
   return text;
 };
 
-const std::vector<std::string> kKept;  // what Finish() reports of a client that kept to the script
+const std::vector<std::string> kKept;
+
+struct FixedToken : AccessTokenSource {
+  std::string AccessToken(bool) override { return "t0ken"; }
+};  // what Finish() reports of a client that kept to the script
 
 // A row whose calls go through ends with QUIT; a failure drops the session
 // there, and the server must hear nothing more.
@@ -55,6 +59,7 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     std::string result;  // or the start of the error
     std::size_t limit = PocoPop3Transport::kMessageLimit;
     ConnectionSecurity security = {};
+    bool token = false;  // log in with an access token
   };
   const auto limit = PocoPop3Transport::kMessageLimit;
   const ConnectionSecurity startTls = {Security::StartTls, false, ""}, seen = {Security::Automatic, true, ""};
@@ -95,6 +100,12 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {kGreeting + Script{"C: CAPA", "S: -ERR unknown command"}, nullptr, "error: 127.0.0.1:", limit, seen},
       {kGreeting + Script{"C: CAPA", "S: +OK", "S: STLS", "S: USER", "S: .", "C: STLS", "S: -ERR not now"}, nullptr,
        "error: STLS refused: -ERR not now"},
+      // Bytes after the answer to STLS are no part of the handshake.
+      {kGreeting + Script{"C: CAPA", "S: +OK", "S: STLS", "S: .", "C: STLS", "S: +OK Begin TLS\r\n+OK injected"},
+       nullptr, "error: TLS: the server sent more"},
+      // A token never crosses in clear: without STLS the session ends
+      // before the login.
+      {kGreeting + kCapa, nullptr, "error: 127.0.0.1:", limit, {}, true},
       // CAPA in every mode; a server that offers UTF8 hears it before the
       // login, so that it never hides raw UTF-8 headers from us.
       {kGreeting + Script{"C: CAPA", "S: +OK", "S: UTF8 USER", "S: UIDL", "S: .", "C: UTF8", "S: +OK UTF8 enabled",
@@ -126,8 +137,9 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     const auto start = std::chrono::steady_clock::now();
     std::string result;
     try {
-      auto mailbox =
-          PocoPop3Transport({3000, 1000}, c.limit).Open({"127.0.0.1", server.port(), "staff1", "s3cret!", c.security});
+      auto mailbox = PocoPop3Transport({3000, 1000}, c.limit)
+                         .Open({"127.0.0.1", server.port(), "staff1", "s3cret!", c.security,
+                                c.token ? std::make_shared<FixedToken>() : nullptr});
       if (c.calls) result = c.calls(*mailbox);
       mailbox->Quit();
     } catch (const Pop3Error& e) {
@@ -148,12 +160,18 @@ TEST(Pop3Session, UnknownHostClosedPortBadPortOrLineBreakInTheLoginFails) {
   const std::string port = std::to_string(listener.address().port());
   const std::string closed =  // a port that was free a moment ago and is closed again
       std::to_string(Poco::Net::ServerSocket(Poco::Net::SocketAddress("127.0.0.1", 0)).address().port());
-  const struct { std::string port, host = "127.0.0.1", user = "staff1", password = "s3cret!"; } cases[] = {
+  const struct {
+    std::string port, host = "127.0.0.1", user = "staff1", password = "s3cret!";
+    ConnectionSecurity security = {};
+    std::shared_ptr<AccessTokenSource> tokens = nullptr;
+  } cases[] = {
+      {port, "127.0.0.1", "staff1", "", {Security::None, false, ""}, std::make_shared<FixedToken>()},
       {""}, {"0"}, {"65536"}, {"110a"}, {" 110"}, {"+110"}, {closed}, {port, "no-such-host.invalid"}, {port, ""},
       {port, "127.0.0.1", "staff1\r\nDELE 1"}, {port, "127.0.0.1", "staff1", "s3cret!\nDELE 1"},
   };
-  for (const auto& [portText, host, user, password] : cases)
-    EXPECT_THROW(PocoPop3Transport({3000, 1000}).Open({host, portText, user, password, {}}), Pop3Error) << portText;
+  for (const auto& c : cases)
+    EXPECT_THROW(PocoPop3Transport({3000, 1000}).Open({c.host, c.port, c.user, c.password, c.security, c.tokens}),
+                 Pop3Error) << c.port;
   EXPECT_FALSE(listener.poll(Poco::Timespan(0, 100 * 1000), Poco::Net::Socket::SELECT_READ));
 }
 

@@ -73,11 +73,21 @@ TEST(ServerSecurity, FileRunsAndTheOperatorsTrust) {
             (std::vector<std::string>{"SMTP,STARTTLS", "POP3,AUTO", "TRUST,AB:CD,pop3 mail.example.jp:995",
                                       "SEEN,smtp mail.example.jp:587"}));
 
-  // Other failures show the security notice under the run's message.
+  // Other failures show the security notice under the run's message; a
+  // server that offered TLS before it failed is held to it at once.
   test::ScriptedOperator told;
-  ReportServerFailure(told, S("伝達の送信に失敗しました"), FailureOf(SmtpError("x", MailServerError({}, S("暗号化せずには接続しません。")))),
-                      settings, folder, MailServer::Smtp);
+  SmtpError failed("x", MailServerError({}, S("暗号化せずには接続しません。")));
+  failed.offeredUpgrade = true;
+  settings.popHost = "other.example.jp";
+  ReportServerFailure(told, S("伝達の送信に失敗しました"), FailureOf(failed), settings, folder, MailServer::Pop3);
   EXPECT_EQ(told.Texts(), (std::vector<std::string>{"伝達の送信に失敗しました\r暗号化せずには接続しません。"}));
+  EXPECT_TRUE(SecurityFor(settings, MailServer::Pop3).tlsSeen);
+
+  // The sign-in settings travel in the same file, values with commas whole.
+  settings.security.oauth = {AuthMethod::Manual, "id,1", "t", "", "https://a/x?b=1,2", "https://a/t", "s1 s2"};
+  SaveServerSecurity(folder.SecurityFile(), settings.security);
+  EXPECT_EQ(LoadServerSecurity(folder.SecurityFile(), reread.security), ReadResult::Whole);
+  EXPECT_EQ(reread.security.oauth, settings.security.oauth);
 }
 
 }  // namespace

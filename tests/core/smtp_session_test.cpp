@@ -26,7 +26,7 @@ const Script kEhloAuth = {"C: EHLO client.test", "S: 250-mail.test", "S: 250-PIP
 // "staff1" and "s3cret!" in Base64.
 const Script kAuthUser = {"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: c3RhZmYx", "S: 334 UGFzc3dvcmQ6"};
 const Script kAuth = kAuthUser + Script{"C: czNjcmV0IQ==", "S: 235 2.7.0 Authentication successful"};
-const Script kMailFrom = {"C: RSET", "S: 250 2.0.0 Ok", "C: MAIL FROM: <office@example.test>", "S: 250 2.1.0 Ok"};
+const Script kMailFrom = {"C: RSET", "S: 250 2.0.0 Ok", "C: MAIL FROM:<office@example.test>", "S: 250 2.1.0 Ok"};
 const Script kEnvelope = kMailFrom + Script{"C: RCPT TO:<staff1@example.test>", "S: 250 2.1.5 Ok",
                                             "C: RCPT TO:<staff2@example.test>", "S: 250 2.1.5 Ok"};
 const Script kData = {"C: DATA", "S: 354 End data with <CR><LF>.<CR><LF>"};
@@ -59,16 +59,22 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     std::string data = kMessage, user = "";
     SmtpEnvelope envelope = kTwoStaff;
     ConnectionSecurity security = {};
+    bool offered = false;  // the server offered STARTTLS before it failed: held to it
   };
   const Script helo = {"C: HELO client.test", "S: 250 mail.test"};
+  std::string endless;  // "250-" lines of 100 kB in all, sent at once
+  for (int i = 0; i < 1000; ++i) endless += "250-" + std::string(96, 'x') + (i < 999 ? "\r\n" : "");
   const Script upToText = kGreeting + kEhlo + kEnvelope + kData + kText;
   const Case cases[] = {
       // In clear AUTH LOGIN when offered (also in the old AUTH= form), else
-      // AUTH PLAIN; none without a user name. A server that offers neither
-      // is told before it could refuse the recipients as a relay.
+      // AUTH PLAIN; none without a user name, nor where the server offers
+      // no AUTH (it relays by address); a server that offers only what this
+      // program cannot use is told before it could refuse the recipients.
       {.script = kGreeting + kEhloAuth + kAuth + kDelivery, .user = "staff1"},
       {.script = kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery, .user = "staff1"},
-      {.script = kGreeting + kEhlo, .inError = "offers no login this program can use", .user = "staff1"},
+      {.script = kGreeting + kEhlo + kDelivery, .user = "staff1"},
+      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250 AUTH CRAM-MD5"},
+       .inError = "offers no login this program can use", .user = "staff1"},
       {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
                                     "S: 250 X-LOGIN", "C: AUTH PLAIN AHN0YWZmMQBzM2NyZXQh", "S: 235 2.7.0 Ok"} + kDelivery,
        .user = "staff1"},
@@ -82,11 +88,20 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
        .security = {Security::Automatic, true, ""}},
       {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-STARTTLS", "S: 250 AUTH LOGIN",
                                     "C: STARTTLS", "S: 454 4.7.0 TLS not available"},
-       .inError = "STARTTLS refused: 454", .user = "staff1"},
+       .inError = "STARTTLS refused: 454", .user = "staff1", .offered = true},
       {.script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"}, .inError = "does not offer STARTTLS",
        .user = "staff1", .security = {Security::StartTls, false, ""}},
-      // EHLO refused for now: HELO too (refused for good: the HELO row below).
-      {kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"} + helo + kDelivery},
+      // EHLO refused for now: HELO, and no login (refused for good: the HELO
+      // row below).
+      {.script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"} + helo + kDelivery,
+       .user = "staff1"},
+      // A reply is bounded in all, however it is cut into lines.
+      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: " + endless},
+       .inError = "EHLO: reply longer than"},
+      // Bytes after the answer to STARTTLS are no part of the handshake.
+      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250 STARTTLS", "C: STARTTLS",
+                                    "S: 220 go ahead\r\n250 AUTH PLAIN"},
+       .inError = "sent more before the TLS handshake", .offered = true},
       // To before the blind copies; 251 accepted.
       {.script = kGreeting + kEhlo + kMailFrom + Script{"C: RCPT TO:<office@example.test>", "S: 250 Ok",
                  "C: RCPT TO:<b@example.test>", "S: 251 User not local; will forward", "C: RCPT TO:<a@example.test>",
@@ -118,7 +133,7 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {.script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535czNjcmV0IQ=="}, .inError = "535",
        .user = "staff1"},
       // Nothing begun that a reset would undo.
-      {kGreeting + kEhlo + Script{"C: RSET", "S: 250 Ok", "C: MAIL FROM: <office@example.test>",
+      {kGreeting + kEhlo + Script{"C: RSET", "S: 250 Ok", "C: MAIL FROM:<office@example.test>",
                                   "S: 553 5.7.1 Sender address rejected"},
        "MAIL FROM refused: 553 5.7.1 Sender address rejected"},
       // The first refused recipient stops the batch: no second RCPT, no DATA.
@@ -151,6 +166,7 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     if (!error) continue;
     EXPECT_NE(what.find(c.inError), std::string::npos) << what;
     EXPECT_EQ(error->messageHandedOver, c.handedOver) << what;
+    EXPECT_EQ(error->offeredUpgrade, c.offered) << what;
     // What the operator can act on is said in their words too.
     EXPECT_EQ(error->notice.empty(), c.inError.find("offer") == std::string::npos) << what;
     for (const char* secret : {"s3cret!", "czNjcmV0IQ==", "c3RhZmYx"})

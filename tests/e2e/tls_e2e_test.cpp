@@ -35,10 +35,10 @@ class TlsE2E : public ::testing::Test {
     if (!stack.unavailable.empty()) GTEST_SKIP() << "no mail stack: " << stack.unavailable;
   }
   SessionSecurity Send(const std::string& port, ConnectionSecurity security, const std::string& subject,
-                       const std::string& to) {
+                       const std::string& to, const std::string& host = "127.0.0.1") {
     const std::string message = "From: " + stack.office() + "\r\nTo: " + to + "\r\nSubject: " + subject +
                                 "\r\nMessage-ID: <" + subject + "@" + stack.domain + ">\r\n\r\nbody\r\n";
-    return PocoSmtpTransport({5000, 15000}).Send({"127.0.0.1", port, stack.office(), stack.password, security},
+    return PocoSmtpTransport({5000, 15000}).Send({host, port, stack.office(), stack.password, security},
                                                  {stack.office(), {to}}, message);
   }
   MailStack stack;
@@ -93,6 +93,19 @@ TEST_F(TlsE2E, UnverifiedCertificatesAreRefusedUnlessTrusted) {
                    UniqueMarker("trusted"), stack.staff(1)).tls);
   EXPECT_THROW(Send(stack.smtpsWrongNamePort, {Security::Tls, false, "00:11"}, UniqueMarker("other"), stack.staff(1)),
                SmtpError);
+
+  // An address in any spelling the resolver takes is checked as an
+  // address: the certificate for another name is refused, the one that
+  // names 127.0.0.1 is taken.
+  for (const char* host : {"127.1", "2130706433", "0x7f000001"}) {
+    try {
+      Send(stack.smtpsWrongNamePort, {Security::Tls, false, ""}, UniqueMarker("spelling"), stack.staff(1), host);
+      ADD_FAILURE() << host << " went through";
+    } catch (const SmtpError& e) {
+      EXPECT_TRUE(e.certificate && e.certificate->reason == "IP address mismatch") << host << ": " << e.what();
+    }
+    EXPECT_TRUE(Send(stack.smtpsPort, {Security::Tls, false, ""}, UniqueMarker("spelling"), stack.staff(1), host).tls);
+  }
 
   // A CA the machine does not trust, for SMTP and POP3 alike.
   const std::string trusted = std::getenv("SSL_CERT_FILE") ? std::getenv("SSL_CERT_FILE") : "";
