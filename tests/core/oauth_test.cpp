@@ -15,6 +15,7 @@
 #include "oauth/OAuthProvider.h"
 #include "oauth/Pkce.h"
 #include "oauth/TokenEndpoint.h"
+#include "oauth/TokenStore.h"
 #include "send/MailConnection.h"
 #include "support/TestSupport.h"
 
@@ -232,6 +233,26 @@ TEST(OAuth, RequestsAtTheRedirect) {
     EXPECT_EQ(request->path, row.path);
     EXPECT_EQ(request->params, row.params);
   }
+}
+
+// The file a token may be kept in belongs to the configuration folder,
+// never to the data folder.
+TEST(OAuth, ConfigurationFolder) {
+  const struct {
+    const char* config;  // XDG_CONFIG_HOME; nullptr: not set
+    const char* folder;
+  } rows[] = {{"/x/conf", "/x/conf/zentavo"}, {"rel/conf", "/h/.config/zentavo"}, {nullptr, "/h/.config/zentavo"}};
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const std::optional<std::string> config =
+      std::getenv("XDG_CONFIG_HOME") ? std::optional<std::string>(std::getenv("XDG_CONFIG_HOME")) : std::nullopt;
+  setenv("HOME", "/h", 1);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.config ? row.config : "unset");
+    row.config ? setenv("XDG_CONFIG_HOME", row.config, 1) : unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(TokenStore::DefaultConfigFolder(), row.folder);
+  }
+  setenv("HOME", home.c_str(), 1);
+  config ? setenv("XDG_CONFIG_HOME", config->c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
 
 // A server for one request: it takes the request head and its body, then
