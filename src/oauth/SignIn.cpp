@@ -109,7 +109,12 @@ SignInResult SignIn(const OAuthClient& client, const std::string& account, Brows
   if (!browser.Open(AuthorizationUrl(client, account, *attempt)))
     return Failed(Sj("ブラウザを開けませんでした。"), "the browser could not be started");
 
-  const auto answer = listener->Await(std::chrono::steady_clock::now() + options.wait, options.cancel);
+  std::optional<std::map<std::string, std::string>> answer;
+  try {
+    answer = listener->Await(std::chrono::steady_clock::now() + options.wait, options.cancel);
+  } catch (const Poco::Exception& e) {
+    return Failed(Sj("サインインの応答を受け取れませんでした。"), "the loopback listener failed: " + e.displayText());
+  }
   if (!answer && options.cancel && options.cancel->load())
     return Failed(Sj("サインインを中止しました。"), "cancelled while waiting for the browser");
   if (!answer)
