@@ -19,7 +19,7 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
-  libpoco-dev libssl-dev libgmime-3.0-dev
+  libpoco-dev libssl-dev libgmime-3.0-dev libsecret-1-dev
   fonts-noto-cjk
 )
 test_packages=(

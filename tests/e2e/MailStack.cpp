@@ -12,6 +12,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "oauth/HttpsPost.h"
+#include "send/MailConnection.h"
+
 namespace zentavo::e2e {
 
 MailStack MailStack::FromEnvironment() {
@@ -30,11 +33,14 @@ MailStack MailStack::FromEnvironment() {
     if (const auto eq = line.find('='); eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
   stack = {"", env["SMTP_HOST"], env["SMTP_PORT"], env["POP3_HOST"], env["POP3_PORT"], env["MAIL_DOMAIN"], {},
            env["MAIL_PASSWORD"], env["SMTP_STARTTLS_PORT"], env["SMTPS_PORT"], env["SMTPS_WRONG_NAME_PORT"],
-           env["POP3S_PORT"], env["TLS_CA_FILE"], env["TLS_OTHER_CA_FILE"], env["DEAD_ADDRESS"]};
+           env["POP3S_PORT"], env["TLS_CA_FILE"], env["TLS_OTHER_CA_FILE"], env["DEAD_ADDRESS"],
+           env["OAUTH_AUTHORIZE_URL"], env["OAUTH_TOKEN_URL"], env["OAUTH_CONTROL_URL"], env["OAUTH_LOG_URL"],
+           env["OAUTH_HTTP_BASE_URL"], env["OAUTH_CLIENT_ID"], env["OAUTH_CLIENT_SECRET_CLIENT_ID"],
+           env["OAUTH_CLIENT_SECRET"], env["OAUTH_SCOPE"], env["OAUTH_DEFAULT_USER"]};
   std::istringstream users(env["MAIL_USERS"]);
   for (std::string user; std::getline(users, user, ',');) stack.users.push_back(user);
   // A stack started by an older mailstack.sh lacks keys: start it afresh.
-  if (stack.users.size() < 8 || stack.deadAddress.empty())
+  if (stack.users.size() < 8 || stack.deadAddress.empty() || stack.oauthTokenUrl.empty())
     throw std::runtime_error(std::string("the env file in ") + dir + " is incomplete");
   return stack;
 }
@@ -56,6 +62,32 @@ std::vector<std::string> MailStack::Await(const std::string& user, const std::st
     if (found.size() >= count || std::chrono::steady_clock::now() >= deadline) return found;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+}
+
+namespace {
+
+// One request to the authorization server over the program's own TLS
+// connection, which verifies it against SSL_CERT_FILE as ctest sets it.
+std::string AskAuthServer(const std::string& address, const std::string& method, const std::string& json) {
+  const std::optional<Url> url = ParseUrl(address);
+  if (!url) throw std::runtime_error("not a URL: " + address);
+  MailConnection connection(url->host, url->port, 5000, 10000);
+  connection.StartTls({});
+  connection.Send(method + " " + url->target + " HTTP/1.1\r\nHost: " + Authority(*url) +
+                  "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(json.size()) +
+                  "\r\nConnection: close\r\n\r\n" + json);
+  const HttpResponse response =
+      ReadHttpResponse([&](char* buffer, std::size_t size) { return connection.Receive(buffer, size); }, 1 << 24);
+  if (response.status != 200) throw std::runtime_error(address + " answered " + std::to_string(response.status));
+  return response.body;
+}
+
+}  // namespace
+
+std::string MailStack::ControlOAuth(const std::string& json) const { return AskAuthServer(oauthControlUrl, "POST", json); }
+
+std::string MailStack::OAuthLog(const std::string& endpoint) const {
+  return AskAuthServer(oauthLogUrl + "?endpoint=" + endpoint, "GET", "");
 }
 
 std::string UniqueMarker(const std::string& label) {

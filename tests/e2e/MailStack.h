@@ -27,6 +27,13 @@ struct MailStack {
   // An address taken at RCPT time whose delivery then fails: Postfix
   // returns a delivery status notification to the sender.
   std::string deadAddress;
+  // The test authorization server (tests/oauth/authserver.py): its
+  // endpoints (HTTPS under caFile), its controls and its record of
+  // requests, the same server in plain HTTP, a public client, one with a
+  // secret, the scope the mail servers ask for, and whom a token is for
+  // when the sign-in names no account.
+  std::string oauthAuthorizeUrl, oauthTokenUrl, oauthControlUrl, oauthLogUrl, oauthHttpBaseUrl;
+  std::string oauthClientId, oauthSecretClientId, oauthClientSecret, oauthScope, oauthDefaultUser;
 
   // The stack whose folder the environment variable ZENTAVO_MAILSTACK names
   // (ctest sets it). Throws std::runtime_error when there is none.
@@ -44,6 +51,13 @@ struct MailStack {
   // lags the SMTP reply by a few milliseconds, so the mailbox is polled.
   std::vector<std::string> Await(const std::string& user, const std::string& marker, std::size_t count,
                                  std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+
+  // Sends the controls (a JSON object) to the authorization server and
+  // returns its settings; the server's record of requests to one endpoint
+  // ("token", "authorize") as JSON. Both throw std::runtime_error unless
+  // the answer is 200.
+  std::string ControlOAuth(const std::string& json) const;
+  std::string OAuthLog(const std::string& endpoint) const;
 };
 
 // A text no other test or run uses, to find one test's messages among all.
