@@ -311,7 +311,7 @@ class Pop3Session final : public Mailbox {
 
 Pop3Account Pop3AccountFor(const Settings& settings) {
   return {settings.popHost, settings.popPort, settings.user, settings.password,
-          SecurityFor(settings, MailServer::Pop3)};
+          SecurityFor(settings, MailServer::Pop3), TokensFor(settings)};
 }
 
 PocoPop3Transport::PocoPop3Transport(Pop3Timeouts timeouts, std::size_t messageLimit)

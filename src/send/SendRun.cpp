@@ -40,7 +40,9 @@ std::optional<std::string> FailedSendCheck(const Settings& settings, const SendP
   if (settings.smtpHost.empty()) return Sj("SMTPサーバが指定されていません");
   if (settings.smtpPort.empty()) return Sj("SMTPサーバのポートが指定されていません");
   if (settings.user.empty()) return Sj("ユーザ情報のユーザ名が指定されていません");
-  if (settings.password.empty()) return Sj("ユーザ情報のパスワードが指定されていません");
+  // With an OAuth 2.0 sign-in there is no password.
+  if (settings.password.empty() && settings.security.oauth.method == AuthMethod::Password)
+    return Sj("ユーザ情報のパスワードが指定されていません");
   if (page.subject.empty()) return Sj("伝達件名が指定されていません");
   if (page.body.empty()) return Sj("伝達内容が指定されていません");
   if (recipients.RowCount() < 2 || RecipientCell(recipients, 0, 1).empty())
@@ -78,7 +80,7 @@ SmtpAccount SmtpAccountFor(const Settings& settings) {
     throw SmtpError("the SMTP port is not a port number");
   }
   return {settings.smtpHost, settings.smtpPort, settings.user, settings.password,
-          SecurityFor(settings, MailServer::Smtp)};
+          SecurityFor(settings, MailServer::Smtp), TokensFor(settings)};
 }
 
 std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limit) {

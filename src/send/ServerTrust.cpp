@@ -31,6 +31,21 @@ ConnectionSecurity SecurityFor(const Settings& settings, MailServer server) {
           trusted == s.trusted.end() ? "" : trusted->second};
 }
 
+namespace {
+
+struct NotSignedIn : AccessTokenSource {
+  std::string AccessToken(bool) override {
+    throw MailServerError("no OAuth 2.0 sign-in", Sj("OAuth 2.0 でサインインしていません。\r「システム設定」で「サインイン」してください。"));
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<AccessTokenSource> TokensFor(const Settings& settings) {
+  if (settings.security.oauth.method == AuthMethod::Password) return nullptr;
+  return settings.tokens ? settings.tokens : std::make_shared<NotSignedIn>();
+}
+
 ServerFailure FailureOf(const std::exception& e) {
   ServerFailure failure{true, false, e.what(), {}, std::nullopt};
   if (const auto* smtp = dynamic_cast<const SmtpError*>(&e)) failure.handedOver = smtp->messageHandedOver;

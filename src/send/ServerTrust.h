@@ -22,6 +22,11 @@ enum class MailServer { Smtp, Pop3 };
 // The connection security the settings give for the configured server.
 ConnectionSecurity SecurityFor(const Settings& settings, MailServer server);
 
+// Where the sessions get an access token: with an OAuth 2.0 sign-in, the
+// program's (or, before there is one, a source that says to sign in);
+// nullptr for a password login.
+std::shared_ptr<AccessTokenSource> TokensFor(const Settings& settings);
+
 // Why a session failed: the detail for the log, whether the message may
 // have reached the server all the same (then it may have been delivered),
 // and what the operator should hear about the connection's security.

@@ -253,7 +253,7 @@ PocoSmtpTransport::PocoSmtpTransport(SmtpTimeouts timeouts, std::string helloNam
 namespace {
 
 // Checks what goes into command lines before anything is sent.
-std::uint16_t CheckedPort(const SmtpAccount& account, const SmtpEnvelope& envelope) {
+std::uint16_t CheckedPort(const SmtpAccount& account, const SmtpEnvelope* envelope) {
   std::uint16_t port = 0;
   try {
     port = ParseServerPort("SMTP", account.port);
@@ -261,9 +261,9 @@ std::uint16_t CheckedPort(const SmtpAccount& account, const SmtpEnvelope& envelo
     throw SmtpError(e.what());
   }
   if (account.host.empty()) throw SmtpError("no SMTP server given");
-  if (envelope.recipients.empty()) throw SmtpError("no recipients");
-  if (HasLineBreak(envelope.from)) throw SmtpError("the sender address holds a line break");
-  for (const auto& to : envelope.recipients)
+  if (envelope && envelope->recipients.empty()) throw SmtpError("no recipients");
+  if (envelope && HasLineBreak(envelope->from)) throw SmtpError("the sender address holds a line break");
+  for (const auto& to : envelope ? envelope->recipients : std::vector<std::string>{})
     if (HasLineBreak(to)) throw SmtpError("a recipient address holds a line break");
   if (account.tokens && account.security.mode == Security::None)
     throw SmtpError("OAuth 2.0 needs TLS; the settings say none", MailServerError({}, OAuthNeedsTlsNotice()));
@@ -322,7 +322,7 @@ void Transfer(Session& session, const SmtpEnvelope& envelope, const std::string&
 
 }  // namespace
 
-SessionSecurity PocoSmtpTransport::SendOnce(const SmtpAccount& account, const SmtpEnvelope& envelope,
+SessionSecurity PocoSmtpTransport::SendOnce(const SmtpAccount& account, const SmtpEnvelope* envelope,
                                             const std::string& data, bool refresh) {
   const std::uint16_t port = CheckedPort(account, envelope);
   bool handedOver = false;
@@ -338,7 +338,7 @@ SessionSecurity PocoSmtpTransport::SendOnce(const SmtpAccount& account, const Sm
     const TlsPlan plan = PlanTls(account.security, port, kSmtpsPort, kSubmissionPort);
     const std::set<std::string> offered = Greet(session, account, plan, helloName_, offeredUpgrade);
     if (!account.user.empty()) LogIn(session, account, offered, session.connection().Security().tls, refresh);
-    Transfer(session, envelope, data, handedOver);
+    if (envelope) Transfer(session, *envelope, data, handedOver);
     // The message is delivered: whatever QUIT gets back cannot undo that.
     try {
       session.Ask("QUIT", "QUIT");
@@ -364,6 +364,13 @@ SessionSecurity PocoSmtpTransport::SendOnce(const SmtpAccount& account, const Sm
 
 SessionSecurity PocoSmtpTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
                                         const std::string& data) {
+  return Retrying(account, &envelope, data);
+}
+
+SessionSecurity PocoSmtpTransport::Check(const SmtpAccount& account) { return Retrying(account, nullptr, {}); }
+
+SessionSecurity PocoSmtpTransport::Retrying(const SmtpAccount& account, const SmtpEnvelope* envelope,
+                                            const std::string& data) {
   try {
     return SendOnce(account, envelope, data, false);
   } catch (const TokenRefused& e) {

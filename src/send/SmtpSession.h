@@ -47,6 +47,9 @@ class SmtpTransport {
   // arguments.
   virtual SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
                                const std::string& data) = 0;
+  // The same session up to the login, then QUIT: nothing is sent. For
+  // "接続確認".
+  virtual SessionSecurity Check(const SmtpAccount& account) = 0;
 };
 
 // The real transport: one session (and one connection) per Send, so that a
@@ -77,11 +80,14 @@ class PocoSmtpTransport final : public SmtpTransport {
 
   SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
                        const std::string& data) override;
+  SessionSecurity Check(const SmtpAccount& account) override;
 
  private:
-  // One session; `refresh` asks for a fresh access token.
-  SessionSecurity SendOnce(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data,
+  // One session (without `envelope`, none beyond the login); `refresh`
+  // asks for a fresh access token.
+  SessionSecurity SendOnce(const SmtpAccount& account, const SmtpEnvelope* envelope, const std::string& data,
                            bool refresh);
+  SessionSecurity Retrying(const SmtpAccount& account, const SmtpEnvelope* envelope, const std::string& data);
   SmtpTimeouts timeouts_;
   std::string helloName_;
 };

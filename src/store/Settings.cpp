@@ -12,6 +12,8 @@ namespace zentavo {
 
 Settings::Settings() : splitIndicator(Sj("分割：無")) {}
 
+bool NoServerConfigured(const Settings& settings) { return settings.smtpHost.empty() && settings.popHost.empty(); }
+
 void SetSplitSend(Settings& settings, bool on) {
   settings.splitSend = on;
   settings.splitIndicator = Sj(on ? "分割:有" : "分割:無");

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "store/SeenMail.h"
@@ -11,6 +12,8 @@
 #include "store/StoredFile.h"
 
 namespace zentavo {
+
+class AccessTokenSource;
 
 struct Settings {
   std::string smtpHost;              // "送信(SMTP)サーバ"
@@ -37,12 +40,18 @@ struct Settings {
   ServerSecurity security;
   // The messages "未受信受信" has read, by unique id (store/SeenMail.h).
   SeenMail seen;
+  // While the program runs, with an OAuth 2.0 sign-in: where the sessions
+  // get their access tokens. Never stored (tokens live in the keyring).
+  std::shared_ptr<AccessTokenSource> tokens;
 
   Settings();
 };
 
 inline constexpr int kSplitSizeMin = 2;
 inline constexpr int kSplitSizeMax = 9999;
+
+// No server is set yet (a first start): there is nothing to check or send.
+bool NoServerConfigured(const Settings& settings);
 
 // "分割有" clicked: the split label and the size box follow the box.
 void SetSplitSend(Settings& settings, bool on);

@@ -123,11 +123,19 @@ void MainWindow::setReceptionBackends(std::shared_ptr<Pop3Transport> transport, 
 
 void MainWindow::startUp() {
   StartUp(context_.state, *context_.op);
-  if (context_.state.settings.startupScreen == 0) {  // "表示"
+  // A first start has no server to check: the settings page says what to
+  // fill in instead of a warning about what is missing.
+  const bool firstStart = NoServerConfigured(context_.state.settings);
+  if (context_.state.settings.startupScreen == 0 && !firstStart) {  // "表示"
     StartupWindow screen(context_, confirmTab_->reception()->Context([](bool) {}));
     screen.exec();
   }
   refreshAll();
+  if (firstStart) {
+    pages_->setCurrentIndex(2);
+    settingsPages_->setCurrentWidget(systemTab_);
+    systemTab_->showFirstStartHint();
+  }
   onPageChanged();
   onClockTick();
   clockTimer_.start();
@@ -139,6 +147,7 @@ void MainWindow::shutDown() {
   clockTimer_.stop();
   sendTab_->finishRun();
   confirmTab_->reception()->finishRun();
+  systemTab_->finishRun();
   ShutDown(context_.state, *context_.op);
 }
 

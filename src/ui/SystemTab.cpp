@@ -4,8 +4,11 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/ConnectionCheck.h"
 #include "store/Settings.h"
+#include "ui/QtStepRunner.h"
 #include "ui/QtText.h"
+#include "ui/SignInBox.h"
 #include "ui/Widgets.h"
 
 namespace zentavo::ui {
@@ -18,179 +21,243 @@ void Row(QGridLayout* layout, int row, const QString& label, QWidget* box, QWidg
   layout->addWidget(box, row, 1);
 }
 
+#define FIELD(member) [](AppState& s) -> std::string& { return s.member; }
+
 }  // namespace
 
 SystemTab::SystemTab(WindowContext& context, QWidget* parent)
     : Tab(context, "systemTab", QStringLiteral("システム設定"), parent) {
   auto* l = new QGridLayout(this);
   l->setContentsMargins(4, 4, 4, 2);
-
-  auto* serverBox = Box(QStringLiteral("サーバ設定"), this);
-  auto* svl = new QGridLayout(serverBox);
-  smtpHostEdit_ = LineEdit("smtpHostEdit", QStringLiteral("送信(SMTP)サーバ"), serverBox);
-  smtpPortEdit_ = LineEdit("smtpPortEdit", QStringLiteral("ポート"), serverBox);
-  popHostEdit_ = LineEdit("popHostEdit", QStringLiteral("受信(POP)サーバ"), serverBox);
-  popPortEdit_ = LineEdit("popPortEdit", QStringLiteral("ポート"), serverBox);
-  smtpPortEdit_->setFixedWidth(60);
-  popPortEdit_->setFixedWidth(60);
-  Row(svl, 0, QStringLiteral("送信(SMTP)サーバ"), smtpHostEdit_, serverBox);
-  svl->addWidget(new QLabel(QStringLiteral("ポート"), serverBox), 0, 2);
-  svl->addWidget(smtpPortEdit_, 0, 3);
-  Row(svl, 1, QStringLiteral("受信(POP)サーバ"), popHostEdit_, serverBox);
-  svl->addWidget(new QLabel(QStringLiteral("ポート"), serverBox), 1, 2);
-  svl->addWidget(popPortEdit_, 1, 3);
-  // How each server is spoken to: "自動" decides by the port.
-  smtpSecurityCombo_ = Named(new QComboBox(serverBox), "smtpSecurityCombo", QStringLiteral("暗号化"));
-  popSecurityCombo_ = Named(new QComboBox(serverBox), "popSecurityCombo", QStringLiteral("暗号化"));
-  for (QComboBox* combo : {smtpSecurityCombo_, popSecurityCombo_}) {
-    for (const std::string_view caption : kSecurityCaptions) combo->addItem(QString::fromUtf8(caption));
-  }
-  svl->addWidget(new QLabel(QStringLiteral("暗号化"), serverBox), 0, 4);
-  svl->addWidget(smtpSecurityCombo_, 0, 5);
-  svl->addWidget(new QLabel(QStringLiteral("暗号化"), serverBox), 1, 4);
-  svl->addWidget(popSecurityCombo_, 1, 5);
-
-  auto* userBox = Box(QStringLiteral("ユーザ設定"), this);
-  auto* ul = new QGridLayout(userBox);
-  userEdit_ = LineEdit("userEdit", QStringLiteral("ユーザ"), userBox);
-  passwordEdit_ = LineEdit("passwordEdit", QStringLiteral("パスワード"), userBox);
-  passwordEdit_->setEchoMode(QLineEdit::Password);
-  Row(ul, 0, QStringLiteral("ユーザ"), userEdit_, userBox);
-  Row(ul, 1, QStringLiteral("パスワード"), passwordEdit_, userBox);
-
-  auto* headerBox = Box(QStringLiteral("メールヘッダ情報"), this);
-  auto* hl = new QGridLayout(headerBox);
-  senderNameEdit_ = LineEdit("senderNameEdit", QStringLiteral("送信者"), headerBox);
-  senderAddressEdit_ = LineEdit("senderAddressEdit", QStringLiteral("E-メール"), headerBox);
-  Row(hl, 0, QStringLiteral("送信者"), senderNameEdit_, headerBox);
-  Row(hl, 1, QStringLiteral("E-メール"), senderAddressEdit_, headerBox);
-
-  auto* signatureBox = Box(QStringLiteral("署名"), this);
-  auto* sgl = new QVBoxLayout(signatureBox);
-  signatureEdit_ = Named(new QPlainTextEdit(signatureBox), "signatureEdit", QStringLiteral("署名"));
-  sgl->addWidget(signatureEdit_);
-
-  auto* labelBox = Box(QStringLiteral("プログラム表記"), this);
-  auto* lbl = new QHBoxLayout(labelBox);
-  programLabelEdit_ = LineEdit("programLabelEdit", QStringLiteral("プログラム表記"), labelBox);
-  auto* applyLabelButton = Button("applyLabelButton", QStringLiteral("反映"), labelBox);
-  lbl->addWidget(programLabelEdit_, 1);
-  lbl->addWidget(applyLabelButton);
-
-  auto* startupBox = Box(QStringLiteral("起動画面"), this);
-  auto* rgl = new QHBoxLayout(startupBox);
-  startupShowRadio_ = Named(new QRadioButton(QStringLiteral("表示"), startupBox), "startupShowRadio",
-                            QStringLiteral("表示"));
-  startupHideRadio_ = Named(new QRadioButton(QStringLiteral("非表示"), startupBox), "startupHideRadio",
-                            QStringLiteral("非表示"));
-  rgl->addWidget(startupShowRadio_);
-  rgl->addWidget(startupHideRadio_);
-
-  auto* splitBox = Box(QStringLiteral("分割送信"), this);
-  auto* spl = new QGridLayout(splitBox);
-  splitCheck_ = Check("splitCheck", QStringLiteral("分割有"), splitBox);
-  splitSizeSpin_ = Named(new QSpinBox(splitBox), "splitSizeSpin", QStringLiteral("人単位"));
-  splitSizeSpin_->setRange(kSplitSizeMin, kSplitSizeMax);
-  splitUnitLabel_ = new QLabel(QStringLiteral("人単位"), splitBox);
-  confirmSplitCheck_ = Check("confirmSplitCheck", QStringLiteral("分割送信時、確認画面を表示する"), splitBox);
-  spl->addWidget(splitCheck_, 0, 0);
-  spl->addWidget(splitSizeSpin_, 0, 1);
-  spl->addWidget(splitUnitLabel_, 0, 2);
-  spl->addWidget(confirmSplitCheck_, 1, 0, 1, 3);
-
-  auto* identifierBox = Box(QStringLiteral("メール識別"), this);
-  auto* idl = new QHBoxLayout(identifierBox);
-  identifierEdit_ = LineEdit("identifierEdit", QStringLiteral("メール識別文字変更"), identifierBox);
-  auto* applyIdentifierButton = Button("applyIdentifierButton", QStringLiteral("反映"), identifierBox);
-  idl->addWidget(new QLabel(QStringLiteral("メール識別文字変更"), identifierBox));
-  idl->addWidget(identifierEdit_, 1);
-  idl->addWidget(applyIdentifierButton);
-
-  auto* infoBox = Box(QStringLiteral("情報"), this);
-  auto* il = new QHBoxLayout(infoBox);
-  auto* icon = new QLabel(infoBox);
-  icon->setPixmap(ProgramIcon().pixmap(32, 32));
-  auto* infoText = new QLabel(QStringLiteral("Zentavo\nOrvane\nゼンタボ  Ver3.22"), infoBox);
-  il->addWidget(icon);
-  il->addWidget(infoText, 1);
-
-  l->addWidget(serverBox, 0, 0);
-  l->addWidget(userBox, 1, 0);
-  l->addWidget(headerBox, 2, 0);
-  l->addWidget(signatureBox, 3, 0, 2, 1);
-  l->addWidget(labelBox, 0, 1);
-  l->addWidget(startupBox, 1, 1);
-  l->addWidget(splitBox, 2, 1);
-  l->addWidget(identifierBox, 3, 1);
-  l->addWidget(infoBox, 4, 1);
+  firstStartHint_ = Named(new QLabel(this), "firstStartHint", QStringLiteral("はじめに"));
+  firstStartHint_->setText(QStringLiteral(
+      "はじめに：送信(SMTP)サーバと受信(POP)サーバ、ユーザとパスワード（または OAuth 2.0 のサインイン）、"
+      "送信者と E-メールを入力し、「接続確認」で確かめてください。"));
+  firstStartHint_->setWordWrap(true);
+  firstStartHint_->setStyleSheet(QStringLiteral("QLabel { background: #ffffe0; border: 1px solid #c0c0c0; padding: 4px; }"));
+  firstStartHint_->hide();
+  l->addWidget(firstStartHint_, 0, 0, 1, 2);
+  const std::pair<QWidget*, int> left[] = {{BuildServerBox(), 1}, {BuildUserBox(), 1}, {BuildHeaderBox(), 1},
+                                           {BuildSignatureBox(), 2}};
+  int row = 1;
+  for (const auto& [box, span] : left) l->addWidget(box, (row += span) - span, 0, span, 1);
+  row = 1;
+  for (QWidget* box : {BuildLabelBox(), BuildStartupBox(), BuildSplitBox(), BuildIdentifierBox(), BuildInfoBox()})
+    l->addWidget(box, row++, 1);
   l->setColumnStretch(0, 3);
   l->setColumnStretch(1, 2);
-  l->setRowStretch(4, 1);
+  l->setRowStretch(5, 1);
   l->addWidget(StatusLine(QStringLiteral("SMTP及びPOPサーバのアドレス及びパスワードは管理者に確認してください。"), this),
-               5, 0, 1, 2);
+               6, 0, 1, 2);
 
-  Settings& s = state().settings;
-  Bind(smtpHostEdit_, s.smtpHost, QStringLiteral("送信(SMTP)サーバ"));
-  Bind(smtpPortEdit_, s.smtpPort, QStringLiteral("ポート"));
-  Bind(popHostEdit_, s.popHost, QStringLiteral("受信(POP)サーバ"));
-  Bind(popPortEdit_, s.popPort, QStringLiteral("ポート"));
-  Bind(userEdit_, s.user, QStringLiteral("ユーザ"));
-  Bind(passwordEdit_, s.password, QStringLiteral("パスワード"));
-  Bind(senderNameEdit_, s.senderName, QStringLiteral("送信者"));
-  Bind(senderAddressEdit_, s.senderAddress, QStringLiteral("E-メール"));
-  Bind(programLabelEdit_, s.programLabel, QStringLiteral("プログラム表記"));
-  Bind(identifierEdit_, s.identifierSetting, QStringLiteral("メール識別文字変更"));
+  for (const TextField& f : fields_) Bind(f.edit, f.field(state()), f.caption);
   Bind(signatureEdit_, state().signature, QStringLiteral("署名"));
-  connect(startupShowRadio_, &QRadioButton::clicked, this, [&s] { s.startupScreen = 0; });
-  connect(startupHideRadio_, &QRadioButton::clicked, this, [&s] { s.startupScreen = 1; });
-  connect(splitSizeSpin_, &QSpinBox::valueChanged, this, [&s](int v) { s.splitSize = v; });
-  connect(confirmSplitCheck_, &QCheckBox::clicked, this, [&s](bool on) { s.confirmSplit = on; });
-  connect(splitCheck_, &QCheckBox::clicked, this, &SystemTab::onSplitClicked);
-  connect(smtpSecurityCombo_, &QComboBox::activated, this, [&s](int i) { s.security.smtp = static_cast<Security>(i); });
-  connect(popSecurityCombo_, &QComboBox::activated, this, [&s](int i) { s.security.pop3 = static_cast<Security>(i); });
-  connect(applyLabelButton, &QPushButton::clicked, this, [this] {
+  // After the binding: the sign-in is the account's as now typed.
+  connect(userEdit_, &QLineEdit::textEdited, signInBox_, &SignInBox::settingsChanged);
+
+  realSmtp_ = std::make_shared<PocoSmtpTransport>();
+  realPop3_ = std::make_shared<PocoPop3Transport>();
+  workerRunner_ = std::make_unique<QtStepRunner>();
+  setBackends(nullptr, nullptr, nullptr);
+}
+
+SystemTab::~SystemTab() = default;
+
+QLineEdit* SystemTab::AddField(const char* objectName, const QString& caption, std::string& (*field)(AppState&),
+                               QWidget* parent) {
+  QLineEdit* edit = LineEdit(objectName, caption, parent);
+  fields_.push_back({edit, field, caption});
+  return edit;
+}
+
+QWidget* SystemTab::BuildServerBox() {
+  auto* box = Box(QStringLiteral("サーバ設定"), this);
+  auto* grid = new QGridLayout(box);
+  Settings& s = state().settings;
+  const struct {
+    const char *hostName, *portName, *securityName;
+    QString caption;
+    std::string& (*host)(AppState&);
+    std::string& (*port)(AppState&);
+    Security* security;
+  } servers[] = {
+      {"smtpHostEdit", "smtpPortEdit", "smtpSecurityCombo", QStringLiteral("送信(SMTP)サーバ"), FIELD(settings.smtpHost),
+       FIELD(settings.smtpPort), &s.security.smtp},
+      {"popHostEdit", "popPortEdit", "popSecurityCombo", QStringLiteral("受信(POP)サーバ"), FIELD(settings.popHost),
+       FIELD(settings.popPort), &s.security.pop3},
+  };
+  for (int r = 0; r < 2; ++r) {
+    const auto& server = servers[r];
+    Row(grid, r, server.caption, AddField(server.hostName, server.caption, server.host, box), box);
+    QLineEdit* port = AddField(server.portName, server.caption + QStringLiteral("のポート"), server.port, box);
+    port->setFixedWidth(60);
+    grid->addWidget(new QLabel(QStringLiteral("ポート"), box), r, 2);
+    grid->addWidget(port, r, 3);
+    // How the server is spoken to: "自動" decides by the port.
+    auto* combo = Named(new QComboBox(box), server.securityName, server.caption + QStringLiteral("の暗号化"));
+    for (const std::string_view caption : kSecurityCaptions) combo->addItem(QString::fromUtf8(caption));
+    grid->addWidget(new QLabel(QStringLiteral("暗号化"), box), r, 4);
+    grid->addWidget(combo, r, 5);
+    connect(combo, &QComboBox::currentIndexChanged, this,
+            [security = server.security](int i) { *security = static_cast<Security>(i); });
+    (r == 0 ? smtpSecurityCombo_ : popSecurityCombo_) = combo;
+  }
+  // "接続確認": both servers tried with what is typed here.
+  checkButton_ = Button("checkConnectionsButton", QStringLiteral("接続確認"), box);
+  grid->addWidget(checkButton_, 2, 5);
+  connect(checkButton_, &QPushButton::clicked, this, &SystemTab::onCheckConnectionsClicked);
+  return box;
+}
+
+QWidget* SystemTab::BuildUserBox() {
+  auto* box = Box(QStringLiteral("ユーザ設定"), this);
+  auto* grid = new QGridLayout(box);
+  userEdit_ = AddField("userEdit", QStringLiteral("ユーザ"), FIELD(settings.user), box);
+  Row(grid, 0, QStringLiteral("ユーザ"), userEdit_, box);
+  QLineEdit* password = AddField("passwordEdit", QStringLiteral("パスワード"), FIELD(settings.password), box);
+  password->setEchoMode(QLineEdit::Password);
+  Row(grid, 1, QStringLiteral("パスワード"), password, box);
+  signInBox_ = new SignInBox(context(), password, box);
+  grid->addWidget(signInBox_, 2, 0, 1, 2);
+  return box;
+}
+
+QWidget* SystemTab::BuildHeaderBox() {
+  auto* box = Box(QStringLiteral("メールヘッダ情報"), this);
+  auto* grid = new QGridLayout(box);
+  Row(grid, 0, QStringLiteral("送信者"),
+      AddField("senderNameEdit", QStringLiteral("送信者"), FIELD(settings.senderName), box), box);
+  Row(grid, 1, QStringLiteral("E-メール"),
+      AddField("senderAddressEdit", QStringLiteral("E-メール"), FIELD(settings.senderAddress), box), box);
+  return box;
+}
+
+QWidget* SystemTab::BuildSignatureBox() {
+  auto* box = Box(QStringLiteral("署名"), this);
+  signatureEdit_ = Named(new QPlainTextEdit(box), "signatureEdit", QStringLiteral("署名"));
+  (new QVBoxLayout(box))->addWidget(signatureEdit_);
+  return box;
+}
+
+QWidget* SystemTab::BuildLabelBox() {
+  auto* box = Box(QStringLiteral("プログラム表記"), this);
+  auto* row = new QHBoxLayout(box);
+  row->addWidget(AddField("programLabelEdit", QStringLiteral("プログラム表記"), FIELD(settings.programLabel), box), 1);
+  auto* apply = Button("applyLabelButton", QStringLiteral("反映"), box);
+  apply->setAccessibleName(QStringLiteral("プログラム表記を反映"));
+  row->addWidget(apply);
+  connect(apply, &QPushButton::clicked, this, [this] {
     ApplyProgramLabel(state().settings);
     emit labelApplied();
   });
-  connect(applyIdentifierButton, &QPushButton::clicked, this, [this] {
+  return box;
+}
+
+QWidget* SystemTab::BuildStartupBox() {
+  auto* box = Box(QStringLiteral("起動画面"), this);
+  auto* row = new QHBoxLayout(box);
+  startupShowRadio_ = Named(new QRadioButton(QStringLiteral("表示"), box), "startupShowRadio",
+                            QStringLiteral("起動画面を表示"));
+  startupHideRadio_ = Named(new QRadioButton(QStringLiteral("非表示"), box), "startupHideRadio",
+                            QStringLiteral("起動画面を非表示"));
+  row->addWidget(startupShowRadio_);
+  row->addWidget(startupHideRadio_);
+  connect(startupShowRadio_, &QRadioButton::toggled, this, [this](bool on) { state().settings.startupScreen = on ? 0 : 1; });
+  return box;
+}
+
+QWidget* SystemTab::BuildSplitBox() {
+  auto* box = Box(QStringLiteral("分割送信"), this);
+  auto* grid = new QGridLayout(box);
+  splitCheck_ = Check("splitCheck", QStringLiteral("分割有"), box);
+  splitSizeSpin_ = Named(new QSpinBox(box), "splitSizeSpin", QStringLiteral("分割送信の人単位"));
+  splitSizeSpin_->setRange(kSplitSizeMin, kSplitSizeMax);
+  splitUnitLabel_ = new QLabel(QStringLiteral("人単位"), box);
+  confirmSplitCheck_ = Check("confirmSplitCheck", QStringLiteral("分割送信時、確認画面を表示する"), box);
+  grid->addWidget(splitCheck_, 0, 0);
+  grid->addWidget(splitSizeSpin_, 0, 1);
+  grid->addWidget(splitUnitLabel_, 0, 2);
+  grid->addWidget(confirmSplitCheck_, 1, 0, 1, 3);
+  connect(splitSizeSpin_, &QSpinBox::valueChanged, this, [this](int v) { state().settings.splitSize = v; });
+  connect(confirmSplitCheck_, &QCheckBox::toggled, this, [this](bool on) { state().settings.confirmSplit = on; });
+  connect(splitCheck_, &QCheckBox::toggled, this, &SystemTab::onSplitToggled);
+  return box;
+}
+
+QWidget* SystemTab::BuildIdentifierBox() {
+  auto* box = Box(QStringLiteral("メール識別"), this);
+  auto* row = new QHBoxLayout(box);
+  row->addWidget(new QLabel(QStringLiteral("メール識別文字変更"), box));
+  row->addWidget(AddField("identifierEdit", QStringLiteral("メール識別文字変更"), FIELD(settings.identifierSetting), box), 1);
+  auto* apply = Button("applyIdentifierButton", QStringLiteral("反映"), box);
+  apply->setAccessibleName(QStringLiteral("メール識別文字を反映"));
+  row->addWidget(apply);
+  connect(apply, &QPushButton::clicked, this, [this] {
     ApplyIdentifier(state().settings);
     emit sendPageChanged();
   });
+  return box;
+}
+
+QWidget* SystemTab::BuildInfoBox() {
+  auto* box = Box(QStringLiteral("情報"), this);
+  auto* row = new QHBoxLayout(box);
+  auto* icon = new QLabel(box);
+  icon->setPixmap(ProgramIcon().pixmap(32, 32));
+  row->addWidget(icon);
+  row->addWidget(new QLabel(QStringLiteral("Zentavo\nOrvane\nゼンタボ  Ver3.22"), box), 1);
+  return box;
 }
 
 void SystemTab::refresh() {
   const Settings& s = state().settings;
-  Show(smtpHostEdit_, s.smtpHost);
-  Show(smtpPortEdit_, s.smtpPort);
-  Show(popHostEdit_, s.popHost);
-  Show(popPortEdit_, s.popPort);
-  smtpSecurityCombo_->setCurrentIndex(static_cast<int>(s.security.smtp));
-  popSecurityCombo_->setCurrentIndex(static_cast<int>(s.security.pop3));
-  Show(userEdit_, s.user);
-  Show(passwordEdit_, s.password);
-  Show(senderNameEdit_, s.senderName);
-  Show(senderAddressEdit_, s.senderAddress);
-  Show(programLabelEdit_, s.programLabel);
-  Show(identifierEdit_, s.identifierSetting);
+  for (const TextField& f : fields_) Show(f.edit, f.field(state()));
   Show(signatureEdit_, state().signature);
+  {
+    const QSignalBlocker blockSmtp(smtpSecurityCombo_), blockPop(popSecurityCombo_);
+    smtpSecurityCombo_->setCurrentIndex(static_cast<int>(s.security.smtp));
+    popSecurityCombo_->setCurrentIndex(static_cast<int>(s.security.pop3));
+  }
+  const QSignalBlocker blockStartup(startupShowRadio_);
   (s.startupScreen == 1 ? startupHideRadio_ : startupShowRadio_)->setChecked(true);
-  const QSignalBlocker block(splitSizeSpin_);
+  const QSignalBlocker blockSpin(splitSizeSpin_), blockConfirm(confirmSplitCheck_);
   splitSizeSpin_->setValue(s.splitSize);
   confirmSplitCheck_->setChecked(s.confirmSplit);
   showSplit();
+  signInBox_->refresh();
 }
 
-void SystemTab::onSplitClicked() {
-  SetSplitSend(state().settings, splitCheck_->isChecked());
+void SystemTab::showFirstStartHint() { firstStartHint_->show(); }
+
+void SystemTab::setBackends(std::shared_ptr<SmtpTransport> smtp, std::shared_ptr<Pop3Transport> pop3,
+                            StepRunner* runner) {
+  smtp_ = smtp ? std::move(smtp) : realSmtp_;
+  pop3_ = pop3 ? std::move(pop3) : realPop3_;
+  runner_ = runner ? runner : workerRunner_.get();
+  signInBox_->setRunner(runner_);
+}
+
+void SystemTab::finishRun() { runner_->Drain(); }
+
+void SystemTab::onSplitToggled(bool on) {
+  if (on == state().settings.splitSend) return;  // shown, not changed
+  SetSplitSend(state().settings, on);
   showSplit();
   emit sendPageChanged();
 }
 
 void SystemTab::showSplit() {
   const bool on = state().settings.splitSend;
+  const QSignalBlocker block(splitCheck_);
   splitCheck_->setChecked(on);
   splitSizeSpin_->setEnabled(on);
   splitUnitLabel_->setEnabled(on);
+}
+
+void SystemTab::onCheckConnectionsClicked() {
+  checkButton_->setEnabled(false);
+  CheckConnections({state().folder, state().settings, op(), smtp_, pop3_, *runner_, checking_,
+                    [this] { checkButton_->setEnabled(true); }});
 }
 
 }  // namespace zentavo::ui

@@ -27,6 +27,7 @@ class Tab : public QWidget {
  protected:
   AppState& state() { return context_.state; }
   Operator& op() { return *context_.op; }
+  WindowContext& context() { return context_; }
 
   // Keeps `field` equal to what the box shows. Characters that Shift_JIS or
   // mail cannot carry are taken out of the box again and reported as coming

@@ -26,6 +26,7 @@ class FakeTransport : public SmtpTransport {
     std::string data;
   };
   SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data) override;
+  SessionSecurity Check(const SmtpAccount&) override { return security; }
 
   std::vector<Batch> batches;
   int calls = 0;

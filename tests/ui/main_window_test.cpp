@@ -43,6 +43,16 @@ class MainWindowTest : public QObject {
     SetDropReporter([this](QWidget*, const QString& where, const QString& d) { drops << where + ":" + d; });
   }
 
+  // A first start, before any server is set: no check of a mailbox and no
+  // warning, but the settings page with what to fill in.
+  void firstStartOpensTheSettingsWithAHint() {
+    test::TempFolder dir;
+    Run run(dir.path());
+    QVERIFY(run.op.Texts().empty());
+    QCOMPARE(run.Get<QTabWidget>("settingsPages")->currentWidget()->objectName(), QStringLiteral("systemTab"));
+    QVERIFY(run.Get<QLabel>("firstStartHint")->isVisible());
+  }
+
   // Typed values reach the state; characters that cannot be kept are
   // taken out and reported; "反映" and "分割有" reach the send page.
   void typedValuesReachTheStateAndTheSendPage() {
