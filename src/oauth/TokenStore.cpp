@@ -29,7 +29,7 @@ TokenStore::TokenStore(fs::path configFolder, KeyringUse keyring)
     : folder_(std::move(configFolder)), keyring_(keyring) {}
 
 fs::path TokenStore::DefaultConfigFolder() {
-  // The base directory specification: a relative XDG_CONFIG_HOME is to be
+  // The XDG base directory rules: a relative XDG_CONFIG_HOME is to be
   // ignored.
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/') return fs::path(config) / "zentavo";
   const char* home = std::getenv("HOME");

@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "app/ConnectionCheck.h"
@@ -27,8 +28,8 @@ void Row(QGridLayout* layout, int row, const QString& label, QWidget* box, QWidg
 
 SystemTab::SystemTab(WindowContext& context, QWidget* parent)
     : Tab(context, "systemTab", QStringLiteral("システム設定"), parent) {
-  auto* l = new QGridLayout(this);
-  l->setContentsMargins(4, 4, 4, 2);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(4, 4, 4, 2);
   firstStartHint_ = Named(new QLabel(this), "firstStartHint", QStringLiteral("はじめに"));
   firstStartHint_->setText(QStringLiteral(
       "はじめに：送信(SMTP)サーバと受信(POP)サーバ、ユーザとパスワード（または OAuth 2.0 のサインイン）、"
@@ -36,19 +37,27 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
   firstStartHint_->setWordWrap(true);
   firstStartHint_->setStyleSheet(QStringLiteral("QLabel { background: #ffffe0; border: 1px solid #c0c0c0; padding: 4px; }"));
   firstStartHint_->hide();
-  l->addWidget(firstStartHint_, 0, 0, 1, 2);
-  const std::pair<QWidget*, int> left[] = {{BuildServerBox(), 1}, {BuildUserBox(), 1}, {BuildHeaderBox(), 1},
-                                           {BuildSignatureBox(), 2}};
-  int row = 1;
-  for (const auto& [box, span] : left) l->addWidget(box, (row += span) - span, 0, span, 1);
-  row = 1;
-  for (QWidget* box : {BuildLabelBox(), BuildStartupBox(), BuildSplitBox(), BuildIdentifierBox(), BuildInfoBox()})
-    l->addWidget(box, row++, 1);
-  l->setColumnStretch(0, 3);
-  l->setColumnStretch(1, 2);
-  l->setRowStretch(5, 1);
-  l->addWidget(StatusLine(QStringLiteral("SMTP及びPOPサーバのアドレス及びパスワードは管理者に確認してください。"), this),
-               6, 0, 1, 2);
+  outer->addWidget(firstStartHint_);
+  // The boxes keep their size on a small screen: the page scrolls.
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* page = new QWidget(scroll);
+  auto* columns = new QHBoxLayout(page);
+  columns->setContentsMargins(0, 0, 0, 0);
+  auto* left = new QVBoxLayout;
+  for (QWidget* box : {BuildServerBox(page), BuildUserBox(page), BuildHeaderBox(page)}) left->addWidget(box);
+  left->addStretch();
+  auto* right = new QVBoxLayout;
+  for (QWidget* box : {BuildSignatureBox(page), BuildLabelBox(page), BuildStartupBox(page), BuildSplitBox(page),
+                       BuildIdentifierBox(page), BuildInfoBox(page)})
+    right->addWidget(box);
+  right->addStretch();
+  columns->addLayout(left, 3);
+  columns->addLayout(right, 2);
+  scroll->setWidget(page);
+  outer->addWidget(scroll, 1);
+  outer->addWidget(StatusLine(QStringLiteral("SMTP及びPOPサーバのアドレス及びパスワードは管理者に確認してください。"), this));
 
   for (const TextField& f : fields_) Bind(f.edit, f.field(state()), f.caption);
   Bind(signatureEdit_, state().signature, QStringLiteral("署名"));
@@ -70,8 +79,8 @@ QLineEdit* SystemTab::AddField(const char* objectName, const QString& caption, s
   return edit;
 }
 
-QWidget* SystemTab::BuildServerBox() {
-  auto* box = Box(QStringLiteral("サーバ設定"), this);
+QWidget* SystemTab::BuildServerBox(QWidget* page) {
+  auto* box = Box(QStringLiteral("サーバ設定"), page);
   auto* grid = new QGridLayout(box);
   Settings& s = state().settings;
   const struct {
@@ -109,8 +118,8 @@ QWidget* SystemTab::BuildServerBox() {
   return box;
 }
 
-QWidget* SystemTab::BuildUserBox() {
-  auto* box = Box(QStringLiteral("ユーザ設定"), this);
+QWidget* SystemTab::BuildUserBox(QWidget* page) {
+  auto* box = Box(QStringLiteral("ユーザ設定"), page);
   auto* grid = new QGridLayout(box);
   userEdit_ = AddField("userEdit", QStringLiteral("ユーザ"), FIELD(settings.user), box);
   Row(grid, 0, QStringLiteral("ユーザ"), userEdit_, box);
@@ -122,8 +131,8 @@ QWidget* SystemTab::BuildUserBox() {
   return box;
 }
 
-QWidget* SystemTab::BuildHeaderBox() {
-  auto* box = Box(QStringLiteral("メールヘッダ情報"), this);
+QWidget* SystemTab::BuildHeaderBox(QWidget* page) {
+  auto* box = Box(QStringLiteral("メールヘッダ情報"), page);
   auto* grid = new QGridLayout(box);
   Row(grid, 0, QStringLiteral("送信者"),
       AddField("senderNameEdit", QStringLiteral("送信者"), FIELD(settings.senderName), box), box);
@@ -132,15 +141,15 @@ QWidget* SystemTab::BuildHeaderBox() {
   return box;
 }
 
-QWidget* SystemTab::BuildSignatureBox() {
-  auto* box = Box(QStringLiteral("署名"), this);
+QWidget* SystemTab::BuildSignatureBox(QWidget* page) {
+  auto* box = Box(QStringLiteral("署名"), page);
   signatureEdit_ = Named(new QPlainTextEdit(box), "signatureEdit", QStringLiteral("署名"));
   (new QVBoxLayout(box))->addWidget(signatureEdit_);
   return box;
 }
 
-QWidget* SystemTab::BuildLabelBox() {
-  auto* box = Box(QStringLiteral("プログラム表記"), this);
+QWidget* SystemTab::BuildLabelBox(QWidget* page) {
+  auto* box = Box(QStringLiteral("プログラム表記"), page);
   auto* row = new QHBoxLayout(box);
   row->addWidget(AddField("programLabelEdit", QStringLiteral("プログラム表記"), FIELD(settings.programLabel), box), 1);
   auto* apply = Button("applyLabelButton", QStringLiteral("反映"), box);
@@ -153,8 +162,8 @@ QWidget* SystemTab::BuildLabelBox() {
   return box;
 }
 
-QWidget* SystemTab::BuildStartupBox() {
-  auto* box = Box(QStringLiteral("起動画面"), this);
+QWidget* SystemTab::BuildStartupBox(QWidget* page) {
+  auto* box = Box(QStringLiteral("起動画面"), page);
   auto* row = new QHBoxLayout(box);
   startupShowRadio_ = Named(new QRadioButton(QStringLiteral("表示"), box), "startupShowRadio",
                             QStringLiteral("起動画面を表示"));
@@ -166,8 +175,8 @@ QWidget* SystemTab::BuildStartupBox() {
   return box;
 }
 
-QWidget* SystemTab::BuildSplitBox() {
-  auto* box = Box(QStringLiteral("分割送信"), this);
+QWidget* SystemTab::BuildSplitBox(QWidget* page) {
+  auto* box = Box(QStringLiteral("分割送信"), page);
   auto* grid = new QGridLayout(box);
   splitCheck_ = Check("splitCheck", QStringLiteral("分割有"), box);
   splitSizeSpin_ = Named(new QSpinBox(box), "splitSizeSpin", QStringLiteral("分割送信の人単位"));
@@ -184,8 +193,8 @@ QWidget* SystemTab::BuildSplitBox() {
   return box;
 }
 
-QWidget* SystemTab::BuildIdentifierBox() {
-  auto* box = Box(QStringLiteral("メール識別"), this);
+QWidget* SystemTab::BuildIdentifierBox(QWidget* page) {
+  auto* box = Box(QStringLiteral("メール識別"), page);
   auto* row = new QHBoxLayout(box);
   row->addWidget(new QLabel(QStringLiteral("メール識別文字変更"), box));
   row->addWidget(AddField("identifierEdit", QStringLiteral("メール識別文字変更"), FIELD(settings.identifierSetting), box), 1);
@@ -199,8 +208,8 @@ QWidget* SystemTab::BuildIdentifierBox() {
   return box;
 }
 
-QWidget* SystemTab::BuildInfoBox() {
-  auto* box = Box(QStringLiteral("情報"), this);
+QWidget* SystemTab::BuildInfoBox(QWidget* page) {
+  auto* box = Box(QStringLiteral("情報"), page);
   auto* row = new QHBoxLayout(box);
   auto* icon = new QLabel(box);
   icon->setPixmap(ProgramIcon().pixmap(32, 32));

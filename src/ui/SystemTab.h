@@ -54,15 +54,15 @@ class SystemTab : public Tab {
   };
   QLineEdit* AddField(const char* objectName, const QString& caption, std::string& (*field)(AppState&),
                       QWidget* parent);
-  QWidget* BuildServerBox();
-  QWidget* BuildUserBox();
-  QWidget* BuildHeaderBox();
-  QWidget* BuildSignatureBox();
-  QWidget* BuildLabelBox();
-  QWidget* BuildStartupBox();
-  QWidget* BuildSplitBox();
-  QWidget* BuildIdentifierBox();
-  QWidget* BuildInfoBox();
+  QWidget* BuildServerBox(QWidget* page);
+  QWidget* BuildUserBox(QWidget* page);
+  QWidget* BuildHeaderBox(QWidget* page);
+  QWidget* BuildSignatureBox(QWidget* page);
+  QWidget* BuildLabelBox(QWidget* page);
+  QWidget* BuildStartupBox(QWidget* page);
+  QWidget* BuildSplitBox(QWidget* page);
+  QWidget* BuildIdentifierBox(QWidget* page);
+  QWidget* BuildInfoBox(QWidget* page);
   void showSplit();
 
   std::vector<TextField> fields_;

@@ -2,10 +2,12 @@
 // file, and what the runs keep of a session or ask the operator.
 #include <gtest/gtest.h>
 
+#include "app/ConnectionCheck.h"
 #include "app/Lifecycle.h"
 #include "send/ServerTrust.h"
 #include "send/SmtpSession.h"
-#include "support/TestSupport.h"
+#include "support/ReceiveDoubles.h"
+#include "support/SendDoubles.h"
 
 namespace zentavo {
 namespace {
@@ -88,6 +90,31 @@ TEST(ServerSecurity, FileRunsAndTheOperatorsTrust) {
   SaveServerSecurity(folder.SecurityFile(), settings.security);
   EXPECT_EQ(LoadServerSecurity(folder.SecurityFile(), reread.security), ReadResult::Whole);
   EXPECT_EQ(reread.security.oauth, settings.security.oauth);
+}
+
+// "接続確認": each server's TLS and login, or why not, in one summary; the
+// sessions send and fetch nothing.
+TEST(ServerSecurity, ConnectionCheckSaysWhatEachServerDid) {
+  test::TempFolder dir;
+  DataFolder folder(dir.path());
+  Settings settings = test::FakeServerSettings("999");
+  settings.popHost = "pop.example.jp";
+  auto smtp = std::make_shared<test::FakeTransport>();
+  smtp->security = {true, true, "TLSv1.3", "x"};
+  auto pop3 = std::make_shared<test::FakePop3Transport>();
+  pop3->failOn = "OPEN";
+  test::ScriptedOperator op;
+  InlineStepRunner runner;
+  bool running = false;
+  CheckConnections({folder, settings, op, smtp, pop3, runner, running});
+  ASSERT_EQ(op.Texts().size(), 1u);
+  EXPECT_EQ(op.Texts()[0], "接続確認の結果\r\r送信(SMTP)サーバ " + settings.smtpHost + ":" + settings.smtpPort +
+                               "\r　TLSv1.3 で暗号化しています。ログインできました。\r受信(POP)サーバ pop.example.jp:110"
+                               "\r　接続できませんでした：login refused: -ERR [AUTH] Authentication failed.");
+  EXPECT_TRUE(smtp->batches.empty());
+  EXPECT_EQ(pop3->commands, std::vector<std::string>{"OPEN " + settings.user});
+  EXPECT_TRUE(SecurityFor(settings, MailServer::Smtp).tlsSeen);  // it offered STARTTLS
+  EXPECT_FALSE(running);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "e2e/MailStack.h"
 #include "oauth/AccessTokens.h"
 #include "oauth/SignIn.h"
+#include "receive/Pop3Session.h"
+#include "send/SmtpSession.h"
 #include "support/TestSupport.h"
 
 namespace zentavo::e2e {
@@ -138,6 +140,39 @@ TEST_F(SignInE2E, LongTokensRenewedTheRotatedRefreshTokenKeptARevokedSignInForgo
     EXPECT_EQ(requests[i]->getValue<int>("status"), i < 3 ? 200 : 400);
     EXPECT_EQ(requests[i]->getValue<std::string>("client_secret"), "absent");
   }
+}
+
+// The mail sessions log in with the token: SMTP upgraded by STARTTLS and
+// POP3 in TLS from the first byte, a token of 6,000 characters (in two
+// steps on both: too long for one command line), and a token the servers
+// no longer take answered at their error continuation, renewed, and the
+// login tried once more.
+TEST_F(SignInE2E, MailSessionsLogInWithTheTokenAndRenewARefusedOne) {
+  stack.ControlOAuth(R"({"token_size": 6000})");
+  test::TempFolder config;
+  auto tokens = std::make_shared<AccessTokens>(Client(), stack.office(),
+                                               std::make_shared<TokenStore>(config.path(), KeyringUse::None));
+  const SignInResult result = SignIn(Client(), stack.office(), browser);
+  ASSERT_TRUE(result.grant) << U(result.notice) << " " << result.detail;
+  tokens->SignedIn(*result.grant);
+  const std::string marker = UniqueMarker("oauth");
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "fresh token" : "token refused");
+    if (round == 1) stack.ControlOAuth(R"({"expire_access_tokens": true, "clear_log": true})");
+    const SessionSecurity sent = PocoSmtpTransport({5000, 15000}).Send(
+        {stack.smtpHost, stack.smtpStartTlsPort, stack.office(), "", {Security::StartTls, false, ""}, tokens},
+        {stack.office(), {stack.staff(2)}}, "Subject: " + marker + "\r\n\r\nbody\r\n");
+    EXPECT_TRUE(sent.tls);
+    std::unique_ptr<Mailbox> box = PocoPop3Transport({5000, 15000}).Open(
+        {stack.pop3Host, stack.pop3sPort, stack.office(), "", {Security::Tls, false, ""}, tokens});
+    EXPECT_GE(box->Count(), 0);
+    box->Quit();
+  }
+  // After the refusal: one renewal, which both sessions then used.
+  const std::vector<Poco::JSON::Object::Ptr> requests = TokenRequests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0]->getValue<std::string>("grant_type"), "refresh_token");
+  EXPECT_EQ(stack.Await(stack.staff(2), marker, 2).size(), 2u);
 }
 
 }  // namespace
