@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs.
 #
-#   scripts/install-deps.sh run    what building and running the program needs
-#   scripts/install-deps.sh test   that, plus what building and running every
-#                                  test needs (clang with its sanitizer and
-#                                  fuzzer runtime, llvm for llvm-symbolizer, the
-#                                  test libraries, the mail servers of the
-#                                  end-to-end tests, openssl for their test
-#                                  CA)
+#   scripts/install-deps.sh run      what building and running the program
+#                                    needs
+#   scripts/install-deps.sh package  that, plus what building the Debian
+#                                    package needs (dpkg-shlibdeps from
+#                                    dpkg-dev, and file, with which CPack
+#                                    finds the binaries to read)
+#   scripts/install-deps.sh test     the package's, plus what building and
+#                                    running every test needs (clang with its
+#                                    sanitizer and fuzzer runtime, llvm for
+#                                    llvm-symbolizer, the test libraries, the
+#                                    mail servers of the end-to-end tests,
+#                                    openssl for their test CA, and the
+#                                    validators of the desktop entry and the
+#                                    AppStream metadata for the package test)
 #
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
@@ -18,8 +25,13 @@ run_packages=(
   libpoco-dev libssl-dev libgmime-3.0-dev
   fonts-noto-cjk
 )
-test_packages=(
+package_packages=(
   "${run_packages[@]}"
+  dpkg-dev file
+)
+test_packages=(
+  "${package_packages[@]}"
+  desktop-file-utils appstream
   clang libclang-rt-14-dev llvm
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick poppler-utils
@@ -28,9 +40,10 @@ test_packages=(
 
 case "${1:-}" in
   run) packages=("${run_packages[@]}") ;;
+  package) packages=("${package_packages[@]}") ;;
   test) packages=("${test_packages[@]}") ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|package|test" >&2
     exit 2
     ;;
 esac
