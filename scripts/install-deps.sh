@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs.
 #
-#   scripts/install-deps.sh run    what building and running the program needs
-#   scripts/install-deps.sh test   that, plus what building and running every
-#                                  test needs (clang with its sanitizer and
-#                                  fuzzer runtime, llvm for llvm-symbolizer, the
-#                                  test libraries, the mail servers of the
-#                                  end-to-end tests, openssl for their test
-#                                  CA, python3 for their test authorization
-#                                  server, a private D-Bus session with the
-#                                  desktop keyring and secret-tool, the CUPS
-#                                  daemon and its PDF printer for the
-#                                  printing tests)
+#   scripts/install-deps.sh run      what building and running the program
+#                                    needs
+#   scripts/install-deps.sh package  that, plus what building the Debian
+#                                    package needs (dpkg-shlibdeps from
+#                                    dpkg-dev, and file, with which CPack
+#                                    finds the binaries to read)
+#   scripts/install-deps.sh test     the package's, plus what building and
+#                                    running every test needs (clang with its
+#                                    sanitizer and fuzzer runtime, llvm for
+#                                    llvm-symbolizer, the test libraries, the
+#                                    mail servers of the end-to-end tests,
+#                                    openssl for their test CA, python3 for
+#                                    their test authorization server, a
+#                                    private D-Bus session with the desktop
+#                                    keyring and secret-tool, the CUPS daemon
+#                                    and its PDF printer for the printing
+#                                    tests, and the validators of the desktop
+#                                    entry and the AppStream metadata for the
+#                                    package test)
 #
 # Only what is missing is installed, so a second run costs nothing.
 set -euo pipefail
@@ -22,8 +30,13 @@ run_packages=(
   libpoco-dev libssl-dev libgmime-3.0-dev libsecret-1-dev
   fonts-noto-cjk
 )
-test_packages=(
+package_packages=(
   "${run_packages[@]}"
+  dpkg-dev file
+)
+test_packages=(
+  "${package_packages[@]}"
+  desktop-file-utils appstream
   clang libclang-rt-14-dev llvm
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick poppler-utils
@@ -34,9 +47,10 @@ test_packages=(
 
 case "${1:-}" in
   run) packages=("${run_packages[@]}") ;;
+  package) packages=("${package_packages[@]}") ;;
   test) packages=("${test_packages[@]}") ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|package|test" >&2
     exit 2
     ;;
 esac

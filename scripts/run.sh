@@ -8,6 +8,6 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh run
 
 build=build
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTAVO_TESTS=OFF
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTAVO_TESTS=OFF -DZENTAVO_BENCH=OFF
 ninja -C "$build" zentavo zentavo-data
 exec "$build/zentavo" "$@"

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <map>
 
+#include "app/Version.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "text/EncodedWords.h"
@@ -26,6 +27,7 @@ const char kUsage[] =
     "  to-euc         the whole input converted to EUC-JP\n"
     "  decode-header  each line's MIME encoded words decoded to Shift_JIS (CR LF)\n"
     "  --help         this text\n"
+    "  --version      the version\n"
     "\n"
     "Exit status: 0 done, 1 a line that cannot be deciphered or an unreadable file,\n"
     "2 a wrong call.\n";
@@ -55,6 +57,10 @@ int RunDataTool(const std::vector<std::string>& args, std::istream& in, std::ost
                 std::ostream& err) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     out << kUsage;
+    return 0;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    out << "zentavo-data " << kVersion << "\n";
     return 0;
   }
   static const std::map<std::string, int> kTargets = {{"to-jis", kCodeJisNew}, {"to-sjis", kCodeSjis},
