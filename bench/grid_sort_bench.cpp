@@ -5,7 +5,7 @@
 // has the one fixed height, so no row is measured to place the others.
 #include <benchmark/benchmark.h>
 
-#include "store/GridSort.h"
+#include "base/GridSort.h"
 
 namespace {
 

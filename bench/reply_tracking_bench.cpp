@@ -9,9 +9,9 @@
 
 #include <fstream>
 
-#include "receive/RecordRepliesInLogs.h"
-#include "receive/RefreshHistoryList.h"
-#include "send/TransmissionLogs.h"
+#include "history/RecordRepliesInLogs.h"
+#include "history/RefreshHistoryList.h"
+#include "history/TransmissionLogs.h"
 #include "store/LineCipher.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "send/SmtpSession.h"
+#include "net/SmtpTransport.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/Base64.h"
+#include "base/Base64.h"
 #include "store/LineCipher.h"
 #include "store/crypt/CryptUtils.h"
 

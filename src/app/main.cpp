@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/Version.h"
+#include "program/Version.h"
 #include "ui/Application.h"
 
 int main(int argc, char** argv) {

@@ -1,6 +1,6 @@
 #include "oauth/AccessTokens.h"
 
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {

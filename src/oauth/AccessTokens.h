@@ -15,7 +15,7 @@
 #include "oauth/OAuthProvider.h"
 #include "oauth/TokenEndpoint.h"
 #include "oauth/TokenStore.h"
-#include "send/MailConnection.h"
+#include "net/MailConnection.h"
 
 namespace zentavo {
 

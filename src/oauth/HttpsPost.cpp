@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "send/MailConnection.h"
+#include "net/MailConnection.h"
 
 namespace zentavo {
 

@@ -6,8 +6,8 @@
 
 #include "oauth/LoopbackRedirect.h"
 #include "oauth/Pkce.h"
-#include "send/MailConnection.h"
-#include "store/DiagnosticLog.h"
+#include "net/MailConnection.h"
+#include "base/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {

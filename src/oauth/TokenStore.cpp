@@ -7,7 +7,7 @@
 
 #include "oauth/DesktopKeyring.h"
 #include "oauth/HttpsPost.h"
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 

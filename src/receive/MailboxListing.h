@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "receive/Pop3Session.h"
+#include "net/Pop3Transport.h"
 
 namespace zentavo {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "receive/StructuredHeaders.h"
-#include "store/LocalTime.h"
+#include "base/LocalTime.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {

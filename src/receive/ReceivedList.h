@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "receive/ReceivedMail.h"
-#include "store/Grid.h"
+#include "base/Grid.h"
 
 namespace zentavo {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "receive/DeliveryReport.h"
-#include "store/LocalTime.h"
+#include "base/LocalTime.h"
 
 namespace zentavo {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "store/DataFolder.h"
-#include "store/Grid.h"
-#include "store/Operator.h"
+#include "base/Grid.h"
+#include "base/Operator.h"
 
 namespace zentavo {
 

@@ -1,7 +1,7 @@
 #include "receive/ReplyCollector.h"
 
-#include "store/DiagnosticLog.h"
-#include "store/LocalTime.h"
+#include "base/DiagnosticLog.h"
+#include "base/LocalTime.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {

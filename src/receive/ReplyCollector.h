@@ -15,8 +15,8 @@
 
 #include "receive/ReceivedList.h"
 #include "receive/ReceivedMail.h"
-#include "receive/RecordRepliesInLogs.h"
-#include "send/DeliveryRecord.h"
+#include "history/RecordRepliesInLogs.h"
+#include "history/DeliveryRecord.h"
 
 namespace zentavo {
 

@@ -3,9 +3,9 @@
 #include "receive/ReceivedList.h"
 #include "receive/ReplyCollector.h"
 #include "receive/UnseenMail.h"
-#include "send/ServerTrust.h"
+#include "net/ServerTrust.h"
 #include "store/DataFolder.h"
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {

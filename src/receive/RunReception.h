@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "receive/MailboxListing.h"
-#include "receive/Pop3Session.h"
+#include "net/Pop3Transport.h"
 #include "receive/ReceivedMail.h"
-#include "receive/RecordRepliesInLogs.h"
+#include "history/RecordRepliesInLogs.h"
 #include "store/DataFolder.h"
-#include "store/Grid.h"
-#include "store/Operator.h"
+#include "base/Grid.h"
+#include "base/Operator.h"
 #include "store/Settings.h"
-#include "store/Steps.h"
+#include "base/Steps.h"
 
 namespace zentavo {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "receive/ReceivedList.h"
-#include "send/ServerTrust.h"
+#include "net/ServerTrust.h"
 #include "store/DataFolder.h"
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {

@@ -5,7 +5,7 @@
 #include "receive/ReceivedList.h"
 #include "receive/ReplyCollector.h"
 #include "receive/ServerMail.h"
-#include "send/ServerTrust.h"
+#include "net/ServerTrust.h"
 #include "store/DataFolder.h"
 #include "text/SjisUnicode.h"
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <vector>
 
+#include "base/MailAddress.h"
 #include "text/HeaderText.h"
 #include "text/ReceivedCharset.h"
 
@@ -207,32 +208,6 @@ std::string SenderAsShown(std::string_view rawFrom) {
     shown += MailboxAsShown(m);
   }
   return shown;
-}
-
-std::string NormalAddress(std::string_view address) {
-  // Quoted text is kept without its quotes, comments and blanks go.
-  std::string out;
-  bool quoted = false;
-  int comment = 0;
-  for (std::size_t i = 0; i < address.size(); ++i) {
-    const char c = address[i];
-    if (quoted) {
-      if (IsEscapeAt(address, i) && i + 1 < address.size()) out.push_back(address[++i]);
-      else if (c == '"') quoted = false;
-      else out.push_back(c);
-    } else if (comment > 0) {
-      if (IsEscapeAt(address, i)) ++i;
-      else comment += c == '(' ? 1 : c == ')' ? -1 : 0;
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == '(') {
-      ++comment;
-    } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-      out.push_back(c);
-    }
-  }
-  for (char& c : out) c = Lower(c);
-  return out;
 }
 
 std::string SenderAddress(std::string_view rawFrom) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/MailAddress.h"
+
 namespace zentavo {
 
 // The From field as shown, in Shift_JIS: each mailbox as its display name,
@@ -24,11 +26,6 @@ std::string SenderAsShown(std::string_view rawFrom);
 // plain one, which may hold encoded words, quoted or not, or raw 8-bit text.
 // Nothing when the field has no such parameter.
 std::optional<std::string> FileNameParameter(std::string_view rawField, std::string_view parameter);
-
-// An address as RFC 5322 compares it, in the form the program compares
-// sender addresses: a quoted local part unquoted ("\"staff20\"@x" is
-// staff20@x), comments and blanks dropped, ASCII letters in lower case.
-std::string NormalAddress(std::string_view address);
 
 // The address of the first mailbox of a From field (inside its angle
 // brackets, or the mailbox itself), as NormalAddress gives it; empty when

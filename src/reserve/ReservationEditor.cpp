@@ -5,9 +5,9 @@
 #include <exception>
 
 #include "send/SplitSend.h"
-#include "send/TransmissionLogs.h"
+#include "history/TransmissionLogs.h"
 #include "store/Staff.h"
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "reserve/ReservationFile.h"
-#include "send/SendPage.h"
+#include "store/SendPage.h"
 #include "store/DataFolder.h"
-#include "store/Grid.h"
-#include "store/LocalTime.h"
-#include "store/Operator.h"
+#include "base/Grid.h"
+#include "base/LocalTime.h"
+#include "base/Operator.h"
 #include "store/Settings.h"
 
 namespace zentavo {

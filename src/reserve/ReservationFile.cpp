@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "store/LineCipher.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "store/DataFolder.h"
-#include "store/LocalTime.h"
+#include "base/LocalTime.h"
 
 namespace zentavo {
 

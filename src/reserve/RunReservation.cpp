@@ -5,8 +5,8 @@
 
 #include "send/SendRun.h"
 #include "send/SplitSend.h"
-#include "send/TransmissionLogs.h"
-#include "store/DiagnosticLog.h"
+#include "history/TransmissionLogs.h"
+#include "base/DiagnosticLog.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"

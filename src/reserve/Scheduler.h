@@ -16,13 +16,13 @@
 #include <string>
 
 #include "reserve/ReservationEditor.h"
-#include "send/SendPage.h"
-#include "send/SmtpSession.h"
+#include "store/SendPage.h"
+#include "net/SmtpTransport.h"
 #include "store/DataFolder.h"
-#include "store/Grid.h"
-#include "store/LocalTime.h"
+#include "base/Grid.h"
+#include "base/LocalTime.h"
 #include "store/Settings.h"
-#include "store/Steps.h"
+#include "base/Steps.h"
 
 namespace zentavo {
 

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "send/SplitSend.h"
-#include "store/Base64.h"
+#include "base/Base64.h"
 #include "store/TextFile.h"
 #include "text/SjisToMailJis.h"
 #include "text/SjisUnicode.h"
@@ -266,15 +266,6 @@ std::string JoinAddresses(const std::vector<std::string>& addresses) {
 
 
 
-
-std::string NoticeSubject(std::string_view identifier, std::string_view mailNo,
-                          std::string_view subject) {
-  std::string s(identifier);
-  s += mailNo;
-  s += '_';
-  s += subject;
-  return s;
-}
 
 NoticeMessage BuildNoticeMessage(const Settings& settings, const SendPage& page,
                                  std::string_view mailNo) {

@@ -12,10 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "send/SendPage.h"
-#include "send/SmtpSession.h"
-#include "store/Grid.h"
-#include "store/LocalTime.h"
+#include "history/TransmissionLogs.h"
+#include "store/SendPage.h"
+#include "net/SmtpTransport.h"
+#include "base/Grid.h"
+#include "base/LocalTime.h"
 #include "store/Settings.h"
 
 namespace zentavo {
@@ -34,10 +35,6 @@ struct NoticeMessage {
 // name when the address has none): the clock, a count and 64 random bits,
 // so neither two batches of one run nor two runs on two machines share one.
 std::string NewMessageId(std::string_view sender);
-
-// identifier + MailNo + "_" + subject, nothing between them.
-std::string NoticeSubject(std::string_view identifier, std::string_view mailNo,
-                          std::string_view subject);
 
 // From (the bare sender address) and Subject; To, Bcc and the body are the
 // send run's to fill in for each batch.

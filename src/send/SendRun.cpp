@@ -2,9 +2,9 @@
 
 #include <exception>
 
-#include "send/DeliveryRecord.h"
-#include "send/TransmissionLogs.h"
-#include "store/DiagnosticLog.h"
+#include "history/DeliveryRecord.h"
+#include "history/TransmissionLogs.h"
+#include "base/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {

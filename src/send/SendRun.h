@@ -20,15 +20,15 @@
 #include <vector>
 
 #include "send/NoticeMessage.h"
-#include "send/SendPage.h"
-#include "send/SmtpSession.h"
-#include "send/ServerTrust.h"
+#include "store/SendPage.h"
+#include "net/SmtpTransport.h"
+#include "net/ServerTrust.h"
 #include "send/SplitSend.h"
 #include "store/DataFolder.h"
-#include "store/Grid.h"
-#include "store/Operator.h"
+#include "base/Grid.h"
+#include "base/Operator.h"
 #include "store/Settings.h"
-#include "store/Steps.h"
+#include "base/Steps.h"
 
 namespace zentavo {
 

@@ -5,12 +5,6 @@
 
 namespace zentavo {
 
-const std::string& RecipientCell(const Grid& grid, int col, int row) {
-  static const std::string empty;
-  const auto& cells = grid.rows.at(static_cast<size_t>(row));
-  return static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : empty;
-}
-
 int CountAddressedRows(const Grid& recipients) {
   int n = 0;
   for (int r = 1; r < recipients.RowCount(); ++r) {

@@ -8,13 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "store/Grid.h"
+#include "base/Grid.h"
+#include "store/Recipients.h"
 
 namespace zentavo {
 
-// A cell of a recipient grid (0 name, 1 address, 2 telephone); empty for a
-// column the grid does not have.
-const std::string& RecipientCell(const Grid& grid, int col, int row);
 
 // Data rows whose mail address (column 1) is not empty.
 int CountAddressedRows(const Grid& recipients);

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "store/NameList.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "store/Base64.h"
+#include "base/Base64.h"
 #include "store/crypt/Blowfish.h"
 #include "store/crypt/CryptUtils.h"
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "store/DataFolder.h"
-#include "store/Operator.h"
+#include "base/Operator.h"
 #include "store/StoredFile.h"
 
 namespace zentavo {

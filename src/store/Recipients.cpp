@@ -5,6 +5,12 @@
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
+
+const std::string& RecipientCell(const Grid& grid, int col, int row) {
+  static const std::string empty;
+  const auto& cells = grid.rows.at(static_cast<size_t>(row));
+  return static_cast<size_t>(col) < cells.size() ? cells[static_cast<size_t>(col)] : empty;
+}
 namespace {
 
 // Copies staff row `from` into recipient row `to`.

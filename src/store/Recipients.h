@@ -8,10 +8,14 @@
 #include <vector>
 
 #include "store/DataFolder.h"
-#include "store/Grid.h"
-#include "store/Operator.h"
+#include "base/Grid.h"
+#include "base/Operator.h"
 
 namespace zentavo {
+
+// A cell of a recipient grid (0 name, 1 address, 2 telephone); empty for a
+// column the grid does not have.
+const std::string& RecipientCell(const Grid& grid, int col, int row);
 
 // A group chosen on the send page: refills `recipients` with the members of
 // `group` found in the staff grid and returns the names read. Shows the

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <vector>
 
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"

@@ -1,6 +1,6 @@
 #include "store/Signature.h"
 
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "store/StoredFile.h"
 
 namespace zentavo {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "store/Grid.h"
-#include "store/Operator.h"
+#include "base/Grid.h"
+#include "base/Operator.h"
 #include "store/StoredFile.h"
 
 namespace zentavo {

@@ -1,6 +1,6 @@
 #include "store/StoredFile.h"
 
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"

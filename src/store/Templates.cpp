@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "store/DiagnosticLog.h"
+#include "base/DiagnosticLog.h"
 #include "store/Groups.h"
 #include "store/NameList.h"
 #include "store/TextFile.h"

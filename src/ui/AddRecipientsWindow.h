@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <QListWidget>
 
-#include "app/AppState.h"
+#include "program/AppState.h"
 #include "store/Recipients.h"
 
 namespace zentavo::ui {

@@ -12,9 +12,9 @@
 #include <QTranslator>
 #include <csignal>
 
-#include "app/InstanceGuard.h"
-#include "app/Lifecycle.h"
-#include "app/ProgramFolder.h"
+#include "program/InstanceGuard.h"
+#include "program/Lifecycle.h"
+#include "program/ProgramFolder.h"
 #include "ui/MainWindow.h"
 
 namespace zentavo::ui {

@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "receive/TextOutput.h"
+#include "history/TextOutput.h"
 #include "ui/Printing.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"

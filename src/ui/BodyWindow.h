@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "store/Operator.h"
+#include "base/Operator.h"
 
 namespace zentavo::ui {
 

@@ -1,6 +1,6 @@
 #include "ui/ConfirmTab.h"
 
-#include "receive/ReplyLogs.h"
+#include "history/ReplyLogs.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,11 +8,11 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "receive/DeleteHistory.h"
-#include "receive/PrepareFollowUp.h"
-#include "receive/PrepareResend.h"
-#include "receive/RefreshHistoryList.h"
-#include "receive/ShowHistoryEntry.h"
+#include "history/DeleteHistory.h"
+#include "history/PrepareFollowUp.h"
+#include "history/PrepareResend.h"
+#include "history/RefreshHistoryList.h"
+#include "history/ShowHistoryEntry.h"
 #include "ui/QtText.h"
 #include "ui/SortableGrid.h"
 #include "ui/Widgets.h"

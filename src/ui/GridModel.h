@@ -9,8 +9,8 @@
 #include <set>
 #include <utility>
 
-#include "store/Grid.h"
-#include "store/GridSort.h"
+#include "base/Grid.h"
+#include "base/GridSort.h"
 
 namespace zentavo::ui {
 

@@ -4,7 +4,7 @@
 #include <QCloseEvent>
 #include <QVBoxLayout>
 
-#include "app/Lifecycle.h"
+#include "program/Lifecycle.h"
 #include "text/SjisUnicode.h"
 #include "ui/ConfirmTab.h"
 #include "ui/GroupTab.h"

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "store/Operator.h"
+#include "base/Operator.h"
 
 namespace zentavo::ui {
 

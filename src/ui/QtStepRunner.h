@@ -9,7 +9,7 @@
 #include <map>
 #include <thread>
 
-#include "store/Steps.h"
+#include "base/Steps.h"
 
 namespace zentavo::ui {
 

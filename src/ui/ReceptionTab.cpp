@@ -9,10 +9,10 @@
 #include <QVBoxLayout>
 
 #include "receive/ReceivedList.h"
-#include "receive/ReplyLogs.h"
+#include "history/ReplyLogs.h"
 #include "receive/RegisterReply.h"
-#include "receive/ShowReplyResults.h"
-#include "receive/TextOutput.h"
+#include "history/ShowReplyResults.h"
+#include "history/TextOutput.h"
 #include "ui/BodyWindow.h"
 #include "ui/ManualRegistrationWindow.h"
 #include "ui/Printing.h"

@@ -5,7 +5,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "receive/TextOutput.h"
+#include "history/TextOutput.h"
 #include "ui/Printing.h"
 #include "ui/QtText.h"
 #include "ui/SortableGrid.h"

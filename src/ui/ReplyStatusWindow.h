@@ -6,8 +6,8 @@
 
 #include <QDialog>
 
-#include "receive/ShowReplyResults.h"
-#include "store/Operator.h"
+#include "history/ShowReplyResults.h"
+#include "base/Operator.h"
 #include "ui/GridModel.h"
 
 namespace zentavo::ui {

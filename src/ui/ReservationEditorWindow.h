@@ -14,7 +14,7 @@
 #include <QTableView>
 #include <QTimeEdit>
 
-#include "store/LocalTime.h"
+#include "base/LocalTime.h"
 #include "ui/GridModel.h"
 #include "ui/Tab.h"
 

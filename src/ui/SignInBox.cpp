@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "app/SignInRun.h"
+#include "program/SignInRun.h"
 #include "oauth/OAuthProvider.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"

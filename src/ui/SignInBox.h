@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "store/Steps.h"
+#include "base/Steps.h"
 #include "ui/Tab.h"
 
 namespace zentavo {

@@ -6,7 +6,7 @@
 
 #include <QTableView>
 
-#include "store/GridSort.h"
+#include "base/GridSort.h"
 #include "ui/GridModel.h"
 
 namespace zentavo::ui {

@@ -4,8 +4,8 @@
 #include <QDialog>
 #include <QLineEdit>
 
-#include "store/Grid.h"
-#include "store/Operator.h"
+#include "base/Grid.h"
+#include "base/Operator.h"
 
 namespace zentavo::ui {
 

@@ -5,7 +5,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "app/ConnectionCheck.h"
+#include "program/ConnectionCheck.h"
 #include "store/Settings.h"
 #include "ui/QtStepRunner.h"
 #include "ui/QtText.h"

@@ -14,9 +14,9 @@
 #include <memory>
 #include <vector>
 
-#include "receive/Pop3Session.h"
-#include "send/SmtpSession.h"
-#include "store/Steps.h"
+#include "net/Pop3Transport.h"
+#include "net/SmtpTransport.h"
+#include "base/Steps.h"
 #include "ui/Tab.h"
 
 namespace zentavo::ui {

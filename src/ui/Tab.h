@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/AppState.h"
-#include "store/Operator.h"
+#include "program/AppState.h"
+#include "base/Operator.h"
 
 namespace zentavo::ui {
 

@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 
-#include "app/AppState.h"
+#include "program/AppState.h"
 #include "store/Templates.h"
 
 namespace zentavo::ui {

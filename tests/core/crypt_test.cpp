@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "store/Base64.h"
+#include "base/Base64.h"
 #include "store/LineCipher.h"
 #include "store/crypt/Blowfish.h"
 #include "store/crypt/CryptUtils.h"

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "app/DataTool.h"
+#include "program/DataTool.h"
 #include "store/LineCipher.h"
 #include "support/TestSupport.h"
 

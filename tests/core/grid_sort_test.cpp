@@ -1,7 +1,7 @@
 // Header clicks on a grid: text order, each click's direction, whole rows moving.
 #include <gtest/gtest.h>
 
-#include "store/GridSort.h"
+#include "base/GridSort.h"
 #include "support/TestSupport.h"
 
 namespace zentavo {

@@ -2,16 +2,16 @@
 // deleted, a new notice or a reminder from it, a reply registered by hand.
 #include <gtest/gtest.h>
 
-#include "app/Lifecycle.h"
-#include "receive/DeleteHistory.h"
-#include "receive/PrepareFollowUp.h"
-#include "send/DeliveryRecord.h"
-#include "receive/PrepareResend.h"
-#include "receive/RefreshHistoryList.h"
+#include "program/Lifecycle.h"
+#include "history/DeleteHistory.h"
+#include "history/PrepareFollowUp.h"
+#include "history/DeliveryRecord.h"
+#include "history/PrepareResend.h"
+#include "history/RefreshHistoryList.h"
 #include "receive/RegisterReply.h"
-#include "receive/ReplyLogs.h"
-#include "receive/ShowHistoryEntry.h"
-#include "send/TransmissionLogs.h"
+#include "history/ReplyLogs.h"
+#include "history/ShowHistoryEntry.h"
+#include "history/TransmissionLogs.h"
 #include "support/TestSupport.h"
 
 namespace zentavo {

@@ -5,9 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/InstanceGuard.h"
-#include "app/Lifecycle.h"
-#include "app/ProgramFolder.h"
+#include "program/InstanceGuard.h"
+#include "program/Lifecycle.h"
+#include "program/ProgramFolder.h"
 #include "store/TextFile.h"
 #include "support/TestSupport.h"
 

@@ -3,7 +3,7 @@
 // that never point at something deleted.
 #include <gtest/gtest.h>
 
-#include "app/Lifecycle.h"
+#include "program/Lifecycle.h"
 #include "store/Groups.h"
 #include "store/Recipients.h"
 #include "store/Signature.h"

@@ -12,7 +12,7 @@
 #include "oauth/OAuthProvider.h"
 #include "oauth/Pkce.h"
 #include "oauth/TokenEndpoint.h"
-#include "send/MailConnection.h"
+#include "net/MailConnection.h"
 #include "support/ScriptedServer.h"
 #include "support/TestSupport.h"
 

@@ -2,12 +2,12 @@
 // mail and the start-up check, against a mailbox held in memory.
 #include <gtest/gtest.h>
 
-#include "app/Lifecycle.h"
+#include "program/Lifecycle.h"
 #include "receive/ReceivedList.h"
 #include "receive/ServerMail.h"
 #include "receive/StartupCheck.h"
 #include "receive/StructuredHeaders.h"
-#include "send/TransmissionLogs.h"
+#include "history/TransmissionLogs.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 

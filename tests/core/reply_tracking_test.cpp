@@ -4,12 +4,12 @@
 
 #include <map>
 
-#include "app/Lifecycle.h"
+#include "program/Lifecycle.h"
 #include "receive/ReceivedList.h"
-#include "receive/RecordRepliesInLogs.h"
-#include "receive/ReplyLogs.h"
-#include "receive/ShowReplyResults.h"
-#include "send/TransmissionLogs.h"
+#include "history/RecordRepliesInLogs.h"
+#include "history/ReplyLogs.h"
+#include "history/ShowReplyResults.h"
+#include "history/TransmissionLogs.h"
 #include "support/TestSupport.h"
 
 namespace zentavo {

@@ -2,7 +2,7 @@
 // wrote them) and the editor's list and bookings over them.
 #include <gtest/gtest.h>
 
-#include "app/Lifecycle.h"
+#include "program/Lifecycle.h"
 #include "reserve/ReservationEditor.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"

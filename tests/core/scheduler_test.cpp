@@ -4,10 +4,10 @@
 
 #include <list>
 
-#include "app/Lifecycle.h"
+#include "program/Lifecycle.h"
 #include "reserve/RunReservation.h"
 #include "send/SendRun.h"
-#include "send/TransmissionLogs.h"
+#include "history/TransmissionLogs.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "support/SendDoubles.h"

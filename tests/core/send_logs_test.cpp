@@ -2,10 +2,10 @@
 // unregistered lists computed from the recipient grid.
 #include <gtest/gtest.h>
 
-#include "app/Lifecycle.h"
+#include "program/Lifecycle.h"
 #include "send/SplitSend.h"
-#include "send/TransmissionLogs.h"
-#include "store/Base64.h"
+#include "history/TransmissionLogs.h"
+#include "base/Base64.h"
 #include "store/TextFile.h"
 #include "support/TestSupport.h"
 

@@ -2,8 +2,8 @@
 // is stored when, also when a run fails or is cut short.
 #include <gtest/gtest.h>
 
-#include "app/Lifecycle.h"
-#include "send/TransmissionLogs.h"
+#include "program/Lifecycle.h"
+#include "history/TransmissionLogs.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "support/SendDoubles.h"

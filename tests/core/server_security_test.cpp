@@ -2,10 +2,10 @@
 // file, and what the runs keep of a session or ask the operator.
 #include <gtest/gtest.h>
 
-#include "app/ConnectionCheck.h"
-#include "app/Lifecycle.h"
-#include "send/ServerTrust.h"
-#include "send/SmtpSession.h"
+#include "program/ConnectionCheck.h"
+#include "program/Lifecycle.h"
+#include "net/ServerTrust.h"
+#include "net/SmtpTransport.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 

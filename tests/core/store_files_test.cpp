@@ -4,8 +4,8 @@
 
 #include <csignal>
 
-#include "store/DiagnosticLog.h"
-#include "store/Grid.h"
+#include "base/DiagnosticLog.h"
+#include "base/Grid.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"
 #include "support/TestSupport.h"

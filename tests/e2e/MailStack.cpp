@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "oauth/HttpsPost.h"
-#include "send/MailConnection.h"
+#include "net/MailConnection.h"
 
 namespace zentavo::e2e {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "e2e/MailStack.h"
-#include "receive/Pop3Session.h"
-#include "send/SmtpSession.h"
+#include "net/Pop3Transport.h"
+#include "net/SmtpTransport.h"
 
 namespace zentavo::e2e {
 namespace {

@@ -4,15 +4,15 @@
 // and the replies land in the notice's recipient log.
 #include <gtest/gtest.h>
 
-#include "app/Lifecycle.h"
+#include "program/Lifecycle.h"
 #include "e2e/MailStack.h"
 #include "receive/ReceivedList.h"
-#include "receive/ReplyLogs.h"
-#include "send/DeliveryRecord.h"
-#include "receive/RefreshHistoryList.h"
-#include "receive/ShowReplyResults.h"
+#include "history/ReplyLogs.h"
+#include "history/DeliveryRecord.h"
+#include "history/RefreshHistoryList.h"
+#include "history/ShowReplyResults.h"
 #include "send/SendRun.h"
-#include "store/Base64.h"
+#include "base/Base64.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 #include "text/SjisToMailJis.h"

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "e2e/MailStack.h"
-#include "receive/Pop3Session.h"
-#include "send/SmtpSession.h"
-#include "store/Base64.h"
+#include "net/Pop3Transport.h"
+#include "net/SmtpTransport.h"
+#include "base/Base64.h"
 #include "support/RecordingRelay.h"
 
 namespace zentavo::e2e {

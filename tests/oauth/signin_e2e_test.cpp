@@ -14,8 +14,8 @@
 #include "e2e/MailStack.h"
 #include "oauth/AccessTokens.h"
 #include "oauth/SignIn.h"
-#include "receive/Pop3Session.h"
-#include "send/SmtpSession.h"
+#include "net/Pop3Transport.h"
+#include "net/SmtpTransport.h"
 #include "support/TestSupport.h"
 
 namespace zentavo::e2e {

@@ -13,7 +13,7 @@
 #include "e2e/MailStack.h"
 #include "oauth/OAuthProvider.h"
 #include "oauth/TokenStore.h"
-#include "send/SmtpSession.h"
+#include "net/SmtpTransport.h"
 #include "support/SendDoubles.h"
 #include "support/WindowDriver.h"
 #include "ui/Application.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "store/Operator.h"
+#include "base/Operator.h"
 
 namespace zentavo::test {
 

@@ -9,8 +9,8 @@
 #include <future>
 #include <thread>
 
-#include "app/Lifecycle.h"
-#include "send/TransmissionLogs.h"
+#include "program/Lifecycle.h"
+#include "history/TransmissionLogs.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 #include "support/WindowDriver.h"

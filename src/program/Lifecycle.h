@@ -1,0 +1,27 @@
+// The order in which the program loads everything at start-up and saves
+// everything at shut-down.
+#pragma once
+
+#include "program/AppState.h"
+#include "base/Operator.h"
+
+namespace zentavo {
+
+// Creates the eight sub-directories in their order; failures are ignored.
+void CreateDataDirectories(const DataFolder& folder);
+
+// The start-up sequence: directories, settings, grid headers, staff, groups,
+// template list (rebuilt from "TEIKEI" when "JIAN/teikei" is missing),
+// signature. No step's failure stops the next.
+void StartUp(AppState& state, Operator& op);
+
+// The shut-down sequence: staff (back to "SYOKUIN/name" enciphered), groups,
+// template list, signature, settings, then CleanTempFiles. Each step's
+// failure is isolated; only the staff writer reports one.
+void ShutDown(AppState& state, Operator& op);
+
+// Steps 1 to 5 of the shut-down alone: what the session manager asks for
+// when the desktop session ends (the program may yet go on).
+void SaveAll(AppState& state, Operator& op);
+
+}  // namespace zentavo
