@@ -19,7 +19,8 @@ struct Grid {
   int RowCount() const { return static_cast<int>(rows.size()); }
   // Grows with empty rows or cuts from the end; never below fixedRows + 1.
   void SetRowCount(int count);
-  // Like the toolkit's Cells[col][row]; grows the grid when row is beyond it.
+  // The cell of column `col` in row `row`; grows the grid when row is
+  // beyond it.
   std::string& Cell(int col, int row);
   const std::string& Cell(int col, int row) const { return rows.at(row).at(col); }
   bool RowEmpty(int row) const;

@@ -35,8 +35,7 @@ inline bool ShowsSortArrow(const GridSortState& state) { return state.sorted && 
 // upper case, compared byte by byte as unsigned bytes, a shorter key that
 // starts a longer one first. Rows with equal keys keep their order; a
 // descending sort is exactly the ascending one read backwards, equal keys
-// included. There is no limit on the number of rows (the old toolkit's
-// 16-bit row numbers allowed 65,535).
+// included. Any number of rows sorts the same way.
 void SortRows(Grid& grid, int column, int first, int last, bool ascending);
 
 // A click on the header of `column`: records the sort in `state`, sets the

@@ -70,7 +70,7 @@ bool AdvanceMailNo(Settings& settings, const std::filesystem::path& settingsFile
   }
 }
 
-std::string MailNoBoxAfterSend(std::string_view mailNo) {
+std::string MailNoShownAfterSend(std::string_view mailNo) {
   return mailNo == "9999" ? "1000" : std::string(mailNo);
 }
 

@@ -36,7 +36,7 @@ bool AdvanceMailNo(Settings& settings, const std::filesystem::path& settingsFile
 
 // What the MailNo box shows once notice `mailNo` went out: the number
 // itself, or "1000" after 9999, the number the next notice will carry.
-std::string MailNoBoxAfterSend(std::string_view mailNo);
+std::string MailNoShownAfterSend(std::string_view mailNo);
 
 // identifier + MailNo + "_" + subject, nothing between them: the subject
 // every message of a notice carries, and its key after the send stamp.

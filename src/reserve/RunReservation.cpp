@@ -29,7 +29,7 @@ ReservedNotice NoticeOf(const Reservation& r, const Settings& settings) {
   n.page.group = r.group;
   n.page.subject = r.subject;
   n.page.body = r.body;
-  n.page.mailNoBox = r.mailNo;
+  n.page.shownMailNo = r.mailNo;
   n.page.copyToSelf = r.copyToSelf;
   n.page.appendGroup = r.appendGroup;
   n.page.appendNames = r.appendNames;
@@ -110,7 +110,7 @@ void ShowOnSendPage(ReservationContext& c, const ReservedNotice& n) {
   if (HoldsUnsentNotice(c.page, c.recipients, c.run)) return;
   c.page.subject = n.page.subject;
   c.page.body = n.page.body;
-  c.page.mailNoBox = n.page.mailNoBox;
+  c.page.shownMailNo = n.page.shownMailNo;
   c.page.copyToSelf = n.page.copyToSelf;
   c.page.appendGroup = n.page.appendGroup;
   c.page.appendNames = n.page.appendNames;
@@ -155,7 +155,7 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
                       *next);
         counterSaved = AdvanceMailNo(c.settings, c.folder.SettingsFile());
         r.mailNo = *next;
-        n.page.mailNoBox = *next;
+        n.page.shownMailNo = *next;
         drawn = true;
         for (auto& line : read.lines) {
           if (SplitRecord(line).tag == "C0") line = "C0," + r.identifier + "," + r.mailNo + "," + r.subject;
@@ -216,7 +216,7 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
       } else {
         record(AttentionStatus(), "送信しましたがログの出力に失敗しました");
       }
-      n.page.mailNoBox = MailNoBoxAfterSend(r.mailNo);
+      n.page.shownMailNo = MailNoShownAfterSend(r.mailNo);
     } else if (!key.empty()) {
       RemoveTransmissionLogs(c.folder, key);
     }

@@ -179,7 +179,7 @@ RunTask SendNotice(SendContext c) {
     const std::optional<std::string> next = NextMailNo(settings.lastMailNo);
     if (!next) throw SmtpError("the last MailNo \"" + settings.lastMailNo + "\" is not a number");
     mailNo = *next;
-    c.page.mailNoBox = mailNo;
+    c.page.shownMailNo = mailNo;
     c.op.Progress(settings.identifier + mailNo + Sj("を送信します"));
 
     // The number and the record of the notice are stored before anything
@@ -249,7 +249,7 @@ RunTask SendNotice(SendContext c) {
     if (!key.empty()) RemoveTransmissionLogs(c.folder, key);
     logFailure.clear();
   }
-  if (c.run.sent || failure.handedOver) c.page.mailNoBox = MailNoBoxAfterSend(mailNo);
+  if (c.run.sent || failure.handedOver) c.page.shownMailNo = MailNoShownAfterSend(mailNo);
   if (c.run.sent) c.run.settled = SendPageContentOf(c.page, c.recipients);
 
   // While the program ends nobody is there to read a box.

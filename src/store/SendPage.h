@@ -12,7 +12,7 @@ struct SendPage {
   std::string group;                   // the group chosen ("" when none)
   std::string subject;                 // "件名"
   std::vector<std::string> body;       // "伝達内容", one entry per line
-  std::string mailNoBox;               // "ＭａｉｌＮｏ": the MailNo of the current or last run
+  std::string shownMailNo;             // "ＭａｉｌＮｏ": the MailNo of the current or last run
   bool copyToSelf = false;             // "自分宛にコピーを送る"
   bool appendGroup = false;            // "伝達内容に伝達グループ名を追加"
   bool appendNames = false;            // "伝達内容に同報伝達者名を追加"

@@ -81,7 +81,7 @@ void ConfirmTab::refreshHistory() {
   historyList_->clear();
   for (const HistoryEntry& entry : RefreshHistoryList(state().folder)) {
     historyKeys_.push_back(entry.key);
-    // The reply rate at a glance, beside the key the list has always shown.
+    // The reply rate at a glance, after the notice's key.
     QString item = ToQ(entry.key);
     if (entry.rate) item += QStringLiteral("  (%1)").arg(ToQ(FormatReplyRate(*entry.rate)));
     historyList_->addItem(item);

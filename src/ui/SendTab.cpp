@@ -87,7 +87,7 @@ SendTab::SendTab(WindowContext& context, const Clock& clock, QWidget* parent)
   identifierBox_ = LineEdit("identifierBox", QStringLiteral("識別"), subjectBox);
   identifierBox_->setReadOnly(true);
   identifierBox_->setFixedWidth(110);
-  mailNoBox_ = LineEdit("mailNoBox", QStringLiteral("ＭａｉｌＮｏ"), subjectBox);
+  mailNoBox_ = LineEdit("shownMailNo", QStringLiteral("ＭａｉｌＮｏ"), subjectBox);
   mailNoBox_->setReadOnly(true);
   mailNoBox_->setFixedWidth(70);
   subjectEdit_ = LineEdit("subjectEdit", QStringLiteral("件名"), subjectBox);
@@ -198,7 +198,7 @@ void SendTab::setSendBackends(std::shared_ptr<SmtpTransport> transport, StepRunn
 void SendTab::refresh() {
   const SendPage& page = state().send;
   Show(identifierBox_, state().settings.identifier);
-  Show(mailNoBox_, page.mailNoBox);
+  Show(mailNoBox_, page.shownMailNo);
   Show(subjectEdit_, page.subject);
   if (LinesFromQ(bodyEdit_->toPlainText()) != page.body) {
     Show(bodyEdit_, page.body);

@@ -59,7 +59,8 @@ struct NameListBox {
 };
 NameListBox BuildNameListBox(const QString& title, const QString& nameLabel, const std::string& kind, QWidget* parent);
 
-// A list of names; multi-selection with shift and control, as in the old lists.
+// A list of names; several are chosen with shift (a range) and control (one
+// more each).
 QListWidget* NameList(const char* objectName, const QString& label, QWidget* parent, bool multi = true);
 
 // A grid view over a GridModel: whole rows selected, no row numbers.

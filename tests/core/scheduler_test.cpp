@@ -227,7 +227,7 @@ TEST(Scheduler, CleanSendsLeaveTheListWhenAskedAndTheSendPageOnlyWhenFree) {
 
   o.page.subject.clear();
   o.Tick(At(9, 0, 10));
-  EXPECT_EQ(std::tuple(U(o.page.subject), o.page.mailNoBox, U(o.recipients.Cell(0, 3))), std::tuple("会議", "1106", "佐藤"));
+  EXPECT_EQ(std::tuple(U(o.page.subject), o.page.shownMailNo, U(o.recipients.Cell(0, 3))), std::tuple("会議", "1106", "佐藤"));
   EXPECT_EQ(U(o.page.body.at(2)), "SEND:2024/03/15 09:00:10");  // the body as sent
   EXPECT_FALSE(HoldsUnsentNotice(o.page, o.recipients, o.run));
 }

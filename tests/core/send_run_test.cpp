@@ -139,7 +139,7 @@ TEST_F(SendRunTest, SuccessStoresTheNumberTheLogsAndTheTextAsSent) {
   Row("山田", "yamada@example.jp");
   Row("佐藤", "");
   Send();
-  EXPECT_EQ(page.mailNoBox, "1000");
+  EXPECT_EQ(page.shownMailNo, "1000");
   EXPECT_EQ(StoredLastMailNo(), "1000");
   // The text log, and the box it is written from, hold the text as sent.
   EXPECT_EQ(Log("2_"), (Lines{"本日", " ", "SEND:2012/05/01 09:30:01", " ", "≪本メールの同報伝達者≫", "山田", "佐藤"}));
@@ -156,7 +156,7 @@ TEST_F(SendRunTest, SuccessStoresTheNumberTheLogsAndTheTextAsSent) {
   settings.lastMailNo = "9998";
   Send();
   EXPECT_EQ(transport->Subjects().at(1), "MailNo9999_会議");
-  EXPECT_EQ(page.mailNoBox, "1000");
+  EXPECT_EQ(page.shownMailNo, "1000");
   EXPECT_EQ(StoredLastMailNo(), "999");
 }
 
@@ -187,7 +187,7 @@ TEST_F(SendRunTest, AFirstBatchThatNeverReachedTheServerGivesItsNumberBack) {
   Send();
   EXPECT_EQ(op.script.messages.back().text, "伝達の送信に失敗しました");
   EXPECT_NE(op.script.messages.back().detail.find("550 5.1.1"), std::string::npos);  // the server's reason
-  EXPECT_EQ(page.mailNoBox, "1000");  // the number that was tried
+  EXPECT_EQ(page.shownMailNo, "1000");  // the number that was tried
   EXPECT_EQ(StoredLastMailNo(), "999");
   EXPECT_TRUE(test::FileNames(dir / "LOG").empty());
   EXPECT_TRUE(op.unregistered.empty());
