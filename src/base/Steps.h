@@ -97,6 +97,59 @@ class [[nodiscard]] OffThread {
   std::exception_ptr error_;
 };
 
+// A part of a run that is a coroutine of its own, awaited by the run (name
+// it as for OffThread):
+//
+//   Task<Outcome> part = SendPart(values...);
+//   Outcome outcome = co_await part;
+//
+// It starts when awaited and resumes the run when it ends; an exception it
+// throws is thrown again in the run. Its parameters are copied into it, so
+// pass values, or references to what outlives the run.
+template <typename T>
+class [[nodiscard]] Task {
+ public:
+  struct promise_type {
+    std::optional<T> value;
+    std::exception_ptr error;
+    std::coroutine_handle<> awaiting;
+
+    Task get_return_object() noexcept { return Task(std::coroutine_handle<promise_type>::from_promise(*this)); }
+    std::suspend_always initial_suspend() noexcept { return {}; }
+    struct Resume {
+      bool await_ready() noexcept { return false; }
+      std::coroutine_handle<> await_suspend(std::coroutine_handle<promise_type> h) noexcept {
+        return h.promise().awaiting ? h.promise().awaiting : std::noop_coroutine();
+      }
+      void await_resume() noexcept {}
+    };
+    Resume final_suspend() noexcept { return {}; }
+    void return_value(T v) { value.emplace(std::move(v)); }
+    void unhandled_exception() noexcept { error = std::current_exception(); }
+  };
+
+  explicit Task(std::coroutine_handle<promise_type> h) : h_(h) {}
+  Task(Task&& other) noexcept : h_(std::exchange(other.h_, {})) {}
+  Task(const Task&) = delete;
+  Task& operator=(const Task&) = delete;
+  ~Task() {
+    if (h_) h_.destroy();
+  }
+
+  bool await_ready() const noexcept { return false; }
+  std::coroutine_handle<> await_suspend(std::coroutine_handle<> awaiting) noexcept {
+    h_.promise().awaiting = awaiting;
+    return h_;
+  }
+  T await_resume() {
+    if (h_.promise().error) std::rethrow_exception(h_.promise().error);
+    return std::move(*h_.promise().value);
+  }
+
+ private:
+  std::coroutine_handle<promise_type> h_;
+};
+
 // A wait that keeps the window responsive (name it as for OffThread).
 class [[nodiscard]] Pause {
  public:

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/DiagnosticLog.h"
+#include "send/SendJournal.h"
 #include "store/Signature.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
@@ -61,6 +62,12 @@ void StartUp(AppState& state, Operator& op) {
   LoadReservationList(state.folder, state.reservations, NowLocal());
 
   for (const auto& file : partlyRead) Warn(op, PartlyReadNotice(file));
+  // A notice that was going out when the program last ended.
+  if (const std::optional<SendJournal> journal = TakeSendJournal(state.folder)) {
+    LogDiagnostic("the last run ended while notice " + SjisToUtf8(journal->key) + " was going out: " +
+                  std::to_string(journal->sent) + " of " + std::to_string(journal->batches) + " batches sent");
+    if (journal->sent < journal->batches || journal->batches == 0) Warn(op, PartlySentNotice(*journal));
+  }
 }
 
 void SaveAll(AppState& state, Operator& op) {

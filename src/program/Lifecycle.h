@@ -12,7 +12,9 @@ void CreateDataDirectories(const DataFolder& folder);
 
 // The start-up sequence: directories, settings, grid headers, staff, groups,
 // template list (rebuilt from "TEIKEI" when "JIAN/teikei" is missing),
-// signature. No step's failure stops the next.
+// signature; then the operator hears of files read only in part and of a
+// notice that went out only in part when the program last ended. No step's
+// failure stops the next.
 void StartUp(AppState& state, Operator& op);
 
 // The shut-down sequence: staff (back to "SYOKUIN/name" enciphered), groups,

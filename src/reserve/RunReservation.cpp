@@ -3,6 +3,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "send/NoticeSend.h"
 #include "send/SendRun.h"
 #include "send/SplitSend.h"
 #include "history/TransmissionLogs.h"
@@ -64,10 +65,36 @@ bool MailNoUsedSince(const DataFolder& folder, std::string_view identifier, std:
 
 std::string Reason(std::string_view text) { return Sj("　") + Sj(text); }
 
+void ShowOnSendPage(ReservationContext& c, const ReservedNotice& n);
+void ShowResultInList(ReservationEditor& editor, std::string_view fileName, const std::vector<std::string>& pairs,
+                      const Reservation* sent);
+void RecordResults(const fs::path& file, const ReservationFileRead& read, std::vector<std::string> lines,
+                   const std::vector<std::string>& pairs);
+
+// The file keeps the outcome (or goes, after a clean send when the editor
+// says so), the list shows it, and the send page the notice.
+void FinishReservation(ReservationContext& c, const std::string& fileName, ReservationFileRead& read,
+                       const std::vector<std::string>& pairs, const Reservation& r, const ReservedNotice& n,
+                       bool clean) {
+  const fs::path file = ReservationPath(c.folder, fileName);
+  if (clean && c.editor.deleteWhenSent) {
+    std::error_code ignored;
+    fs::remove(file, ignored);
+    LoadReservationList(c.folder, c.editor, c.clock());
+  } else {
+    RecordResults(file, read, read.lines, pairs);
+    ShowResultInList(c.editor, fileName, pairs, &r);
+  }
+  ShowOnSendPage(c, n);
+  c.scheduler.running = false;
+  c.run.running = false;
+  c.observer.ReservationRunEnded();
+}
+
 // The list row of the reservation shows at once what became of it (and the
 // number it went out with).
 void ShowResultInList(ReservationEditor& editor, std::string_view fileName, const std::vector<std::string>& pairs,
-                      const Reservation* sent = nullptr) {
+                      const Reservation* sent) {
   Grid& list = editor.list;
   for (int row = 1; row < list.RowCount(); ++row) {
     if (ReservationFileName(list.Cell(kReservationDateColumn, row), list.Cell(kReservationTimeColumn, row)) !=
@@ -118,6 +145,43 @@ void ShowOnSendPage(ReservationContext& c, const ReservedNotice& n) {
   c.run.settled = SendPageContentOf(c.page, c.recipients);
 }
 
+// The number the booking took, unless it is no number or a notice sent
+// after the booking already carries it (the counter came round to it, or
+// was set back): replies to both would be tied to one notice. Then the
+// notice goes out on time with the next number, and its file says which.
+std::optional<std::string> BookedMailNo(ReservationContext& c, const std::string& fileName, Reservation& r,
+                                        ReservationFileRead& read) {
+  std::error_code ec;
+  const fs::file_time_type bookedAt = fs::last_write_time(ReservationPath(c.folder, fileName), ec);
+  if (NextMailNo(r.mailNo) && (ec || !MailNoUsedSince(c.folder, r.identifier, r.mailNo, bookedAt))) return r.mailNo;
+  LogDiagnostic("reservation " + fileName + ": MailNo \"" + r.mailNo + "\" is taken or no number; the next is drawn");
+  return std::nullopt;
+}
+
+// The C0 record names the number the notice went out with.
+void RecordDrawnMailNo(Reservation& r, ReservationFileRead& read, const std::string& mailNo) {
+  r.mailNo = mailNo;
+  for (auto& line : read.lines)
+    if (SplitRecord(line).tag == "C0") line = "C0," + r.identifier + "," + r.mailNo + "," + r.subject;
+}
+
+// The result pairs of a notice that was due to go out: a failure or the end
+// of the program first, then what went out. A notice that went out only in
+// part says so, with how many batches.
+void RecordOutcome(const NoticeSent& sent, const TakenMailNo& mailNo, bool cancelled,
+                   const std::function<void(const std::string&, std::string_view)>& record) {
+  if (sent.failure.failed) record(NotSentStatus(), "送信中にエラーが発生しました");
+  else if (!sent.complete()) record(NotSentStatus(), cancelled ? "終了のため送信を中断しました" : "送信できませんでした");
+  if (!sent.anythingOut()) return;
+  if (!sent.complete()) {
+    record(AttentionStatus(), "一部のみ送信しました " + std::to_string(sent.sent) + "/" + std::to_string(sent.batches));
+  } else if (sent.logFailure.empty() && mailNo.saved) {
+    record(SentStatus(), "正常に送信しました");
+  } else {
+    record(AttentionStatus(), "送信しましたがログの出力に失敗しました");
+  }
+}
+
 // The unattended send of the notice the reservation holds: nothing is
 // shown or asked; every outcome becomes a result pair.
 RunTask SendReservation(ReservationContext c, std::string fileName, ReservationFileRead read) {
@@ -125,7 +189,6 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
   c.run.running = true;
   c.observer.ReservationRunStarted();
 
-  const fs::path file = ReservationPath(c.folder, fileName);
   Reservation r = ParseReservation(read.lines);
   ReservedNotice n = NoticeOf(r, c.settings);
   std::vector<std::string> pairs;
@@ -133,107 +196,32 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
     const auto pair = ResultPair(status, Reason(reason), c.clock());
     pairs.insert(pairs.end(), pair.begin(), pair.end());
   };
-
-  const int addressed = CountAddressedRows(n.recipients);
-  const int batches = n.settings.splitSend ? SplitBatchCount(addressed, n.settings.splitSize) : 1;
   bool clean = false;
+  const int addressed = CountAddressedRows(n.recipients);
+  std::optional<TakenMailNo> taken;
   if (auto failed = FailedSendCheck(n.settings, n.page, n.recipients)) {
     pairs = ResultPair(NotSentStatus(), Sj("　") + *failed, c.clock());
   } else if (addressed == 0) {
     record(NotSentStatus(), "伝達者が選択されていません");
+  } else if (!(taken = TakeMailNo(c.settings, c.folder, BookedMailNo(c, fileName, r, read)))) {
+    record(NotSentStatus(), "MailNoが数値ではありません");
   } else {
-    // A number that is not one, or that a later notice already carries,
-    // would tie replies to the wrong notice: the notice goes out on time
-    // with the next number instead, and its file says which.
-    bool drawn = false;
-    bool counterSaved = true;
-    std::error_code ec;
-    const fs::file_time_type bookedAt = fs::last_write_time(file, ec);
-    if (!NextMailNo(r.mailNo) || (!ec && MailNoUsedSince(c.folder, r.identifier, r.mailNo, bookedAt))) {
-      if (const auto next = NextMailNo(c.settings.lastMailNo)) {
-        LogDiagnostic("reservation " + fileName + ": MailNo \"" + r.mailNo + "\" is taken or no number; sent as " +
-                      *next);
-        counterSaved = AdvanceMailNo(c.settings, c.folder.SettingsFile());
-        r.mailNo = *next;
-        n.page.shownMailNo = *next;
-        drawn = true;
-        for (auto& line : read.lines) {
-          if (SplitRecord(line).tag == "C0") line = "C0," + r.identifier + "," + r.mailNo + "," + r.subject;
-        }
-      }
-    }
-
-    // As for a send by hand, the logs exist before anything leaves.
-    std::string key, logFailure;
-    try {
-      key = WriteTransmissionLogs(c.folder, r.identifier, r.mailNo, r.subject, n.recipients, r.body, c.clock());
-    } catch (const std::exception& e) {
-      logFailure = e.what();
-    }
-
-    int sentBatches = 0;
-    ServerFailure failure;
-    try {
-      const int limit = n.settings.splitSend ? n.settings.splitSize : 0;
-      int cursor = 0;
-      for (int b = 1; b <= batches && !c.run.cancel; ++b) {
-        const std::vector<std::string> addresses = TakeBatch(n.recipients, cursor, limit);
-        BatchMail mail = BuildBatchMail(n.settings, n.page, n.recipients, r.mailNo, r.group, addresses, c.clock());
-        RecordBatchMessageId(c.folder, key, r.identifier, r.mailNo, mail.messageId, logFailure);
-        OffThread<SessionSecurity> session = BatchSession(c.runner, c.transport, n.settings, mail);
-        const SessionSecurity used = co_await session;
-        KeepSessionSecurity(c.settings, c.folder, MailServer::Smtp, used);
-        ++sentBatches;
-        if (b == batches) n.page.body = std::move(mail.composed);
-      }
-    } catch (const std::exception& e) {
-      failure = FailureOf(e);
-    }
-    if (failure.failed) {
-      KeepFailureSecurity(c.settings, c.folder, MailServer::Smtp, failure);
-      LogDiagnostic("reservation " + fileName + ": " + failure.detail +
-                    (failure.certificate ? " (fingerprint " + failure.certificate->fingerprint + ")" : ""));
-      record(NotSentStatus(), "送信中にエラーが発生しました");
-    } else if (sentBatches < batches) {
-      record(NotSentStatus(), "終了のため送信を中断しました");
-    }
-
-    if (sentBatches > 0 || failure.handedOver) {
-      if (!drawn) counterSaved = AdvanceMailNo(c.settings, c.folder.SettingsFile());
-      bool recorded = logFailure.empty() && counterSaved;
-      if (!key.empty() && sentBatches == batches) {
-        try {
-          RewriteTextLog(c.folder, key, n.page.body);
-        } catch (const std::exception& e) {
-          logFailure = e.what();
-          recorded = false;
-        }
-      }
-      if (!logFailure.empty()) LogDiagnostic("reservation " + fileName + ": " + logFailure);
-      if (recorded) {
-        record(SentStatus(), "正常に送信しました");
-        clean = !failure.failed && sentBatches == batches;
-      } else {
-        record(AttentionStatus(), "送信しましたがログの出力に失敗しました");
-      }
-      n.page.shownMailNo = MailNoShownAfterSend(r.mailNo);
-    } else if (!key.empty()) {
-      RemoveTransmissionLogs(c.folder, key);
-    }
+    if (taken->drawn) RecordDrawnMailNo(r, read, taken->mailNo);
+    n.page.shownMailNo = taken->mailNo;
+    const int batches = n.settings.splitSend ? SplitBatchCount(addressed, n.settings.splitSize) : 1;
+    Task<NoticeSent> out = SendNoticeOut({c.folder, c.settings, c.run, c.transport, c.runner, c.clock},
+                                         {n.settings, n.page, n.recipients, r.group, batches, *taken});
+    const NoticeSent sent = co_await out;
+    if (sent.failure.failed)
+      LogDiagnostic("reservation " + fileName + ": " + sent.failure.detail +
+                    (sent.failure.certificate ? " (fingerprint " + sent.failure.certificate->fingerprint + ")" : ""));
+    if (!sent.logFailure.empty()) LogDiagnostic("reservation " + fileName + ": " + sent.logFailure);
+    RecordOutcome(sent, *taken, c.run.cancel, record);
+    clean = sent.complete() && !sent.failure.failed && sent.logFailure.empty() && taken->saved;
+    if (sent.complete()) n.page.body = sent.composed;
+    if (sent.anythingOut()) n.page.shownMailNo = MailNoShownAfterSend(r.mailNo);
   }
-
-  if (clean && c.editor.deleteWhenSent) {
-    std::error_code ignored;
-    fs::remove(file, ignored);
-    LoadReservationList(c.folder, c.editor, c.clock());
-  } else {
-    RecordResults(file, read, read.lines, pairs);
-    ShowResultInList(c.editor, fileName, pairs, &r);
-  }
-  ShowOnSendPage(c, n);
-  c.scheduler.running = false;
-  c.run.running = false;
-  c.observer.ReservationRunEnded();
+  FinishReservation(c, fileName, read, pairs, r, n, clean);
 }
 
 }  // namespace
@@ -260,7 +248,7 @@ void RunReservation(ReservationContext ctx, std::string fileName) {
   } else {
     LogDiagnostic("reservation " + fileName + " is gone; nothing was sent");
   }
-  ShowResultInList(ctx.editor, fileName, pairs);
+  ShowResultInList(ctx.editor, fileName, pairs, nullptr);
   ctx.observer.ReservationRunEnded();
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "send/NoticeMessage.h"
+#include "send/NoticeSend.h"
 #include "store/SendPage.h"
 #include "net/SmtpTransport.h"
 #include "net/ServerTrust.h"
@@ -73,44 +74,6 @@ struct SendContext {
 // first that fails (Shift_JIS), or nullopt.
 std::optional<std::string> FailedSendCheck(const Settings& settings, const SendPage& page,
                                            const Grid& recipients);
-
-// The SMTP account from the settings, with its security. Throws SmtpError
-// when the port is not a decimal number from 0 to 65535.
-SmtpAccount SmtpAccountFor(const Settings& settings);
-
-// The addresses of the next batch: the rows after `cursor` are taken, and
-// `cursor` moves over them, until `limit` addressed rows were taken (0: no
-// limit) or the grid ends. Rows without an address are passed over. A cell
-// holding commas gives one entry per non-blank piece.
-std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limit);
-
-// One batch ready to go: the wire text, its envelope, and the composed body
-// lines in Shift_JIS (what the body box shows after the last batch).
-struct BatchMail {
-  std::string messageId;  // "<...>"
-  SmtpEnvelope envelope;
-  std::string data;
-  std::vector<std::string> composed;
-};
-
-// Builds the message of one batch composed at `now`. Throws SmtpError when
-// the batch would go to nobody.
-BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const Grid& recipients,
-                         std::string_view mailNo, std::string_view groupName,
-                         const std::vector<std::string>& addresses, const LocalDateTime& now);
-
-// The SMTP session that sends one batch, for a run to await by name. The
-// session sees copies of its values (the message text is moved out of
-// `mail`) and its own share of the transport, nothing of the window's state.
-OffThread<SessionSecurity> BatchSession(StepRunner& runner, std::shared_ptr<SmtpTransport> transport,
-                                        const Settings& settings, BatchMail& mail);
-
-// Before a batch goes out, its message id joins the notice's delivery
-// record, so that a reply to it can be tied to the notice by its thread
-// (nothing for a notice without logs). A failure to write is kept in
-// `failure` for the operator; the batch goes out all the same.
-void RecordBatchMessageId(const DataFolder& folder, std::string_view key, std::string_view identifier,
-                          std::string_view mailNo, std::string_view messageId, std::string& failure);
 
 // The notice the send page holds.
 SendPageContent SendPageContentOf(const SendPage& page, const Grid& recipients);

@@ -64,6 +64,15 @@ int RunApplication(int argc, char** argv) {
                          QStringLiteral("データフォルダを用意できませんでした。\n") + QString::fromLocal8Bit(e.what()));
     return 1;
   }
+  // The data folder itself is locked too: a second instance with another
+  // runtime folder (another session of the same user) must not work on it,
+  // or two schedulers could send one booked notice twice.
+  InstanceGuard folderGuard(location.programName + ".lock", location.folder);
+  if (folderGuard.AnotherInstanceRuns()) {
+    QMessageBox::warning(nullptr, QStringLiteral("重複起動"),
+                         QStringLiteral("Zentavoは既に起動されています\nタスクトレイ等を確認してください。"));
+    return 0;
+  }
   AppState state;
   state.folder = DataFolder(location.folder, location.programName);
 

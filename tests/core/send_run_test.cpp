@@ -253,6 +253,17 @@ TEST_F(SendRunTest, OneRunAtATimeOnItsOwnCopiesAndEndingWhenTheProgramEnds) {
   EXPECT_FALSE(run.running);
   EXPECT_EQ(op.events.back(), "ended");
   EXPECT_EQ(Log("1_").size(), 7u);
+
+  // The next start says which notice went out in part, once.
+  for (const int start : {1, 2}) {
+    AppState next;
+    next.folder = folder;
+    test::ScriptedOperator told;
+    StartUp(next, told);
+    const bool said = !told.Texts().empty() && told.Texts().back().starts_with(
+        "前回の終了時に送信中だった伝達は、2/3 のみ送信されました。\r20120501 093000_MailNo1000_会議");
+    EXPECT_EQ(said, start == 1) << ::testing::PrintToString(told.Texts());
+  }
 }
 
 }  // namespace
