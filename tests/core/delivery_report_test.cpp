@@ -9,7 +9,6 @@
 
 namespace zentavo {
 namespace {
-using test::U;
 
 // "" for no report; else the returned message's id and subject, then one
 // line per failed recipient: address [status] reason.

@@ -16,10 +16,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using test::U;
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
 
 class HistoryTest : public ::testing::Test {
  protected:

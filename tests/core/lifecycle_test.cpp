@@ -13,9 +13,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
 
 struct Session {
   explicit Session(const fs::path& dir) {

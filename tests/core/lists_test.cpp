@@ -13,8 +13,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using Lines = std::vector<std::string>;
 
 class ListsTest : public ::testing::Test {
  protected:

@@ -18,8 +18,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using test::U;
 
 OAuthSettings Typed(AuthMethod method, std::string clientId, std::string tenant = "organizations",
                     std::string secret = "", std::string authorize = "", std::string token = "", std::string scope = "") {

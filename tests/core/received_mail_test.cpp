@@ -11,7 +11,6 @@
 
 namespace zentavo {
 namespace {
-using test::U;
 
 // The body, then each part: a text part's text in <>, an attachment's name in [].
 std::string Shown(const ReceivedMail& mail) {

@@ -13,9 +13,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using test::U;
-using Lines = std::vector<std::string>;
 
 std::string Mail(const std::string& from, const std::string& subject, const std::string& body = "hello") {
   return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Tue, 01 May 2012 09:30:00 +0900\r\n\r\n" + body + "\r\n";

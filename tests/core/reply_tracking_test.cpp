@@ -14,10 +14,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using test::U;
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
 
 const std::string kHeader = "氏名,メールアドレス,電話番号,返信時間";
 

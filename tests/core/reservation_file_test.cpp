@@ -10,10 +10,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using test::U;
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
 
 const LocalDateTime kNow{2024, 3, 15, 9, 5, 7, 540};
 

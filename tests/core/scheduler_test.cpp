@@ -14,10 +14,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using test::U;
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
 
 LocalDateTime At(int h, int m, int s) { return {2024, 3, 15, h, m, s, 540}; }
 

@@ -16,7 +16,6 @@
 namespace zentavo {
 namespace {
 using test::S, test::U;
-using Lines = std::vector<std::string>;
 
 // One-digit fields show the zero padding, the offset west of Greenwich its sign.
 const LocalDateTime kMay1{2012, 5, 1, 9, 3, 7, -330};

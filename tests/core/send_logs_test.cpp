@@ -11,10 +11,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using test::U;
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
 
 const LocalDateTime kNoon{2012, 5, 1, 12, 0, 5, 540};
 

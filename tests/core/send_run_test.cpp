@@ -10,10 +10,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using test::U;
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
 
 
 // One desk's worth of state: settings, send page, a fake server.

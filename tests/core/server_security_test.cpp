@@ -11,7 +11,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
 
 TEST(ServerSecurity, PlanByChoicePortAndHistory) {
   const struct {

@@ -9,8 +9,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using Lines = std::vector<std::string>;
 
 // Line 3 goes as it is: it is read without deciphering.
 void WriteSettings(const std::filesystem::path& file, const Lines& plain) {

@@ -9,8 +9,6 @@
 
 namespace zentavo {
 namespace {
-using test::S;
-using Lines = std::vector<std::string>;
 const std::string kHeader = "氏名,メールアドレス,電話番号";
 
 StaffList StaffAt(const std::filesystem::path& file, bool enciphered = true) {

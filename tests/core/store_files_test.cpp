@@ -12,8 +12,6 @@
 
 namespace zentavo {
 namespace {
-namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
 
 Grid Numbered(int dataRows) {
   Grid g(1, dataRows + 1);

@@ -24,7 +24,6 @@ namespace zentavo::e2e {
 namespace {
 
 using test::S, test::U;
-using Lines = std::vector<std::string>;
 
 // One notice from the office, two addressed rows to a batch, sent at
 // 2026/12/06 09:00:00 as MailNo 1000. Its subject and body carry 髙, 﨑, ①②

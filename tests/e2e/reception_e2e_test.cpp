@@ -19,8 +19,6 @@
 
 namespace zentavo::e2e {
 namespace {
-using test::S;
-using test::U;
 
 // The notice goes to five staff and to a sixth whose mailbox is gone;
 // replies come back in every encoding, one only tied by its thread, and

@@ -21,7 +21,6 @@
 namespace zentavo::e2e {
 namespace {
 
-using test::U;
 
 class StandInBrowser : public Browser {
  public:

@@ -15,8 +15,6 @@
 namespace zentavo {
 namespace {
 
-namespace fs = std::filesystem;
-using test::S;
 
 class TokenStoreTest : public ::testing::Test {
  protected:

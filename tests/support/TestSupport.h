@@ -67,3 +67,12 @@ void WriteEnciphered(const std::filesystem::path& file, const std::vector<std::s
 std::vector<std::string> FileNames(const std::filesystem::path& dir);
 
 }  // namespace zentavo::test
+
+// What the tests speak in: UTF-8 test text to Shift_JIS (S) and back (U),
+// lists of lines, and the file system.
+namespace zentavo {
+using test::S;
+using test::U;
+using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
+}  // namespace zentavo
