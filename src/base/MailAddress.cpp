@@ -1,12 +1,11 @@
 #include "base/MailAddress.h"
+#include "text/Ascii.h"
 
 #include <cstdint>
 
 namespace zentavo {
 
 namespace {
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // A backslash escapes the next byte only after a 7-bit byte: after a byte
 // above 0x7F it is the second byte of a Shift_JIS character.

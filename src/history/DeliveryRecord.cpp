@@ -1,4 +1,5 @@
 #include "history/DeliveryRecord.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 
@@ -31,13 +32,6 @@ std::vector<std::string_view> Fields(std::string_view line) {
     if (tab == std::string_view::npos) return fields;
     start = tab + 1;
   }
-}
-
-bool SameAddress(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-           return fold(x) == fold(y);
-         });
 }
 
 }  // namespace
@@ -100,7 +94,7 @@ std::map<std::string, DeliveryRecord> LoadDeliveryRecords(const DataFolder& fold
 
 const Undelivered* FindUndelivered(const DeliveryRecord& record, std::string_view address) {
   for (const auto& u : record.undelivered)
-    if (SameAddress(u.address, address)) return &u;
+    if (EqualIgnoringCase(u.address, address)) return &u;
   return nullptr;
 }
 

@@ -11,13 +11,6 @@
 namespace zentavo {
 namespace fs = std::filesystem;
 
-std::string LowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 bool LessIgnoringCase(std::string_view a, std::string_view b) {
   auto fold = [](char c) {
     const auto u = static_cast<unsigned char>(c);

@@ -12,6 +12,7 @@
 
 #include "history/DeliveryRecord.h"
 #include "store/DataFolder.h"
+#include "text/Ascii.h"
 #include "base/Grid.h"
 
 namespace zentavo {
@@ -28,9 +29,6 @@ std::vector<std::filesystem::path> ListReplyLogs(const DataFolder& folder);
 // Ascending order of names and keys, a-z read as A-Z; names that differ
 // only in letter case keep a fixed order between them.
 bool LessIgnoringCase(std::string_view a, std::string_view b);
-
-// The ASCII letters of `s` in lower case.
-std::string LowerAscii(std::string_view s);
 
 // Calls `work` for 0 .. count-1, spread over the processor's cores when
 // there are many: deciphering, and the file system's work of replacing a

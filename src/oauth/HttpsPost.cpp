@@ -1,4 +1,5 @@
 #include "oauth/HttpsPost.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,19 +13,11 @@ namespace {
 constexpr std::size_t kMostHeaderBytes = 64 * 1024;
 constexpr int kMostHeaders = 200;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Lowered(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), Lower);
-  return out;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int HexValue(char c) {
   if (IsDigit(c)) return c - '0';
-  c = Lower(c);
+  c = LowerAscii(c);
   return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
@@ -57,7 +50,7 @@ std::optional<Url> ParseUrl(std::string_view text) {
   const std::size_t colon = text.find("://");
   if (colon == std::string_view::npos) return std::nullopt;
   Url url;
-  url.scheme = Lowered(text.substr(0, colon));
+  url.scheme = LowerAscii(text.substr(0, colon));
   if (url.scheme != "https" && url.scheme != "http") return std::nullopt;
   const std::string_view rest = text.substr(colon + 3);
   const std::size_t end = std::min(rest.find_first_of("/?"), rest.size());
@@ -70,13 +63,13 @@ std::optional<Url> ParseUrl(std::string_view text) {
   if (!authority.empty() && authority.front() == '[') {
     const std::size_t close = authority.find(']');
     if (close == std::string_view::npos || !Ipv6Text(authority.substr(1, close - 1))) return std::nullopt;
-    url.host = Lowered(authority.substr(1, close - 1));
+    url.host = LowerAscii(authority.substr(1, close - 1));
     const std::string_view after = authority.substr(close + 1);
     if (!after.empty() && (after.front() != ':' || after.size() == 1)) return std::nullopt;
     port = after.empty() ? after : after.substr(1);
   } else {
     const std::size_t at = authority.find(':');
-    url.host = Lowered(authority.substr(0, at));
+    url.host = LowerAscii(authority.substr(0, at));
     if (!HostName(url.host)) return std::nullopt;
     if (at != std::string_view::npos) {
       port = authority.substr(at + 1);
@@ -213,7 +206,7 @@ void ReadHeader(const std::string& line, ResponseHead& head) {
   const std::size_t colon = line.find(':');
   if (colon == std::string::npos || colon == 0 || line[0] == ' ' || line[0] == '\t')
     throw HttpError("a malformed header line");
-  const std::string name = Lowered(std::string_view(line).substr(0, colon));
+  const std::string name = LowerAscii(std::string_view(line).substr(0, colon));
   std::string_view value = std::string_view(line).substr(colon + 1);
   while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
   while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
@@ -226,7 +219,7 @@ void ReadHeader(const std::string& line, ResponseHead& head) {
   } else if (name == "transfer-encoding") {
     // Only "chunked" is asked for (no TE header goes out), so any other
     // coding is a body this reader cannot take apart.
-    if (Lowered(value) != "chunked") throw HttpError("an unexpected Transfer-Encoding");
+    if (LowerAscii(value) != "chunked") throw HttpError("an unexpected Transfer-Encoding");
     head.chunked = true;
   }
 }

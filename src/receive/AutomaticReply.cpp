@@ -16,6 +16,7 @@
 //     mentions an absence ("Re: MailNo1234_不在者の確認", "【不在】") is a
 //     person's reply.
 #include "receive/AutomaticReply.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -27,8 +28,6 @@ namespace zentavo {
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // The first word of a field's value, lower case: "auto-replied" of
 // "Auto-Replied; owner-email=...".
 std::string Keyword(std::string_view value) {
@@ -36,7 +35,7 @@ std::string Keyword(std::string_view value) {
   if (start == std::string_view::npos) return {};
   const std::size_t end = value.find_first_of(" \t\r\n;(", start);
   std::string word(value.substr(start, end == std::string_view::npos ? end : end - start));
-  std::transform(word.begin(), word.end(), word.begin(), Lower);
+  word = LowerAscii(word);
   return word;
 }
 
@@ -62,11 +61,11 @@ std::string SubjectStart(std::string_view subject) {
       }
     }
   }
-  // Lower-casing is safe byte by byte only up to the first two-byte character.
+  // LowerAscii-casing is safe byte by byte only up to the first two-byte character.
   std::string start(subject.substr(0, 32));
   for (char& c : start) {
     if (static_cast<unsigned char>(c) >= 0x80) break;
-    c = Lower(c);
+    c = LowerAscii(c);
   }
   return start;
 }

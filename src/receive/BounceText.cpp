@@ -3,6 +3,7 @@
 // imitate them). Only ASCII is compared, byte by byte, so the text is read
 // as it came, in whatever charset, and only the reasons are converted.
 #include "receive/BounceText.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -48,27 +49,13 @@ constexpr std::array<std::string_view, 5> kListHeadings = {
 // Markers are a few words: a longer line is none, and is not copied.
 constexpr std::size_t kLongestMarker = 120;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Lowered(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), Lower);
-  return out;
-}
-
-std::string_view Trim(std::string_view s) {
-  const std::size_t first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 // A line as compared with the markers: without the dashes, blanks and
 // closing punctuation around it, in lower case.
 std::string MarkerText(std::string_view line) {
   if (line.size() > kLongestMarker) return {};
   const std::size_t first = line.find_first_not_of(" \t-=*");
   if (first == std::string_view::npos) return {};
-  return Lowered(line.substr(first, line.find_last_not_of(" \t-=*.:") + 1 - first));
+  return LowerAscii(line.substr(first, line.find_last_not_of(" \t-=*.:") + 1 - first));
 }
 
 bool IsCopyMarker(std::string_view line) {
@@ -77,7 +64,7 @@ bool IsCopyMarker(std::string_view line) {
 }
 
 bool IsListHeading(std::string_view line) {
-  const std::string text = Lowered(line);
+  const std::string text = LowerAscii(line);
   return std::any_of(kListHeadings.begin(), kListHeadings.end(),
                      [&](std::string_view heading) { return text.find(heading) != std::string::npos; });
 }
@@ -85,11 +72,11 @@ bool IsListHeading(std::string_view line) {
 // One more line of a recipient's reason. Sendmail writes it as "(reason:
 // ...)"; the lines that tell where the address came from are no reason.
 void AppendReason(std::string& reason, std::string_view line) {
-  line = Trim(line);
-  const std::string start = Lowered(line.substr(0, 16));
+  line = TrimAscii(line);
+  const std::string start = LowerAscii(line.substr(0, 16));
   if (start.starts_with("(expanded from") || start.starts_with("(generated from")) return;
   if (start.starts_with("(reason:")) {
-    line = Trim(line.substr(8));
+    line = TrimAscii(line.substr(8));
     if (line.ends_with(')')) line.remove_suffix(1);
   }
   if (line.empty()) return;
@@ -150,7 +137,7 @@ std::vector<FailedDelivery> QmailFailures(const std::vector<std::string_view>& l
       if (failed.size() == kMostFailedDeliveries) break;
       failed.push_back({std::move(address), "", ""});
       inReason = true;
-    } else if (Trim(line).empty()) {
+    } else if (TrimAscii(line).empty()) {
       inReason = false;
     } else if (inReason) {
       AppendReason(failed.back().reason, line);

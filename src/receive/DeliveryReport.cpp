@@ -14,6 +14,7 @@
 // (receive/ParsedMessage.h), only the parts that matter are decoded, each up
 // to a limit, and every scan over them is linear.
 #include "receive/DeliveryReport.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -37,6 +38,8 @@ constexpr std::size_t kMostGroups = 1000;
 // RFC 5322's limit on a line, more than any message id needs.
 constexpr std::size_t kLongestMessageId = 998;
 
+std::string_view TrimWhite(std::string_view s) { return TrimAscii(s, " \t\r\n"); }
+
 // What a bounce subject says, in lower case, anywhere in the subject.
 constexpr std::array<std::string_view, 10> kBounceSubjects = {
     "undelivered mail", "undeliverable",        "delivery status notification", "returned mail",
@@ -44,25 +47,11 @@ constexpr std::array<std::string_view, 10> kBounceSubjects = {
     "returned to sender", "delivery has failed",
 };
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Lowered(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), Lower);
-  return out;
-}
-
-std::string_view Trim(std::string_view s) {
-  const std::size_t first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 // The first word of a field's value, lower case: "failed" of "Failed
 // (recipient unknown)", "auto-replied" of "auto-replied; owner=...".
 std::string Keyword(std::string_view value) {
-  value = Trim(value);
-  return Lowered(value.substr(0, value.find_first_of(" \t\r\n;(")));
+  value = TrimWhite(value);
+  return LowerAscii(value.substr(0, value.find_first_of(" \t\r\n;(")));
 }
 
 // ---- The returned message ---------------------------------------------------
@@ -222,14 +211,14 @@ std::optional<DeliveryReport> ReadStandardReport(const ReportParts& parts) {
 // angle brackets, or the first word where there are none
 // ("MAILER-DAEMON@mail.example.jp (Mail Delivery System)").
 std::string SenderLocalPart(std::string_view from) {
-  std::string_view address = Trim(from);
+  std::string_view address = TrimWhite(from);
   if (const std::size_t open = address.rfind('<'); open != std::string_view::npos) {
     address = address.substr(open + 1);
     address = address.substr(0, address.find('>'));
   } else {
     address = address.substr(0, address.find_first_of(" \t\r\n("));
   }
-  return Lowered(Trim(address.substr(0, address.rfind('@'))));
+  return LowerAscii(TrimWhite(address.substr(0, address.rfind('@'))));
 }
 
 bool FromMailSystem(GMimeObject* headers) {
@@ -243,7 +232,7 @@ bool IsAutomaticBounce(GMimeObject* headers) {
   const std::string keyword = autoSubmitted ? Keyword(*autoSubmitted) : "";
   if (keyword != "auto-replied" && keyword != "auto-generated") return false;
   const std::optional<std::string> subject = RawField(headers, "Subject");
-  const std::string said = subject ? Lowered(DecodeHeaderText(*subject)) : "";
+  const std::string said = subject ? LowerAscii(DecodeHeaderText(*subject)) : "";
   return std::any_of(kBounceSubjects.begin(), kBounceSubjects.end(),
                      [&](std::string_view s) { return said.find(s) != std::string::npos; });
 }

@@ -1,4 +1,5 @@
 #include "receive/ReceivedList.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -14,13 +15,6 @@ namespace {
 const std::string& StaffMark() {
   static const std::string mark = Sj("○");
   return mark;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
 }
 
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
@@ -88,12 +82,12 @@ std::optional<int> RowMessageNumber(const Grid& list, int row) {
 
 Sender ClassifySender(std::string_view from, std::string_view fromAddress, const Grid& staff,
                       std::string_view ownAddress) {
-  const std::string f = Lower(from);
-  const std::string own = Lower(ownAddress);
+  const std::string f = LowerAscii(from);
+  const std::string own = LowerAscii(ownAddress);
   for (int r = 1; r < staff.RowCount(); ++r) {
     const std::string& address = staff.Cell(1, r);
     if (address.empty()) continue;
-    const std::string a = Lower(address);
+    const std::string a = LowerAscii(address);
     if (f.find(a) != std::string::npos) return {Sender::Kind::Staff, r};
     const std::size_t at = a.find('@');
     if (at != std::string::npos) {
@@ -108,7 +102,7 @@ Sender ClassifySender(std::string_view from, std::string_view fromAddress, const
 
 std::string FindMailNo(std::string_view subject, std::string_view identifier) {
   if (identifier.empty()) return {};
-  const std::size_t at = Lower(subject).find(Lower(identifier));
+  const std::size_t at = LowerAscii(subject).find(LowerAscii(identifier));
   if (at == std::string::npos) return {};
   const std::string digits(subject.substr(at + identifier.size(), 4));
   return digits.size() == 4 && IsIntegerText(digits) ? digits : std::string();

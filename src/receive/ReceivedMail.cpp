@@ -11,6 +11,7 @@
 // Attachments are never decoded and never written anywhere: only their names
 // are shown.
 #include "receive/ReceivedMail.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 
@@ -145,12 +146,6 @@ class Reader {
   ReceivedMail& mail_;
   std::size_t budget_ = kTextLimit;
 };
-
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 // The messages this one answers: In-Reply-To first (the one it replies
 // to), then References from the newest back, each once.

@@ -1,4 +1,5 @@
 #include "receive/ReportFields.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 
@@ -16,20 +17,15 @@ constexpr std::size_t kReasonLimit = 2000;
 // RFC 5321's limits on a path, with room to spare.
 constexpr std::size_t kLongestAddress = 320;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAlnum(char c) { return IsDigit(c) || (Lower(c) >= 'a' && Lower(c) <= 'z'); }
+bool IsAlnum(char c) { return IsDigit(c) || (LowerAscii(c) >= 'a' && LowerAscii(c) <= 'z'); }
 
-std::string_view Trim(std::string_view s) {
-  const std::size_t first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
-}
+std::string_view Trim(std::string_view s) { return TrimAscii(s, " \t\r\n"); }
 
 bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 // RFC 5322's field name: printable ASCII without blanks or colon. Servers
@@ -135,7 +131,7 @@ std::string RecipientAddress(std::string_view text) {
     return {};
   std::string address(text);
   std::transform(address.begin() + static_cast<std::ptrdiff_t>(at) + 1, address.end(),
-                 address.begin() + static_cast<std::ptrdiff_t>(at) + 1, Lower);
+                 address.begin() + static_cast<std::ptrdiff_t>(at) + 1, [](char c) { return LowerAscii(c); });
   return address;
 }
 

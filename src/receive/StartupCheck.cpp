@@ -1,4 +1,5 @@
 #include "receive/StartupCheck.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 
@@ -13,17 +14,11 @@ namespace zentavo {
 
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // Whatever four bytes follow the identifier: the screen shows them as they
 // are, so a notice's number can be read even from a reply that mangled it.
 std::string FourAfter(const std::string& subject, const std::string& identifier) {
   if (identifier.empty()) return {};
-  const std::size_t at = Lower(subject).find(Lower(identifier));
+  const std::size_t at = LowerAscii(subject).find(LowerAscii(identifier));
   return at == std::string::npos ? std::string() : subject.substr(at + identifier.size(), 4);
 }
 

@@ -5,6 +5,7 @@
 // it follows a 7-bit byte; after a byte above 0x7F it is the end of a
 // Shift_JIS character (UTF-8 has no backslash inside a character).
 #include "receive/StructuredHeaders.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,16 +20,8 @@ namespace zentavo {
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool IsEscapeAt(std::string_view s, std::size_t i) {
   return s[i] == '\\' && (i == 0 || static_cast<std::uint8_t>(s[i - 1]) < 0x80);
-}
-
-std::string_view Trim(std::string_view s) {
-  const std::size_t first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
 std::string Unfolded(std::string_view raw) {
@@ -79,7 +72,7 @@ std::string Unquoted(std::string_view s) {
 
 // An address as written, 8-bit bytes read like any header text.
 std::string AddressText(std::string_view address) {
-  std::string text = ReceivedTextToSjis(Trim(address), "");
+  std::string text = ReceivedTextToSjis(TrimAscii(address), "");
   for (char& c : text)
     if (static_cast<std::uint8_t>(c) < 0x20) c = ' ';
   return text;
@@ -92,12 +85,12 @@ std::string MailboxAsShown(std::string_view mailbox) {
     if (mailbox[i] == '<') open = i, close = std::string_view::npos;
     else if (mailbox[i] == '>' && open != std::string_view::npos && close == std::string_view::npos) close = i;
   });
-  if (open == std::string_view::npos) return DecodeHeaderText(Trim(mailbox));
+  if (open == std::string_view::npos) return DecodeHeaderText(TrimAscii(mailbox));
   const std::string address = AddressText(mailbox.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
   // A quoted name keeps its quotes: the reception run tells a sender whose
   // address a mail program split into a quoted name and "<@domain>" by them.
-  const std::string name = DecodeHeaderText(Trim(mailbox.substr(0, open)));
-  const std::string_view shown = Trim(name);
+  const std::string name = DecodeHeaderText(TrimAscii(mailbox.substr(0, open)));
+  const std::string_view shown = TrimAscii(name);
   return shown.empty() ? address : std::string(shown) + " <" + address + ">";
 }
 
@@ -117,8 +110,8 @@ std::vector<Parameter> Parameters(std::string_view field) {
     const std::string_view item = field.substr(semicolons[k] + 1, semicolons[k + 1] - semicolons[k] - 1);
     const std::size_t equals = item.find('=');
     if (equals == std::string_view::npos) continue;
-    Parameter p{std::string(Trim(item.substr(0, equals))), Unquoted(Trim(item.substr(equals + 1)))};
-    std::transform(p.name.begin(), p.name.end(), p.name.begin(), Lower);
+    Parameter p{std::string(TrimAscii(item.substr(0, equals))), Unquoted(TrimAscii(item.substr(equals + 1)))};
+    p.name = LowerAscii(p.name);
     parameters.push_back(std::move(p));
   }
   return parameters;
@@ -126,7 +119,7 @@ std::vector<Parameter> Parameters(std::string_view field) {
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = Lower(c);
+  c = LowerAscii(c);
   return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
@@ -203,7 +196,7 @@ std::string SenderAsShown(std::string_view rawFrom) {
   mailboxes.push_back(s.substr(start));
   std::string shown;
   for (std::string_view m : mailboxes) {
-    if (Trim(m).empty()) continue;
+    if (TrimAscii(m).empty()) continue;
     if (!shown.empty()) shown += ", ";
     shown += MailboxAsShown(m);
   }
@@ -249,7 +242,7 @@ std::vector<std::string> MessageIds(std::string_view rawField, std::size_t limit
 
 std::optional<std::string> FileNameParameter(std::string_view rawField, std::string_view parameter) {
   std::string name(parameter);
-  std::transform(name.begin(), name.end(), name.begin(), Lower);
+  name = LowerAscii(name);
   const std::vector<Parameter> parameters = Parameters(Unfolded(rawField));
   if (std::optional<std::string> extended = ExtendedValue(parameters, name)) return extended;
   for (const Parameter& p : parameters)

@@ -1,4 +1,5 @@
 #include "send/NoticeSend.h"
+#include "text/Ascii.h"
 
 #include "base/DiagnosticLog.h"
 #include "history/DeliveryRecord.h"
@@ -10,12 +11,6 @@
 namespace zentavo {
 
 namespace {
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
 
 // The SMTP session of one batch, for the run to await by name. The session
 // sees copies of its values (the message text is moved out of `mail`) and
@@ -106,7 +101,7 @@ std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limi
     std::string_view rest = cell;
     while (true) {
       const size_t comma = rest.find(',');
-      const std::string_view entry = TrimBlanks(rest.substr(0, comma));
+      const std::string_view entry = TrimAscii(rest.substr(0, comma));
       if (!entry.empty()) addresses.emplace_back(entry);
       if (comma == std::string_view::npos) break;
       rest.remove_prefix(comma + 1);

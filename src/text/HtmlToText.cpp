@@ -6,6 +6,7 @@
 // of a script that is missing) is made at most once: after a failure, what
 // follows is read as text. A damaged body costs linear time, not quadratic.
 #include "text/HtmlToText.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,8 +20,6 @@ namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 bool IsAlnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 template <std::size_t N>
 bool OneOf(std::string_view name, const std::string_view (&names)[N]) {
   return std::find(std::begin(names), std::end(names), name) != std::end(names);
@@ -76,7 +75,7 @@ std::optional<Reference> ReferenceAt(std::string_view s, std::size_t at) {
     const std::size_t digits = i;
     std::uint32_t code = 0;
     for (; i < s.size() && i - digits < 8; ++i) {
-      const char c = Lower(s[i]);
+      const char c = LowerAscii(s[i]);
       const int v = c >= '0' && c <= '9' ? c - '0' : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
       if (v < 0) break;
       code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
@@ -152,8 +151,7 @@ class TextWriter {
 }  // namespace
 
 std::string HtmlToText(std::string_view html) {
-  std::string lower(html);
-  std::transform(lower.begin(), lower.end(), lower.begin(), Lower);
+  const std::string lower = LowerAscii(html);
   TextWriter out;
   int pre = 0;               // depth of <pre>
   bool tagsEnd = false;      // no ">" after here: the rest is text
