@@ -20,24 +20,9 @@ fi
 # shellcheck source=/dev/null
 source "$dir/env"
 user=${MAIL_USERS%%,*}
-failed=0
+# shellcheck source=tests/support/checks.sh
+source "$(dirname "$0")/../support/checks.sh"
 
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok: $what"
-  else
-    echo "FAILED: $what"
-    failed=1
-  fi
-}
-
-# Called through check, which shellcheck does not follow.
-# shellcheck disable=SC2317
-has() { grep -q -- "$1" <<<"$2"; }
-# shellcheck disable=SC2317
-lacks() { ! grep -q -- "$1" <<<"$2"; }
 
 # A plain session: waits for the greeting, sends the lines (CR LF each) and
 # prints everything the server says until it hangs up.

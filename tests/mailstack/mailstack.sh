@@ -77,7 +77,9 @@ oauth_scope=https://mail.$domain/
 python=/usr/bin/python3
 authserver=$(cd "$(dirname "${BASH_SOURCE[0]}")/../oauth" && pwd)/authserver.py
 
-die() { echo "mailstack: $*" >&2; exit 1; }
+stack=mailstack
+stack_root_reason="the mail daemons need root"
+stack_longest_dir=60  # Dovecot's socket paths
 
 # shellcheck source=tests/support/daemons.sh
 source "$(dirname "$0")/../support/daemons.sh"
@@ -420,29 +422,6 @@ EOF
   find "$dir" -exec touch -h -d '-1 minute' {} +
 }
 
-# Removes DIR, but only when it is a stack's folder (or empty): a mistyped
-# argument must not wipe anything else.
-remove_dir() {
-  [ -e "$dir" ] || return 0
-  if [ -e "$dir/.zt-mailstack" ] || [ -z "$(ls -A "$dir")" ]; then
-    rm -rf "$dir"
-  else
-    die "$dir is not a mail stack's folder; not removing it"
-  fi
-}
-
-# Leaves DIR holding only the reason why no stack runs, and ends well: the
-# tests skip rather than fail on a machine that cannot run the daemons.
-unavailable() {
-  [ "$(id -u)" -ne 0 ] || stop_stack
-  remove_dir
-  mkdir "$dir"
-  touch "$dir/.zt-mailstack"
-  echo "$*" >"$dir/unavailable"
-  echo "mailstack: not started: $*" >&2
-  exit 0
-}
-
 # Starts the test authorization server in DIR/oauth, under the test CA's
 # server certificate, and fills in the caller's ports. It reads its key as
 # root and then goes on as nobody.
@@ -479,7 +458,7 @@ start_stack() {
   stop_stack
   remove_dir
   mkdir "$dir"
-  touch "$dir/.zt-mailstack"
+  touch "$dir/.zt-$stack"
 
   mkdir "$dir/log"
   make_certificates
@@ -516,49 +495,4 @@ start_stack() {
   [ -S "$dir/spool/private/auth" ] || die "dovecot's auth socket did not appear"
 }
 
-[ $# -eq 2 ] || die "usage: mailstack.sh start|stop DIR"
-dir=${2%/}
-[ -n "$dir" ] || die "DIR must not be the root folder"
-case "$dir" in
-  /*) ;;
-  *) dir="$PWD/$dir" ;;
-esac
-# DIR is emptied, chmod-ed and removed as root: it must name a folder of its
-# own below an existing one, never an existing folder by a detour.
-case "$dir/" in
-  *//* | */./* | */../*) die "DIR must be a plain path without '.', '..' or '//': $dir" ;;
-esac
-[ "${dir%/*}" != "" ] || die "DIR must not be a top-level folder: $dir"
-[ -d "${dir%/*}" ] || die "the folder that should hold DIR does not exist: ${dir%/*}"
-[ ! -L "$dir" ] || die "DIR must not be a symbolic link: $dir"
-[ ${#dir} -le 60 ] || die "DIR is too long for Dovecot's socket paths: $dir"
-
-case "$1" in
-  start | stop) ;;
-  *) die "usage: mailstack.sh start|stop DIR" ;;
-esac
-
-if [ "$1" = start ] && [ -n "${ZENTAVO_MAILSTACK_UNAVAILABLE:-}" ]; then
-  unavailable "$ZENTAVO_MAILSTACK_UNAVAILABLE"
-fi
-# The daemons need root. A developer who is not root but may use sudo
-# without a password gets the same stack through it; anyone else gets the
-# note, which needs no root to write or to remove.
-if [ "$(id -u)" -ne 0 ] && ! { command -v sudo >/dev/null && sudo -n true 2>/dev/null; }; then
-  if [ "$1" = start ]; then
-    unavailable "the mail daemons need root, and sudo is missing or asks for a password"
-  fi
-  [ ! -e "$dir" ] || [ -e "$dir/unavailable" ] || die "must run as root to stop the stack in $dir"
-  remove_dir
-  exit 0
-fi
-if [ "$(id -u)" -ne 0 ]; then
-  exec sudo -n "$0" "$@"
-fi
-
-if [ "$1" = start ]; then
-  start_stack
-else
-  stop_stack
-  remove_dir
-fi
+stack_main "$@"

@@ -19,25 +19,14 @@ for tool in secret-tool dbus-run-session gnome-keyring-daemon; do
     exit 77
   fi
 done
-failed=0
+# shellcheck source=tests/support/checks.sh
+source "$(dirname "$0")/../support/checks.sh"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/zt-keyring-check.XXXXXX")
 chmod 0755 "$tmp"
 trap 'rm -rf "$tmp"' EXIT
 
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok: $what"
-  else
-    echo "FAILED: $what"
-    failed=1
-  fi
-}
 # shellcheck disable=SC2317
 same() { [ "$1" = "$2" ]; }
-# shellcheck disable=SC2317
-has() { grep -q -- "$1" <<<"$2"; }
 
 # What runs inside: stores VALUE unless it is empty, then prints what a
 # lookup finds, or secret-tool's complaint.

@@ -40,26 +40,11 @@ py=python3
 user=$OAUTH_DEFAULT_USER
 other=${MAIL_USERS#*,}
 other=${other%%,*}
-failed=0
+# shellcheck source=tests/support/checks.sh
+source "$(dirname "$0")/../support/checks.sh"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/zt-oauth-check.XXXXXX")
 listener_pid=
 
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok: $what"
-  else
-    echo "FAILED: $what"
-    failed=1
-  fi
-}
-
-# Called through check, which shellcheck does not follow.
-# shellcheck disable=SC2317
-has() { grep -q -- "$1" <<<"$2"; }
-# shellcheck disable=SC2317
-lacks() { ! grep -q -- "$1" <<<"$2"; }
 # shellcheck disable=SC2317
 same() { [ "$1" = "$2" ]; }
 

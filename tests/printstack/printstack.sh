@@ -49,7 +49,8 @@ set -euo pipefail
 daemons=(printer stopped empty)
 ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 
-die() { echo "printstack: $*" >&2; exit 1; }
+stack=printstack
+stack_root_reason="cupsd and the cups-pdf backend need root"
 
 # shellcheck source=tests/support/daemons.sh
 source "$(dirname "$0")/../support/daemons.sh"
@@ -139,29 +140,6 @@ add_default_queue() {
   fi
 }
 
-# Removes DIR, but only when it is a stack's folder (or empty): a mistyped
-# argument must not wipe anything else.
-remove_dir() {
-  [ -e "$dir" ] || return 0
-  if [ -e "$dir/.zt-printstack" ] || [ -z "$(ls -A "$dir")" ]; then
-    rm -rf "$dir"
-  else
-    die "$dir is not a print stack's folder; not removing it"
-  fi
-}
-
-# Leaves DIR holding only the reason why no stack runs, and ends well: the
-# tests skip rather than fail on a machine that cannot run the daemons.
-unavailable() {
-  [ "$(id -u)" -ne 0 ] || stop_stack
-  remove_dir
-  mkdir "$dir"
-  touch "$dir/.zt-printstack"
-  echo "$*" >"$dir/unavailable"
-  echo "printstack: not started: $*" >&2
-  exit 0
-}
-
 start_stack() {
   local why="is not installed (scripts/install-deps.sh test)"
   [ -x /usr/sbin/cupsd ] || unavailable "cupsd $why"
@@ -175,7 +153,7 @@ start_stack() {
   remove_dir
   # Searchable by lp, whose filters read the spool below.
   mkdir -m 0755 "$dir"
-  touch "$dir/.zt-printstack"
+  touch "$dir/.zt-$stack"
   mkdir "$dir/log"
   # Jobs are written as their owners, whoever runs the tests.
   mkdir -m 1777 "$dir/pdf"
@@ -211,48 +189,4 @@ PDF_DIR=$dir/pdf
 EOF
 }
 
-[ $# -eq 2 ] || die "usage: printstack.sh start|stop DIR"
-dir=${2%/}
-[ -n "$dir" ] || die "DIR must not be the root folder"
-case "$dir" in
-  /*) ;;
-  *) dir="$PWD/$dir" ;;
-esac
-# DIR is emptied and removed as root: it must name a folder of its own
-# below an existing one, never an existing folder by a detour.
-case "$dir/" in
-  *//* | */./* | */../*) die "DIR must be a plain path without '.', '..' or '//': $dir" ;;
-esac
-[ "${dir%/*}" != "" ] || die "DIR must not be a top-level folder: $dir"
-[ -d "${dir%/*}" ] || die "the folder that should hold DIR does not exist: ${dir%/*}"
-[ ! -L "$dir" ] || die "DIR must not be a symbolic link: $dir"
-
-case "$1" in
-  start | stop) ;;
-  *) die "usage: printstack.sh start|stop DIR" ;;
-esac
-
-if [ "$1" = start ] && [ -n "${ZENTAVO_PRINTSTACK_UNAVAILABLE:-}" ]; then
-  unavailable "$ZENTAVO_PRINTSTACK_UNAVAILABLE"
-fi
-# The daemons need root. A developer who is not root but may use sudo
-# without a password gets the same stack through it; anyone else gets the
-# note, which needs no root to write or to remove.
-if [ "$(id -u)" -ne 0 ] && ! { command -v sudo >/dev/null && sudo -n true 2>/dev/null; }; then
-  if [ "$1" = start ]; then
-    unavailable "cupsd and the cups-pdf backend need root, and sudo is missing or asks for a password"
-  fi
-  [ ! -e "$dir" ] || [ -e "$dir/unavailable" ] || die "must run as root to stop the stack in $dir"
-  remove_dir
-  exit 0
-fi
-if [ "$(id -u)" -ne 0 ]; then
-  exec sudo -n "$0" "$@"
-fi
-
-if [ "$1" = start ]; then
-  start_stack
-else
-  stop_stack
-  remove_dir
-fi
+stack_main "$@"

@@ -97,3 +97,76 @@ stack_master() {
   [ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" = "$cwd" ] || return 1
   echo "$pid"
 }
+
+# What a stack script (mailstack.sh, printstack.sh) shares. The script sets
+# `stack` (its name), `stack_root_reason` (why it needs root) and, where
+# socket paths limit it, `stack_longest_dir`; defines start_stack and
+# stop_stack; then hands its arguments to stack_main.
+
+die() { echo "$stack: $*" >&2; exit 1; }
+
+# Removes DIR, but only when it is a stack's folder (or empty): a mistyped
+# argument must not wipe anything else.
+remove_dir() {
+  [ -e "$dir" ] || return 0
+  if [ -e "$dir/.zt-$stack" ] || [ -z "$(ls -A "$dir")" ]; then
+    rm -rf "$dir"
+  else
+    die "$dir is not a $stack folder; not removing it"
+  fi
+}
+
+# Leaves DIR holding only the reason why no stack runs, and ends well: the
+# tests skip rather than fail on a machine that cannot run the daemons.
+unavailable() {
+  [ "$(id -u)" -ne 0 ] || stop_stack
+  remove_dir
+  mkdir "$dir"
+  touch "$dir/.zt-$stack"
+  echo "$*" >"$dir/unavailable"
+  echo "$stack: not started: $*" >&2
+  exit 0
+}
+
+# start|stop DIR, with DIR checked first: it is emptied, chmod-ed and
+# removed as root, so it must name a folder of its own below an existing
+# one, never an existing folder by a detour. ZENTAVO_<STACK>_UNAVAILABLE
+# makes start leave only its note.
+stack_main() {
+  [ $# -eq 2 ] || die "usage: $stack.sh start|stop DIR"
+  dir=${2%/}
+  [ -n "$dir" ] || die "DIR must not be the root folder"
+  case "$dir" in
+    /*) ;;
+    *) dir="$PWD/$dir" ;;
+  esac
+  case "$dir/" in
+    *//* | */./* | */../*) die "DIR must be a plain path without '.', '..' or '//': $dir" ;;
+  esac
+  [ "${dir%/*}" != "" ] || die "DIR must not be a top-level folder: $dir"
+  [ -d "${dir%/*}" ] || die "the folder that should hold DIR does not exist: ${dir%/*}"
+  [ ! -L "$dir" ] || die "DIR must not be a symbolic link: $dir"
+  [ ${#dir} -le "${stack_longest_dir:-200}" ] || die "DIR is too long for the daemons' socket paths: $dir"
+  case "$1" in
+    start | stop) ;;
+    *) die "usage: $stack.sh start|stop DIR" ;;
+  esac
+  local forced="ZENTAVO_${stack^^}_UNAVAILABLE"
+  if [ "$1" = start ] && [ -n "${!forced:-}" ]; then unavailable "${!forced}"; fi
+  # The daemons need root. A developer who is not root but may use sudo
+  # without a password gets the same stack through it; anyone else gets the
+  # note, which needs no root to write or to remove.
+  if [ "$(id -u)" -ne 0 ] && ! { command -v sudo >/dev/null && sudo -n true 2>/dev/null; }; then
+    [ "$1" != start ] || unavailable "$stack_root_reason, and sudo is missing or asks for a password"
+    [ ! -e "$dir" ] || [ -e "$dir/unavailable" ] || die "must run as root to stop the stack in $dir"
+    remove_dir
+    exit 0
+  fi
+  [ "$(id -u)" -eq 0 ] || exec sudo -n "$0" "$@"
+  if [ "$1" = start ]; then
+    start_stack
+  else
+    stop_stack
+    remove_dir
+  fi
+}
