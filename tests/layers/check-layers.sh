@@ -9,20 +9,15 @@
 set -euo pipefail
 src=${1:?usage: check-layers.sh SRC_DIR}
 
-declare -A below=(
-  [text]=""
-  [base]="text"
-  [store]="text base"
-  [net]="text base store"
-  [oauth]="text base store net"
-  [history]="text base store"
-  [send]="text base store net history"
-  [receive]="text base store net history"
-  [reserve]="text base store net history send"
-  [program]="text base store net oauth history send receive reserve"
-  [ui]="text base store net oauth history send receive reserve program"
-  [app]="program ui"
-)
+# Each layer, a colon, and the layers below it that it may include.
+declare -A below
+for rule in "text:" "base: text" "store: text base" "net: text base store" "oauth: text base store net" \
+            "history: text base store" "send: text base store net history" \
+            "receive: text base store net history" "reserve: text base store net history send" \
+            "program: text base store net oauth history send receive reserve" \
+            "ui: text base store net oauth history send receive reserve program" "app: program ui"; do
+  below[${rule%%:*}]=${rule#*:}
+done
 
 failed=0
 for layer in "${!below[@]}"; do

@@ -11,17 +11,10 @@
 set -uo pipefail
 
 [ $# -eq 1 ] || { echo "usage: check-tls.sh DIR" >&2; exit 2; }
-dir=${1%/}
-if [ -e "$dir/unavailable" ]; then
-  echo "no mail stack: $(cat "$dir/unavailable")"
-  exit 77
-fi
-[ -f "$dir/env" ] || { echo "no mail stack running in $dir" >&2; exit 1; }
-# shellcheck source=/dev/null
-source "$dir/env"
-user=${MAIL_USERS%%,*}
 # shellcheck source=tests/support/checks.sh
 source "$(dirname "$0")/../support/checks.sh"
+use_stack "$1"
+user=${MAIL_USERS%%,*}
 
 
 # A plain session: waits for the greeting, sends the lines (CR LF each) and

@@ -25,14 +25,9 @@
 set -uo pipefail
 
 [ $# -eq 1 ] || { echo "usage: check-oauth.sh DIR" >&2; exit 2; }
-dir=${1%/}
-if [ -e "$dir/unavailable" ]; then
-  echo "no mail stack: $(cat "$dir/unavailable")"
-  exit 77
-fi
-[ -f "$dir/env" ] || { echo "no mail stack running in $dir" >&2; exit 1; }
-# shellcheck source=/dev/null
-source "$dir/env"
+# shellcheck source=tests/support/checks.sh
+source "$(dirname "$0")/../support/checks.sh"
+use_stack "$1"
 [ -n "${OAUTH_TOKEN_URL:-}" ] || { echo "the stack in $dir has no authorization server: start it afresh" >&2; exit 1; }
 here=$(cd "$(dirname "$0")" && pwd)
 py=python3
@@ -40,8 +35,6 @@ py=python3
 user=$OAUTH_DEFAULT_USER
 other=${MAIL_USERS#*,}
 other=${other%%,*}
-# shellcheck source=tests/support/checks.sh
-source "$(dirname "$0")/../support/checks.sh"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/zt-oauth-check.XXXXXX")
 listener_pid=
 

@@ -16,6 +16,20 @@ check() {
   fi
 }
 
+# The running stack of `$1` (DIR as given to mailstack.sh start): its env
+# file sourced, or the end of the script (77, counted as skipped, where the
+# stack could not run; 1 where none runs).
+use_stack() {
+  dir=${1%/}
+  if [ -e "$dir/unavailable" ]; then
+    echo "no mail stack: $(cat "$dir/unavailable")"
+    exit 77
+  fi
+  [ -f "$dir/env" ] || { echo "no mail stack running in $dir" >&2; exit 1; }
+  # shellcheck source=/dev/null
+  source "$dir/env"
+}
+
 # Called through check, which shellcheck does not follow.
 # shellcheck disable=SC2317
 has() { grep -q -- "$1" <<<"$2"; }
