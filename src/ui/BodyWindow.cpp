@@ -4,18 +4,12 @@
 #include <QVBoxLayout>
 
 #include "history/TextOutput.h"
+#include "ui/Colours.h"
 #include "ui/Printing.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
 
 namespace zentavo::ui {
-
-namespace {
-
-const QColor kReadOnlyBackground(255, 251, 240);  // cream
-const QColor kEditableBackground(255, 255, 255);
-
-}  // namespace
 
 BodyWindow::BodyWindow(std::function<Operator&()> boxes, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint), boxes_(std::move(boxes)) {
@@ -67,7 +61,7 @@ void BodyWindow::present() {
 void BodyWindow::onEditAllowedToggled(bool allowed) {
   bodyText_->setReadOnly(!allowed);
   QPalette pal = bodyText_->palette();
-  pal.setColor(QPalette::Base, allowed ? kEditableBackground : kReadOnlyBackground);
+  pal.setColor(QPalette::Base, allowed ? kWhite : kCream);
   bodyText_->setPalette(pal);
 }
 

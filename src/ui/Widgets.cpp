@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QPainter>
 
+#include "ui/Colours.h"
 #include "ui/QtText.h"
 
 namespace zentavo::ui {
@@ -13,10 +14,10 @@ QIcon ProgramIcon() {
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
-  p.setBrush(QColor(0xA6, 0xCA, 0xF0));
-  p.setPen(QPen(QColor(0, 0, 0x80), 2));
+  p.setBrush(kSkyBlue);
+  p.setPen(QPen(kNavy, 2));
   p.drawRoundedRect(2, 2, 28, 28, 6, 6);
-  p.setPen(QColor(0, 0, 0x80));
+  p.setPen(kNavy);
   QFont f = p.font();
   f.setBold(true);
   f.setPixelSize(20);
@@ -87,7 +88,7 @@ QLabel* StatusLine(const QString& text, QWidget* parent) {
   label->setFrameShape(QFrame::Panel);
   label->setFrameShadow(QFrame::Sunken);
   label->setWordWrap(true);
-  label->setStyleSheet(QStringLiteral("QLabel { background: #f0f0f0; padding: 2px; }"));
+  label->setStyleSheet(QStringLiteral("QLabel { background: %1; padding: 2px; }").arg(kLightGrey.name()));
   return label;
 }
 
@@ -95,8 +96,8 @@ QLabel* HeaderPanel(const char* objectName, const QString& text, QWidget* parent
   auto* label = Named(new QLabel(text, parent), objectName, text);
   label->setAlignment(Qt::AlignCenter);
   label->setFixedHeight(26);
-  label->setStyleSheet(QStringLiteral(
-      "QLabel { background: #0000a0; color: white; font-weight: bold; font-size: 15px; }"));
+  label->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; font-weight: bold; font-size: 15px; }")
+                           .arg(kDarkBlue.name(), kWhite.name()));
   return label;
 }
 
