@@ -27,6 +27,7 @@ BodyWindow::BodyWindow(std::function<Operator&()> boxes, QWidget* parent)
   editAllowedCheck_ = Check("editAllowedCheck", QStringLiteral("編集許可"), this);
   auto* printButton = Button("printButton", QStringLiteral("本文印刷"), this);
   auto* saveButton = Button("saveButton", QStringLiteral("ﾌｧｲﾙ保存"), this);
+  saveButton->setAccessibleName(QStringLiteral("受信本文をファイル保存"));
   auto* closeButton = Button("closeButton", QStringLiteral("閉じる"), this);
   bar->addWidget(editAllowedCheck_);
   bar->addWidget(printButton);

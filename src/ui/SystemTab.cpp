@@ -65,7 +65,7 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
   for (const TextField& f : fields_) Bind(f.edit, f.field(state()), f.caption);
   Bind(signatureEdit_, state().signature, QStringLiteral("署名"));
   // After the binding: the sign-in is the account's as now typed.
-  connect(userEdit_, &QLineEdit::textEdited, signInBox_, &SignInBox::settingsChanged);
+  connect(userEdit_, &QLineEdit::textChanged, signInBox_, &SignInBox::settingsChanged);
 
   realSmtp_ = std::make_shared<PocoSmtpTransport>();
   realPop3_ = std::make_shared<PocoPop3Transport>();

@@ -26,7 +26,7 @@ QIcon ProgramIcon() {
   return QIcon(pixmap);
 }
 
-NameListBox BuildNameListBox(const QString& title, const QString& nameLabel, const std::string& kind, QWidget* parent) {
+NameListBox BuildNameListBox(const QString& title, const QString& item, const std::string& kind, QWidget* parent) {
   // The names live to the end of each full expression, long enough for
   // the object name to be copied.
   std::string capitalised = kind;
@@ -34,13 +34,15 @@ NameListBox BuildNameListBox(const QString& title, const QString& nameLabel, con
   NameListBox b;
   b.box = Box(title, parent);
   auto* l = new QGridLayout(b.box);
-  b.nameEdit = LineEdit((kind + "NameEdit").c_str(), nameLabel, b.box);
+  const QString nameLabel = item + QStringLiteral("名");
+  b.nameEdit = LineEdit((kind + "NameEdit").c_str(), QStringLiteral("追加する") + nameLabel, b.box);
   b.addButton = Button(("add" + capitalised + "Button").c_str(), QStringLiteral("追加"), b.box);
   b.list = NameList((kind + "List").c_str(), title, b.box);
   b.upButton = Button((kind + "UpButton").c_str(), QStringLiteral("▲"), b.box);
   b.downButton = Button((kind + "DownButton").c_str(), QStringLiteral("▼"), b.box);
-  b.upButton->setAccessibleName(QStringLiteral("上へ"));
-  b.downButton->setAccessibleName(QStringLiteral("下へ"));
+  b.addButton->setAccessibleName(item + QStringLiteral("を追加"));
+  b.upButton->setAccessibleName(item + QStringLiteral("を上へ"));
+  b.downButton->setAccessibleName(item + QStringLiteral("を下へ"));
   l->addWidget(new QLabel(nameLabel, b.box), 0, 0);
   l->addWidget(b.nameEdit, 0, 1);
   l->addWidget(b.addButton, 0, 2);
