@@ -132,7 +132,7 @@ class ReservationWindowTest : public QObject {
     runner.ReleaseAll();
     QVERIFY(sendButton->isEnabled());
     QCOMPARE(server->batches.size(), size_t(1));
-    QCOMPARE(ParseReservation(Records(run, "20261201 090030")).resultStatus, SentStatus());
+    QCOMPARE(ParseReservation(Records(run, "20261201 090030")).resultStatus, S("送信済"));
 
     now.minute = 1;
     QTRY_COMPARE(runner.pending.size(), size_t(1));
@@ -140,7 +140,7 @@ class ReservationWindowTest : public QObject {
     QVERIFY(!run.state.run.running);
     QVERIFY(sendButton->isEnabled());
     QCOMPARE(server->batches.size(), size_t(2));
-    QCOMPARE(ParseReservation(Records(run, "20261201 090130")).resultStatus, SentStatus());
+    QCOMPARE(ParseReservation(Records(run, "20261201 090130")).resultStatus, S("送信済"));
   }
 };
 
