@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "text/KanjiCode.h"
 #include "text/SjisToMailJis.h"
@@ -14,13 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zentavo;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-  const int code = DetectKanjiCode(text);
-  if (code < kCodeAscii || code > kCodeEucOrSjis) std::abort();
-  // Texts the dispatcher does not convert come back byte for byte.
-  const bool unconverted = code < kCodeJisNew || code == kCodeEucOrSjis;
-  for (int target : {kCodeJisNew, kCodeJisOld, kCodeEuc, kCodeSjis}) {
-    const std::string out = ConvertKanjiCode(text, target);
-    if ((unconverted || target == kCodeJisOld) && out != text) std::abort();
+  const KanjiCode code = DetectKanjiCode(text);
+  // Texts the dispatcher does not convert come back byte for byte, and so
+  // does a text converted to the code it is in.
+  const bool unconverted = code == KanjiCode::Ascii || code == KanjiCode::Binary || code == KanjiCode::EucOrSjis;
+  for (const auto& [target, same] : {std::pair{KanjiTarget::Jis, KanjiCode::JisNew},
+                                    std::pair{KanjiTarget::Euc, KanjiCode::Euc},
+                                    std::pair{KanjiTarget::Sjis, KanjiCode::Sjis}}) {
+    if ((unconverted || code == same) && ConvertKanjiCode(text, target) != text) std::abort();
   }
   // Mail labelled ISO-2022-JP, 7bit: never a byte above 0x7F.
   for (char c : SjisToMailJis(text)) if (static_cast<unsigned char>(c) >= 0x80) std::abort();

@@ -63,8 +63,8 @@ int RunDataTool(const std::vector<std::string>& args, std::istream& in, std::ost
     out << "zentavo-data " << kVersion << "\n";
     return 0;
   }
-  static const std::map<std::string, int> kTargets = {{"to-jis", kCodeJisNew}, {"to-sjis", kCodeSjis},
-                                                      {"to-euc", kCodeEuc}};
+  static const std::map<std::string, KanjiTarget> kTargets = {
+      {"to-jis", KanjiTarget::Jis}, {"to-sjis", KanjiTarget::Sjis}, {"to-euc", KanjiTarget::Euc}};
   const bool known = !args.empty() && (args[0] == "decipher" || args[0] == "encipher" ||
                                        args[0] == "decode-header" || kTargets.count(args[0]));
   if (!known || args.size() > 2) {

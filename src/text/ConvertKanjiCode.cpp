@@ -294,26 +294,23 @@ std::string SjisToEuc(std::string_view text) {
   return out;
 }
 
-std::string ConvertKanjiCode(std::string_view text, int target) {
-  const int detected = DetectKanjiCode(text);
-  if (detected < kCodeJisNew || detected == kCodeEucOrSjis || detected == target) {
-    return std::string(text);
-  }
-  const bool from_jis = detected == kCodeJisNew || detected == kCodeJisOld;
+std::string ConvertKanjiCode(std::string_view text, KanjiTarget target) {
+  const KanjiCode detected = DetectKanjiCode(text);
+  const bool fromJis = detected == KanjiCode::JisNew || detected == KanjiCode::JisOld;
+  // A text already in the target's code, undecided, binary or plain ASCII
+  // matches no case and comes back as it is.
   switch (target) {
-    case kCodeJisNew:
-      if (detected == kCodeEuc) return EucToJis(text);
-      if (detected == kCodeSjis) return SjisToJis(text);
-      break;  // already JIS (old or new)
-    case kCodeEuc:
-      if (from_jis) return JisToEuc(text);
-      if (detected == kCodeSjis) return SjisToEuc(text);
+    case KanjiTarget::Jis:
+      if (detected == KanjiCode::Euc) return EucToJis(text);
+      if (detected == KanjiCode::Sjis) return SjisToJis(text);
       break;
-    case kCodeSjis:
-      if (from_jis) return JisToSjis(text);
-      if (detected == kCodeEuc) return EucToSjis(text);
+    case KanjiTarget::Euc:
+      if (fromJis) return JisToEuc(text);
+      if (detected == KanjiCode::Sjis) return SjisToEuc(text);
       break;
-    default:
+    case KanjiTarget::Sjis:
+      if (fromJis) return JisToSjis(text);
+      if (detected == KanjiCode::Euc) return EucToSjis(text);
       break;
   }
   return std::string(text);

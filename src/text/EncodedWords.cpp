@@ -106,11 +106,11 @@ std::string DecodeEncodedWords(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   std::string pending;  // Base64 text of the word being read
-  bool in_word = false;
+  bool inWord = false;
   std::size_t i = 0;
   while (i < text.size()) {
     if (StartsWordAt(text, i)) {
-      in_word = true;
+      inWord = true;
       i += kWordStart.size();
       continue;
     }
@@ -118,10 +118,10 @@ std::string DecodeEncodedWords(std::string_view text) {
     // The byte right after it is taken as it is, without looking for a new
     // word start there.
     if (text.substr(i, kWordEnd.size()) == kWordEnd) {
-      in_word = false;
+      inWord = false;
       i += kWordEnd.size();
     }
-    if (in_word) {
+    if (inWord) {
       if (i < text.size()) pending.push_back(text[i]);
     } else {
       if (!pending.empty()) {

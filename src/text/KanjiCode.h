@@ -12,22 +12,26 @@
 
 namespace zentavo {
 
-// Detection results, also used as conversion targets (2, 4 and 5).
-enum KanjiCode : int {
-  kCodeAscii = 0,       // no byte decided the code
-  kCodeBinary = 1,      // control bytes
-  kCodeJisNew = 2,      // holds ESC "$B"
-  kCodeJisOld = 3,      // holds ESC "$@"
-  kCodeEuc = 4,
-  kCodeSjis = 5,
-  kCodeEucOrSjis = 6,   // undecided
+// What DetectKanjiCode finds in a text.
+enum class KanjiCode {
+  Ascii,      // no byte decided the code
+  Binary,     // control bytes
+  JisNew,     // holds ESC "$B"
+  JisOld,     // holds ESC "$@"
+  Euc,
+  Sjis,
+  EucOrSjis,  // undecided
 };
 
-int DetectKanjiCode(std::string_view text);
+// What ConvertKanjiCode turns a text into.
+enum class KanjiTarget { Jis, Euc, Sjis };
 
-// Detects the code of `text` and converts it to `target` (2, 4 or 5). Never
-// fails: an unknown target or an undecided text comes back unchanged.
-std::string ConvertKanjiCode(std::string_view text, int target);
+KanjiCode DetectKanjiCode(std::string_view text);
+
+// Detects the code of `text` and converts it to `target`. Never fails: a
+// text already in that code, undecided, binary or plain ASCII comes back
+// unchanged.
+std::string ConvertKanjiCode(std::string_view text, KanjiTarget target);
 
 std::string SjisToJis(std::string_view text);
 std::string EucToJis(std::string_view text);

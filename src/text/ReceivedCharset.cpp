@@ -207,8 +207,8 @@ std::string KeepCp932(std::string_view s) {
 // has its kana and common kanji and Shift_JIS its half-width katakana; a
 // mail written in half-width katakana alone is the rarer of the two.
 std::string GuessToCp932(std::string_view s) {
-  const int code = DetectKanjiCode(s);
-  const bool euc = code == kCodeEuc || (code == kCodeEucOrSjis && IsWellFormedEuc(s));
+  const KanjiCode code = DetectKanjiCode(s);
+  const bool euc = code == KanjiCode::Euc || (code == KanjiCode::EucOrSjis && IsWellFormedEuc(s));
   return euc ? ReceivedEucToSjis(s) : std::string(s);
 }
 

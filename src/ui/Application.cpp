@@ -29,6 +29,28 @@ void OnSignal(int) {
   (void)!::write(signalPipe[1], &c, 1);
 }
 
+// SIGTERM and SIGINT save everything and end, even in the middle of a
+// modal box: the notifier is served by whatever event loop runs.
+void EndOnSignals(QApplication& app, MainWindow& window) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+  QObject::connect(notifier, &QSocketNotifier::activated, &app, [&window] {
+    char c;
+    (void)!::read(signalPipe[0], &c, 1);
+    SilentOperator silent;
+    window.setOperator(&silent);
+    window.shutDown();
+    std::fflush(nullptr);
+    ::_exit(0);
+  });
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
 }  // namespace
 
 void SetUpJapanese(QApplication& app) {
@@ -81,26 +103,7 @@ int RunApplication(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   MainWindow window(state);
 
-  // SIGTERM and SIGINT save everything and end, even in the middle of a
-  // modal box: the notifier is served by whatever event loop runs.
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&window] {
-      char c;
-      (void)!::read(signalPipe[0], &c, 1);
-      SilentOperator silent;
-      window.setOperator(&silent);
-      window.shutDown();
-      std::fflush(nullptr);
-      ::_exit(0);
-    });
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-  }
+  EndOnSignals(app, window);
   // The desktop session ending: save now (the session may still be
   // cancelled), and do the whole shut-down when the application quits.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,

@@ -4,18 +4,12 @@
 #include <QVBoxLayout>
 
 #include "history/TextOutput.h"
+#include "ui/Colours.h"
 #include "ui/Printing.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
 
 namespace zentavo::ui {
-
-namespace {
-
-const QColor kReadOnlyBackground(255, 251, 240);  // cream
-const QColor kEditableBackground(255, 255, 255);
-
-}  // namespace
 
 BodyWindow::BodyWindow(std::function<Operator&()> boxes, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint), boxes_(std::move(boxes)) {
@@ -33,6 +27,7 @@ BodyWindow::BodyWindow(std::function<Operator&()> boxes, QWidget* parent)
   editAllowedCheck_ = Check("editAllowedCheck", QStringLiteral("編集許可"), this);
   auto* printButton = Button("printButton", QStringLiteral("本文印刷"), this);
   auto* saveButton = Button("saveButton", QStringLiteral("ﾌｧｲﾙ保存"), this);
+  saveButton->setAccessibleName(QStringLiteral("受信本文をファイル保存"));
   auto* closeButton = Button("closeButton", QStringLiteral("閉じる"), this);
   bar->addWidget(editAllowedCheck_);
   bar->addWidget(printButton);
@@ -67,7 +62,7 @@ void BodyWindow::present() {
 void BodyWindow::onEditAllowedToggled(bool allowed) {
   bodyText_->setReadOnly(!allowed);
   QPalette pal = bodyText_->palette();
-  pal.setColor(QPalette::Base, allowed ? kEditableBackground : kReadOnlyBackground);
+  pal.setColor(QPalette::Base, allowed ? kWhite : kCream);
   bodyText_->setPalette(pal);
 }
 

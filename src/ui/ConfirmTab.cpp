@@ -47,7 +47,7 @@ ConfirmTab::ConfirmTab(WindowContext& context, QWidget* parent)
   auto* historyRecipients = GridView("historyRecipientList", QStringLiteral("伝達職員"), &historyModel_, history);
   historyRecipients->setToolTip(QStringLiteral("最終伝達に対する返信結果表示"));
   MakeSortable(historyRecipients, &historyModel_);
-  historyBody_ = Named(new QPlainTextEdit(history), "historyBodyView", QStringLiteral("伝達内容"));
+  historyBody_ = Named(new QPlainTextEdit(history), "historyBodyView", QStringLiteral("伝達履歴の伝達内容"));
   historyBody_->setReadOnly(true);
   hl->addLayout(listHead, 0, 0);
   hl->addWidget(historyList_, 1, 0, 3, 1);

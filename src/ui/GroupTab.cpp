@@ -17,7 +17,7 @@ GroupTab::GroupTab(WindowContext& context, QWidget* parent)
   auto* l = new QGridLayout(this);
   l->setContentsMargins(4, 4, 4, 2);
 
-  const NameListBox groups = BuildNameListBox(QStringLiteral("グループ一覧"), QStringLiteral("グループ名"), "group", this);
+  const NameListBox groups = BuildNameListBox(QStringLiteral("グループ一覧"), QStringLiteral("グループ"), "group", this);
   groupNameEdit_ = groups.nameEdit;
   groupList_ = groups.list;
 
@@ -36,6 +36,7 @@ GroupTab::GroupTab(WindowContext& context, QWidget* parent)
   chooseRow->addWidget(memberGroupCombo_, 1);
   memberList_ = NameList("memberList", QStringLiteral("伝達職員編集"), membersBox);
   registerMembersButton_ = Button("registerMembersButton", QStringLiteral("登録"), membersBox);
+  registerMembersButton_->setAccessibleName(QStringLiteral("伝達職員を登録"));
   ml->addLayout(chooseRow);
   ml->addWidget(memberList_);
   ml->addWidget(registerMembersButton_);
@@ -56,7 +57,7 @@ GroupTab::GroupTab(WindowContext& context, QWidget* parent)
   connect(groups.addButton, &QPushButton::clicked, this, &GroupTab::onAddGroupClicked);
   connect(groups.upButton, &QPushButton::clicked, this, &GroupTab::onMoveUpClicked);
   connect(groups.downButton, &QPushButton::clicked, this, &GroupTab::onMoveDownClicked);
-  connect(memberGroupCombo_, &QComboBox::activated, this, &GroupTab::onMemberGroupChosen);
+  connect(memberGroupCombo_, &QComboBox::currentIndexChanged, this, &GroupTab::onMemberGroupChosen);
   connect(addMembersButton_, &QPushButton::clicked, this, &GroupTab::onAddMembersClicked);
   connect(registerMembersButton_, &QPushButton::clicked, this, &GroupTab::onRegisterMembersClicked);
 }

@@ -5,7 +5,9 @@
 #include <QVBoxLayout>
 
 #include "program/Lifecycle.h"
+#include "program/Version.h"
 #include "text/SjisUnicode.h"
+#include "ui/Colours.h"
 #include "ui/ConfirmTab.h"
 #include "ui/GroupTab.h"
 #include "ui/QtText.h"
@@ -22,7 +24,7 @@ namespace zentavo::ui {
 MainWindow::MainWindow(AppState& state, QWidget* parent)
     : QMainWindow(parent), qtOperator_(this), context_{state, &qtOperator_} {
   setObjectName(QStringLiteral("mainWindow"));
-  setWindowTitle(QStringLiteral("Zentavo Orvane ver3.22"));
+  setWindowTitle(QStringLiteral("Zentavo Orvane ver%1").arg(QString::fromLatin1(kVersion)));
   setWindowIcon(ProgramIcon());
   setFixedSize(899, 695);
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -31,36 +33,63 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   auto* central = new QWidget(this);
   central->setAutoFillBackground(true);
   QPalette pal = central->palette();
-  pal.setColor(QPalette::Window, QColor(0x00, 0xFF, 0x00));  // lime
+  pal.setColor(QPalette::Window, kLime);
   central->setPalette(pal);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(3);
+  layout->addLayout(buildTopRow(central));
+  layout->addWidget(buildPages(central), 1);
+  setCentralWidget(central);
 
+  // Made hidden now: its list is what the scheduler watches from the
+  // first tick on, shown or not.
+  reservationEditor_ = new ReservationEditorWindow(context_, clock_, this);
+
+  tray_ = new QSystemTrayIcon(ProgramIcon(), this);
+  tray_->setToolTip(QStringLiteral("Zentavo"));
+  clockTimer_.setInterval(1000);
+  connectPages();
+}
+
+// The banner with the program's label, and the clock.
+QLayout* MainWindow::buildTopRow(QWidget* central) {
   auto* top = new QHBoxLayout;
   banner_ = Named(new QLabel(central), "banner", QStringLiteral("プログラム表記"));
   banner_->setFixedHeight(35);
   banner_->setAlignment(Qt::AlignCenter);
-  banner_->setStyleSheet(QStringLiteral(
-      "QLabel { background: rgb(166,202,240); font-family: 'Noto Serif CJK JP', serif;"
-      " font-size: 21px; font-weight: bold; }"));
+  banner_->setStyleSheet(QStringLiteral("QLabel { background: %1; font-family: 'Noto Serif CJK JP', serif;"
+                                        " font-size: 21px; font-weight: bold; }")
+                             .arg(kSkyBlue.name()));
   clockLabel_ = Named(new QLabel(central), "clock", QStringLiteral("時計"));
   clockLabel_->setFixedSize(149, 23);
   clockLabel_->setAlignment(Qt::AlignCenter);
   clockLabel_->setFrameShape(QFrame::Panel);
   clockLabel_->setFrameShadow(QFrame::Sunken);
-  clockLabel_->setStyleSheet(QStringLiteral("QLabel { background: white; }"));
+  clockLabel_->setStyleSheet(QStringLiteral("QLabel { background: %1; }").arg(kWhite.name()));
   top->addWidget(banner_, 1);
   top->addWidget(clockLabel_, 0, Qt::AlignTop);
-  layout->addLayout(top);
+  return top;
+}
 
+// "職員伝達", "伝達確認" and "各種設定".
+QWidget* MainWindow::buildPages(QWidget* central) {
   pages_ = Named(new QTabWidget(central), "pages", QStringLiteral("ページ"));
-  pages_->setStyleSheet(QStringLiteral(
-      "QTabWidget#pages > QTabBar::tab { color: red; font-weight: bold; font-size: 16px;"
-      " padding: 4px 18px; border: 2px outset #c0c0c0; background: #d4d0c8; margin-right: 2px; }"
-      "QTabWidget#pages > QTabBar::tab:selected { border-style: inset; background: #ece9d8; }"));
+  pages_->setStyleSheet(
+      QStringLiteral("QTabWidget#pages > QTabBar::tab { color: %1; font-weight: bold; font-size: 16px;"
+                     " padding: 4px 18px; border: 2px outset %2; background: %3; margin-right: 2px; }"
+                     "QTabWidget#pages > QTabBar::tab:selected { border-style: inset; background: %4; }")
+          .arg(kRed.name(), kSilver.name(), kTabFace.name(), kChosenTabFace.name()));
   sendTab_ = new SendTab(context_, clock_);
   confirmTab_ = new ConfirmTab(context_);
+  pages_->addTab(sendTab_, QStringLiteral("職員伝達"));
+  pages_->addTab(confirmTab_, QStringLiteral("伝達確認"));
+  pages_->addTab(buildSettingsPage(), QStringLiteral("各種設定"));
+  return pages_;
+}
+
+// The header "各種設定" above the four inner pages.
+QWidget* MainWindow::buildSettingsPage() {
   auto* settings = new QWidget;
   auto* outer = new QVBoxLayout(settings);
   outer->setContentsMargins(4, 4, 4, 2);
@@ -75,20 +104,11 @@ MainWindow::MainWindow(AppState& state, QWidget* parent)
   settingsPages_->addTab(templateTab_, QStringLiteral("伝達定型文書"));
   settingsPages_->addTab(systemTab_, QStringLiteral("システム設定"));
   outer->addWidget(settingsPages_, 1);
-  pages_->addTab(sendTab_, QStringLiteral("職員伝達"));
-  pages_->addTab(confirmTab_, QStringLiteral("伝達確認"));
-  pages_->addTab(settings, QStringLiteral("各種設定"));
-  layout->addWidget(pages_, 1);
-  setCentralWidget(central);
+  return settings;
+}
 
-  // Made hidden now: its list is what the scheduler watches from the
-  // first tick on, shown or not.
-  reservationEditor_ = new ReservationEditorWindow(context_, clock_, this);
-
-  tray_ = new QSystemTrayIcon(ProgramIcon(), this);
-  tray_->setToolTip(QStringLiteral("Zentavo"));
-
-  clockTimer_.setInterval(1000);
+// What one page changes, the others show.
+void MainWindow::connectPages() {
   connect(&clockTimer_, &QTimer::timeout, this, &MainWindow::onClockTick);
   connect(tray_, &QSystemTrayIcon::activated, this, &MainWindow::onTrayActivated);
   connect(pages_, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);

@@ -1,8 +1,8 @@
-// The main window "Zentavo Orvane ver3.22": the banner and the clock above
-// three pages ("職員伝達", "伝達確認", "各種設定" with its four inner pages),
-// the tray icon for stand-by, and the program's start-up and shut-down. The
-// pages show and edit the application state and call the core operations;
-// the window holds no logic of its own.
+// The main window, captioned with the program's name and version: the
+// banner and the clock above three pages ("職員伝達", "伝達確認", "各種設定"
+// with its four inner pages), the tray icon for stand-by, and the program's
+// start-up and shut-down. The pages show and edit the application state and
+// call the core operations; the window holds no logic of its own.
 #pragma once
 
 #include <QLabel>
@@ -69,6 +69,11 @@ class MainWindow : public QMainWindow {
   void onTrayActivated(QSystemTrayIcon::ActivationReason reason);
 
  private:
+  QLayout* buildTopRow(QWidget* central);
+  QWidget* buildPages(QWidget* central);
+  QWidget* buildSettingsPage();
+  void connectPages();
+
   QtOperator qtOperator_;
   WindowContext context_;
   Clock clock_ = NowLocal;

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "receive/ReceivedList.h"
@@ -38,149 +39,29 @@ ReceptionTab::ReceptionTab(WindowContext& context, QWidget* parent)
       receivedModel_(state().reception.received),
       resultModel_(replyResults_) {
   ClearReceivedList(state().reception.received);
-  auto* rl = new QGridLayout(this);
-  rl->setContentsMargins(4, 4, 4, 2);
-  receivedList_ = GridView("receivedList", QStringLiteral("受信一覧"), &receivedModel_, this);
-  receivedList_->setToolTip(QStringLiteral("受信サーバ上のメールを表示"));
-  receivedModel_.setCentredColumns({kNumberColumn, kStaffColumn, kMailNoColumn, kDateColumn});
-  MakeSortable(receivedList_, &receivedModel_);
-  for (int c = 0; const int width : {41, 150, 36, 60, 150}) receivedList_->setColumnWidth(c++, width);
-
-  auto* bodyBar = new QHBoxLayout;
-  bodyBar->addWidget(new QLabel(QStringLiteral("　受信本文"), this));
-  auto* bodyWindowButton = Button("bodyWindowButton", QStringLiteral("本文別画面"), this);
-  auto* printBodyButton = Button("printBodyButton", QStringLiteral("本文印刷"), this);
-  auto* saveBodyButton = Button("saveBodyButton", QStringLiteral("ﾌｧｲﾙ保存"), this);
-  bodyWindowCheck_ = Check("bodyWindowCheck", QStringLiteral("本文受信時に別画面で表示する"), this);
-  for (QWidget* w : std::initializer_list<QWidget*>{bodyWindowButton, printBodyButton, saveBodyButton, bodyWindowCheck_})
-    bodyBar->addWidget(w);
-  bodyBar->addStretch();
-  bodyView_ = Named(new QPlainTextEdit(this), "receivedBodyView", QStringLiteral("メール本文表示"));
-  bodyView_->setReadOnly(true);
-
-  // Who has replied to the notice chosen here.
-  auto* historyRow = new QHBoxLayout;
-  historyCombo_ = Named(new QComboBox(this), "historyCombo", QStringLiteral("伝達履歴"));
-  auto* replyCheckButton = Button("replyCheckButton", QStringLiteral("確認"), this);
-  historyRow->addWidget(historyCombo_, 1);
-  historyRow->addWidget(replyCheckButton);
-  replyResults_.SetHeader(ResultListHeader());
-  resultModel_.setCentredColumns({kResultTime, kResultStatus});
-  auto* resultList = GridView("replyResultList", QStringLiteral("返信結果"), &resultModel_, this);
-  MakeSortable(resultList, &resultModel_);
-
-  auto* right = new QVBoxLayout;
-  auto* deleteBox = Box(QStringLiteral("受信メール削除"), this);
-  auto* dl = new QVBoxLayout(deleteBox);
-  deleteOthersButton_ = Button("deleteOtherMailButton", QStringLiteral("職員以外メール削除"), deleteBox);
-  deleteStaffButton_ = Button("deleteStaffMailButton", QStringLiteral("職員メール削除"), deleteBox);
-  deleteAllButton_ = Button("deleteAllMailButton", QStringLiteral("全削除"), deleteBox);
-  dl->addWidget(deleteOthersButton_);
-  dl->addWidget(deleteStaffButton_);
-  dl->addWidget(deleteAllButton_);
-
-  continuousBox_ = Named(Box(QStringLiteral("連続受信"), this), "continuousBox", QStringLiteral("連続受信"));
-  auto* cl = new QHBoxLayout(continuousBox_);
-  continuousCheck_ = Check("continuousCheck", QStringLiteral("連続受信"), continuousBox_);
-  intervalSpin_ = Named(new QSpinBox(continuousBox_), "intervalSpin", QStringLiteral("分間隔"));
-  intervalSpin_->setRange(1, 1440);
-  intervalSpin_->setValue(1);
-  intervalSpin_->setEnabled(false);
-  auto* intervalLabel = new QLabel(QStringLiteral("分間隔"), continuousBox_);
-  intervalLabel->setEnabled(false);
-  cl->addWidget(continuousCheck_);
-  cl->addWidget(intervalSpin_);
-  cl->addWidget(intervalLabel);
-
-  auto* unseenBox = Box(QStringLiteral("未受信のみ受信"), this);
-  auto* ul = new QHBoxLayout(unseenBox);
-  unseenOnlyCheck_ = Check("unseenOnlyCheck", QStringLiteral("未受信受信"), unseenBox);
-  ul->addWidget(unseenOnlyCheck_);
-
-  auto* showBox = Box(QStringLiteral("受信確認"), this);
-  auto* shl = new QGridLayout(showBox);
-  shl->addWidget(new QLabel(QStringLiteral("<職員メール>"), showBox), 0, 0);
-  auto* staffSubject = Check("staffSubjectCheck", QStringLiteral("件名表示"), showBox);
-  staffSubject->setChecked(true);  // staff mail is always listed
-  staffSubject->setEnabled(false);
-  staffBodyCheck_ = Check("staffBodyCheck", QStringLiteral("本文表示"), showBox);
-  shl->addWidget(staffSubject, 0, 1);
-  shl->addWidget(staffBodyCheck_, 0, 2);
-  shl->addWidget(new QLabel(QStringLiteral("<職員以外メール>"), showBox), 1, 0);
-  otherSubjectCheck_ = Check("otherSubjectCheck", QStringLiteral("件名表示"), showBox);
-  otherBodyCheck_ = Check("otherBodyCheck", QStringLiteral("本文表示"), showBox);
-  otherBodyCheck_->setEnabled(false);
-  shl->addWidget(otherSubjectCheck_, 1, 1);
-  shl->addWidget(otherBodyCheck_, 1, 2);
-  auto* checkAll = Check("checkAllCheck", QStringLiteral("全てチェック"), showBox);
-  shl->addWidget(checkAll, 2, 0, 1, 3);
-
-  auto* receiveRow = new QHBoxLayout;
-  receiveButton_ = Button("receiveButton", QString(), this);
-  receiveButton_->setMinimumHeight(40);
-  stopButton_ = Button("stopButton", QStringLiteral("停止"), this);
-  stopButton_->setMinimumHeight(40);
-  receiveRow->addWidget(receiveButton_, 2);
-  receiveRow->addWidget(stopButton_, 1);
-
-  right->addWidget(deleteBox);
-  right->addWidget(continuousBox_);
-  right->addWidget(unseenBox);
-  right->addWidget(showBox);
-  right->addLayout(receiveRow);
-  right->addStretch();
-
-  rl->addWidget(receivedList_, 0, 0);
-  rl->addLayout(bodyBar, 1, 0);
-  rl->addWidget(bodyView_, 2, 0);
-  rl->addLayout(historyRow, 3, 0);
-  rl->addWidget(resultList, 4, 0);
-  rl->addLayout(right, 0, 1, 5, 1);
-  rl->setColumnStretch(0, 1);
-  rl->setRowStretch(0, 3);
-  rl->setRowStretch(2, 2);
-  rl->setRowStretch(4, 2);
-  rl->addWidget(StatusLine(QStringLiteral("受信一覧をダブルクリックすると本文を受信します。"
-                                          "　連続受信中に、この画面から他の画面に切り替えると、"
-                                          "連続受信はキャンセルされます。 "),
-                           this),
-                5, 0, 1, 2);
-
-  QMenu* menu = PopupMenu(QStringLiteral("<<受信メール処理>>"), receivedList_);
-  addAddressAction_ = menu->addAction(QStringLiteral("アドレス追加"));
-  deleteMailAction_ = menu->addAction(QStringLiteral("メール削除"));
-  recordHistoryAction_ = menu->addAction(QStringLiteral("履歴に記録する"));
-
   bodyWindow_ = new BodyWindow([this]() -> Operator& { return op(); }, this);
-  connect(bodyWindowButton, &QPushButton::clicked, bodyWindow_, &BodyWindow::present);
-  connect(printBodyButton, &QPushButton::clicked, this, [this] { PrintLines(state().reception.bodyLines, op()); });
-  connect(saveBodyButton, &QPushButton::clicked, this, [this] { SaveBody(state().reception.bodyLines, op()); });
-  connect(historyCombo_, &QComboBox::activated, this, &ReceptionTab::showReplyResults);
-  connect(replyCheckButton, &QPushButton::clicked, this, &ReceptionTab::onReplyStatusClicked);
-  connect(recordHistoryAction_, &QAction::triggered, this, &ReceptionTab::onRegisterByHand);
-  connect(menu, &QMenu::aboutToShow, this, &ReceptionTab::onMenuOpening);
-  connect(addAddressAction_, &QAction::triggered, this, &ReceptionTab::onAddAddress);
-  connect(deleteMailAction_, &QAction::triggered, this, &ReceptionTab::onDeleteChosen);
-  connect(receivedList_, &QTableView::doubleClicked, this, &ReceptionTab::onReceivedDoubleClicked);
-  connect(receiveButton_, &QPushButton::clicked, this, &ReceptionTab::onReceiveClicked);
-  connect(stopButton_, &QPushButton::clicked, this, &ReceptionTab::onStopClicked);
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(4, 4, 4, 2);
+  // Left: the list, the body and the reply results; right: what a run does.
+  auto* left = new QVBoxLayout;
+  left->addWidget(buildReceivedList(), 3);
+  left->addLayout(buildBodyBar());
+  left->addWidget(buildBodyView(), 2);
+  left->addLayout(buildReplyChoice());
+  left->addWidget(buildReplyResults(), 2);
+  auto* right = new QVBoxLayout;
+  for (QWidget* box : {buildDeleteBox(), buildContinuousBox(), buildUnseenBox(), buildShowBox()}) right->addWidget(box);
+  right->addLayout(buildReceiveRow());
+  right->addStretch();
+  grid->addLayout(left, 0, 0);
+  grid->addLayout(right, 0, 1);
+  grid->setColumnStretch(0, 1);
+  grid->addWidget(StatusLine(QStringLiteral("受信一覧をダブルクリックすると本文を受信します。"
+                                            "　連続受信中に、この画面から他の画面に切り替えると、"
+                                            "連続受信はキャンセルされます。 "),
+                             this),
+                  1, 0, 1, 2);
   connect(&continuousTimer_, &QTimer::timeout, this, &ReceptionTab::onContinuousTick);
-  connect(deleteStaffButton_, &QPushButton::clicked, this, [this] { deleteMail(Deletion::Staff); });
-  connect(deleteOthersButton_, &QPushButton::clicked, this, [this] { deleteMail(Deletion::Others); });
-  connect(deleteAllButton_, &QPushButton::clicked, this, [this] { deleteMail(Deletion::All); });
-  connect(continuousCheck_, &QCheckBox::toggled, this, [this, intervalLabel](bool on) {
-    intervalSpin_->setEnabled(on);
-    intervalLabel->setEnabled(on);
-  });
-  connect(otherSubjectCheck_, &QCheckBox::toggled, this, [this](bool on) {
-    otherBodyCheck_->setEnabled(on);
-    if (!on) otherBodyCheck_->setChecked(false);
-  });
-  connect(checkAll, &QCheckBox::toggled, this, [this](bool on) {
-    staffBodyCheck_->setChecked(on);
-    otherSubjectCheck_->setChecked(on);
-    otherBodyCheck_->setChecked(on);
-  });
 
   pop3_ = std::make_shared<PocoPop3Transport>();
   workerRunner_ = std::make_unique<QtStepRunner>();
@@ -188,6 +69,163 @@ ReceptionTab::ReceptionTab(WindowContext& context, QWidget* parent)
   setBackends(nullptr, nullptr, nullptr);
   setLook(Look::Idle);
   for (QPushButton* b : {deleteStaffButton_, deleteOthersButton_, deleteAllButton_, stopButton_}) b->setEnabled(false);
+}
+
+// The mail on the server, with its menu; a double click fetches a body.
+QWidget* ReceptionTab::buildReceivedList() {
+  receivedList_ = GridView("receivedList", QStringLiteral("受信一覧"), &receivedModel_, this);
+  receivedList_->setToolTip(QStringLiteral("受信サーバ上のメールを表示"));
+  receivedModel_.setCentredColumns({kNumberColumn, kStaffColumn, kMailNoColumn, kDateColumn});
+  MakeSortable(receivedList_, &receivedModel_);
+  for (int c = 0; const int width : {41, 150, 36, 60, 150}) receivedList_->setColumnWidth(c++, width);
+  QMenu* menu = PopupMenu(QStringLiteral("<<受信メール処理>>"), receivedList_);
+  addAddressAction_ = menu->addAction(QStringLiteral("アドレス追加"));
+  deleteMailAction_ = menu->addAction(QStringLiteral("メール削除"));
+  recordHistoryAction_ = menu->addAction(QStringLiteral("履歴に記録する"));
+  connect(menu, &QMenu::aboutToShow, this, &ReceptionTab::onMenuOpening);
+  connect(addAddressAction_, &QAction::triggered, this, &ReceptionTab::onAddAddress);
+  connect(deleteMailAction_, &QAction::triggered, this, &ReceptionTab::onDeleteChosen);
+  connect(recordHistoryAction_, &QAction::triggered, this, &ReceptionTab::onRegisterByHand);
+  connect(receivedList_, &QTableView::doubleClicked, this, &ReceptionTab::onReceivedDoubleClicked);
+  return receivedList_;
+}
+
+// "受信本文" and what can be done with the body shown.
+QLayout* ReceptionTab::buildBodyBar() {
+  auto* bar = new QHBoxLayout;
+  bar->addWidget(new QLabel(QStringLiteral("　受信本文"), this));
+  auto* windowButton = Button("bodyWindowButton", QStringLiteral("本文別画面"), this);
+  auto* printButton = Button("printBodyButton", QStringLiteral("本文印刷"), this);
+  auto* saveButton = Button("saveBodyButton", QStringLiteral("ﾌｧｲﾙ保存"), this);
+  saveButton->setAccessibleName(QStringLiteral("受信本文をファイル保存"));
+  bodyWindowCheck_ = Check("bodyWindowCheck", QStringLiteral("本文受信時に別画面で表示する"), this);
+  for (QWidget* w : std::initializer_list<QWidget*>{windowButton, printButton, saveButton, bodyWindowCheck_})
+    bar->addWidget(w);
+  bar->addStretch();
+  connect(windowButton, &QPushButton::clicked, bodyWindow_, &BodyWindow::present);
+  connect(printButton, &QPushButton::clicked, this, [this] { PrintLines(state().reception.bodyLines, op()); });
+  connect(saveButton, &QPushButton::clicked, this, [this] { SaveBody(state().reception.bodyLines, op()); });
+  return bar;
+}
+
+QWidget* ReceptionTab::buildBodyView() {
+  bodyView_ = Named(new QPlainTextEdit(this), "receivedBodyView", QStringLiteral("メール本文表示"));
+  bodyView_->setReadOnly(true);
+  return bodyView_;
+}
+
+// The notice whose replies are shown below, and "確認" for its reply status.
+QLayout* ReceptionTab::buildReplyChoice() {
+  auto* row = new QHBoxLayout;
+  historyCombo_ = Named(new QComboBox(this), "historyCombo", QStringLiteral("伝達履歴"));
+  auto* statusButton = Button("replyCheckButton", QStringLiteral("確認"), this);
+  statusButton->setAccessibleName(QStringLiteral("返信状況確認"));
+  row->addWidget(historyCombo_, 1);
+  row->addWidget(statusButton);
+  connect(historyCombo_, &QComboBox::currentIndexChanged, this, &ReceptionTab::showReplyResults);
+  connect(statusButton, &QPushButton::clicked, this, &ReceptionTab::onReplyStatusClicked);
+  return row;
+}
+
+QWidget* ReceptionTab::buildReplyResults() {
+  replyResults_.SetHeader(ResultListHeader());
+  resultModel_.setCentredColumns({kResultTime, kResultStatus});
+  auto* list = GridView("replyResultList", QStringLiteral("返信結果"), &resultModel_, this);
+  MakeSortable(list, &resultModel_);
+  return list;
+}
+
+QWidget* ReceptionTab::buildDeleteBox() {
+  auto* box = Box(QStringLiteral("受信メール削除"), this);
+  auto* column = new QVBoxLayout(box);
+  deleteOthersButton_ = Button("deleteOtherMailButton", QStringLiteral("職員以外メール削除"), box);
+  deleteStaffButton_ = Button("deleteStaffMailButton", QStringLiteral("職員メール削除"), box);
+  deleteAllButton_ = Button("deleteAllMailButton", QStringLiteral("全削除"), box);
+  deleteAllButton_->setAccessibleName(QStringLiteral("受信メール全削除"));
+  const std::pair<QPushButton*, Deletion> buttons[] = {
+      {deleteOthersButton_, Deletion::Others}, {deleteStaffButton_, Deletion::Staff}, {deleteAllButton_, Deletion::All}};
+  for (const auto& [button, kind] : buttons) {
+    column->addWidget(button);
+    connect(button, &QPushButton::clicked, this, [this, kind = kind] { deleteMail(kind); });
+  }
+  return box;
+}
+
+// "連続受信" with its interval, which counts only while it is checked.
+QWidget* ReceptionTab::buildContinuousBox() {
+  continuousBox_ = Named(Box(QStringLiteral("連続受信"), this), "continuousBox", QStringLiteral("連続受信"));
+  auto* row = new QHBoxLayout(continuousBox_);
+  continuousCheck_ = Check("continuousCheck", QStringLiteral("連続受信"), continuousBox_);
+  intervalSpin_ = Named(new QSpinBox(continuousBox_), "intervalSpin", QStringLiteral("連続受信の分間隔"));
+  intervalSpin_->setRange(1, 1440);
+  intervalSpin_->setValue(1);
+  intervalSpin_->setEnabled(false);
+  auto* intervalLabel = new QLabel(QStringLiteral("分間隔"), continuousBox_);
+  intervalLabel->setEnabled(false);
+  row->addWidget(continuousCheck_);
+  row->addWidget(intervalSpin_);
+  row->addWidget(intervalLabel);
+  connect(continuousCheck_, &QCheckBox::toggled, this, [this, intervalLabel](bool on) {
+    intervalSpin_->setEnabled(on);
+    intervalLabel->setEnabled(on);
+  });
+  return continuousBox_;
+}
+
+QWidget* ReceptionTab::buildUnseenBox() {
+  auto* box = Box(QStringLiteral("未受信のみ受信"), this);
+  unseenOnlyCheck_ = Check("unseenOnlyCheck", QStringLiteral("未受信受信"), box);
+  (new QHBoxLayout(box))->addWidget(unseenOnlyCheck_);
+  return box;
+}
+
+// What a run lists and fetches: staff mail always listed, its body on
+// request; other mail listed on request, its body only when listed.
+QWidget* ReceptionTab::buildShowBox() {
+  auto* box = Box(QStringLiteral("受信確認"), this);
+  auto* grid = new QGridLayout(box);
+  auto* staffSubject = Check("staffSubjectCheck", QStringLiteral("件名表示"), box);
+  staffSubject->setAccessibleName(QStringLiteral("職員メールの件名表示"));
+  staffSubject->setChecked(true);
+  staffSubject->setEnabled(false);
+  staffBodyCheck_ = Named(new QCheckBox(QStringLiteral("本文表示"), box), "staffBodyCheck",
+                          QStringLiteral("職員メールの本文表示"));
+  otherSubjectCheck_ = Named(new QCheckBox(QStringLiteral("件名表示"), box), "otherSubjectCheck",
+                             QStringLiteral("職員以外メールの件名表示"));
+  otherBodyCheck_ = Named(new QCheckBox(QStringLiteral("本文表示"), box), "otherBodyCheck",
+                          QStringLiteral("職員以外メールの本文表示"));
+  otherBodyCheck_->setEnabled(false);
+  auto* checkAll = Check("checkAllCheck", QStringLiteral("全てチェック"), box);
+  grid->addWidget(new QLabel(QStringLiteral("<職員メール>"), box), 0, 0);
+  grid->addWidget(staffSubject, 0, 1);
+  grid->addWidget(staffBodyCheck_, 0, 2);
+  grid->addWidget(new QLabel(QStringLiteral("<職員以外メール>"), box), 1, 0);
+  grid->addWidget(otherSubjectCheck_, 1, 1);
+  grid->addWidget(otherBodyCheck_, 1, 2);
+  grid->addWidget(checkAll, 2, 0, 1, 3);
+  connect(otherSubjectCheck_, &QCheckBox::toggled, this, [this](bool on) {
+    otherBodyCheck_->setEnabled(on);
+    if (!on) otherBodyCheck_->setChecked(false);
+  });
+  connect(checkAll, &QCheckBox::toggled, this, [this](bool on) {
+    for (QCheckBox* check : {staffBodyCheck_, otherSubjectCheck_, otherBodyCheck_}) check->setChecked(on);
+  });
+  return box;
+}
+
+// "受信確認" (its caption and name follow the run: setLook) and "停止".
+QLayout* ReceptionTab::buildReceiveRow() {
+  auto* row = new QHBoxLayout;
+  receiveButton_ = Button("receiveButton", QString(), this);
+  receiveButton_->setMinimumHeight(40);
+  stopButton_ = Button("stopButton", QStringLiteral("停止"), this);
+  stopButton_->setAccessibleName(QStringLiteral("受信停止"));
+  stopButton_->setMinimumHeight(40);
+  row->addWidget(receiveButton_, 2);
+  row->addWidget(stopButton_, 1);
+  connect(receiveButton_, &QPushButton::clicked, this, &ReceptionTab::onReceiveClicked);
+  connect(stopButton_, &QPushButton::clicked, this, &ReceptionTab::onStopClicked);
+  return row;
 }
 
 ReceptionTab::~ReceptionTab() = default;
@@ -216,6 +254,7 @@ void ReceptionTab::setLook(Look look) {
   static const QString captions[] = {QStringLiteral("      受信確認"), QStringLiteral("      受信中"),
                                      QStringLiteral("      連続受信中")};
   receiveButton_->setText(captions[static_cast<int>(look)]);
+  receiveButton_->setAccessibleName(captions[static_cast<int>(look)].trimmed());
   receiveButton_->setStyleSheet(look == Look::Idle ? QString()
                                                    : QStringLiteral("QPushButton { background: palette(highlight);"
                                                                     " color: palette(highlighted-text); }"));
@@ -311,9 +350,12 @@ void ReceptionTab::showReceived() {
 
 void ReceptionTab::setHistory(const std::vector<std::string>& keys) {
   historyKeys_ = keys;
-  historyCombo_->clear();
-  historyCombo_->addItems(ToQ(keys));
-  historyCombo_->setCurrentIndex(keys.empty() ? -1 : 0);
+  {
+    const QSignalBlocker block(historyCombo_);
+    historyCombo_->clear();
+    historyCombo_->addItems(ToQ(keys));
+    historyCombo_->setCurrentIndex(keys.empty() ? -1 : 0);
+  }
   showReplyResults();
 }
 

@@ -64,6 +64,16 @@ class ReceptionTab : public Tab {
   void onRegisterByHand();
 
  private:
+  QWidget* buildReceivedList();
+  QLayout* buildBodyBar();
+  QWidget* buildBodyView();
+  QLayout* buildReplyChoice();
+  QWidget* buildReplyResults();
+  QWidget* buildDeleteBox();
+  QWidget* buildContinuousBox();
+  QWidget* buildUnseenBox();
+  QWidget* buildShowBox();
+  QLayout* buildReceiveRow();
   enum class Look { Idle, Receiving, Continuous };
   void setLook(Look look);
   void stopContinuous();

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "ui/Colours.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
 
@@ -14,7 +15,7 @@ ReceptionProgressWindow::ReceptionProgressWindow(QWidget* parent)
   setModal(false);
   setAutoFillBackground(true);
   QPalette pal = palette();
-  pal.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+  pal.setColor(QPalette::Window, kSilver);
   setPalette(pal);
   auto* l = new QVBoxLayout(this);
   caption_ = Named(new QLabel(this), "progressCaption", QStringLiteral("受信状況"));

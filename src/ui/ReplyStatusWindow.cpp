@@ -66,6 +66,9 @@ QLayout* ReplyStatusWindow::BuildSide(const char* kind, const QString& heading, 
   auto* printButton = Button(("print" + capitalised + "Button").c_str(), QStringLiteral("印刷"), this);
   auto* copyButton = Button(("copy" + capitalised + "Button").c_str(), QStringLiteral("コピー"), this);
   auto* saveButton = Button(("save" + capitalised + "Button").c_str(), QStringLiteral("CSV保存"), this);
+  printButton->setAccessibleName(heading + QStringLiteral("を印刷"));
+  copyButton->setAccessibleName(heading + QStringLiteral("をコピー"));
+  saveButton->setAccessibleName(heading + QStringLiteral("をCSV保存"));
   for (QPushButton* button : {printButton, copyButton, saveButton}) bar->addWidget(button);
   side->addLayout(bar);
   QTableView* view = GridView((std::string(kind) + "List").c_str(), heading, &model, this);

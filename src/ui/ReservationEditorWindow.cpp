@@ -9,6 +9,7 @@
 #include "reserve/ReservationEditor.h"
 #include "reserve/Scheduler.h"
 #include "ui/AddRecipientsWindow.h"
+#include "ui/Colours.h"
 #include "ui/QtText.h"
 #include "ui/SortableGrid.h"
 #include "ui/Widgets.h"
@@ -49,22 +50,38 @@ ReservationEditorPage::ReservationEditorPage(WindowContext& context, const Clock
   auto* l = new QVBoxLayout(this);
   l->setContentsMargins(4, 4, 4, 4);
   l->setSpacing(4);
+  l->addWidget(buildHeader());
+  l->addWidget(buildList(), 1);
+  l->addLayout(buildResultBar());
+  auto* middle = new QHBoxLayout;
+  middle->addWidget(buildInputArea(), 0);
+  middle->addWidget(buildRecipients(), 1);
+  l->addLayout(middle, 2);
+  l->addLayout(buildButtonBar());
+  l->addWidget(StatusLine(QStringLiteral("予約リストダブルクリックで編集可能。　日時が同じなら上書き、変更なら新規登録。"
+                                         "　予約リストの削除はリストを選択し右クリックから。"),
+                          this));
+}
 
-  // The clock's tick shows its time at the header's right.
+// "送信予約", with the clock's time at its right.
+QWidget* ReservationEditorPage::buildHeader() {
   QLabel* header = HeaderPanel("reservationHeader", QStringLiteral("           送信予約"), this);
-  auto* hl = new QHBoxLayout(header);
-  hl->setContentsMargins(0, 1, 2, 1);
+  auto* row = new QHBoxLayout(header);
+  row->setContentsMargins(0, 1, 2, 1);
   clockLabel_ = Named(new QLabel(header), "reservationClock", QStringLiteral("時計"));
   clockLabel_->setFixedWidth(149);
   clockLabel_->setAlignment(Qt::AlignCenter);
   clockLabel_->setFrameShape(QFrame::Panel);
   clockLabel_->setFrameShadow(QFrame::Sunken);
-  clockLabel_->setStyleSheet(QStringLiteral("QLabel { background: white; color: black; font-weight: normal;"
-                                            " font-size: 12px; }"));
-  hl->addStretch();
-  hl->addWidget(clockLabel_);
-  l->addWidget(header);
+  clockLabel_->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; font-weight: normal; font-size: 12px; }")
+                                 .arg(kWhite.name(), kBlack.name()));
+  row->addStretch();
+  row->addWidget(clockLabel_);
+  return header;
+}
 
+// The booked notices: a double click loads one, the menu deletes it.
+QWidget* ReservationEditorPage::buildList() {
   reservationList_ = GridView("reservationList", QStringLiteral("予約リスト"), &listModel_, this);
   reservationList_->setSelectionMode(QAbstractItemView::SingleSelection);
   listModel_.setCentredColumns({0, 1, 4, 5, 6, 7});
@@ -73,53 +90,42 @@ ReservationEditorPage::ReservationEditorPage(WindowContext& context, const Clock
   SetWidths(reservationList_, {84, 66, 140, 250, 20, 20, 20, 64, 476});
   QMenu* menu = PopupMenu(QStringLiteral("<<予約削除>>"), reservationList_);
   deleteAction_ = menu->addAction(QStringLiteral("削除"));
-  l->addWidget(reservationList_, 1);
+  connect(reservationList_, &QTableView::doubleClicked, this, &ReservationEditorPage::onReservationActivated);
+  connect(deleteAction_, &QAction::triggered, this, &ReservationEditorPage::onDeleteTriggered);
+  return reservationList_;
+}
 
-  auto* resultBar = new QHBoxLayout;
+// "結果詳細" of the chosen reservation, and whether a sent one leaves the list.
+QLayout* ReservationEditorPage::buildResultBar() {
+  auto* bar = new QHBoxLayout;
   QLabel* resultCaption = Panel("resultCaption", QStringLiteral("結果詳細"), this);
   resultCaption->setAlignment(Qt::AlignCenter);
   resultCaption->setFixedWidth(70);
   resultLine_ = Panel("resultLine", QString(), this);
   resultLine_->setAccessibleName(QStringLiteral("結果詳細"));
   deleteWhenSentCheck_ = Check("deleteWhenSentCheck", QStringLiteral("正常送信時は予約リストから削除する"), this);
-  resultBar->addWidget(resultCaption);
-  resultBar->addWidget(resultLine_, 1);
-  resultBar->addWidget(deleteWhenSentCheck_);
-  l->addLayout(resultBar);
+  bar->addWidget(resultCaption);
+  bar->addWidget(resultLine_, 1);
+  bar->addWidget(deleteWhenSentCheck_);
+  connect(deleteWhenSentCheck_, &QCheckBox::toggled, this,
+          [this](bool on) { state().reservations.deleteWhenSent = on; });
+  return bar;
+}
 
-  auto* middle = new QHBoxLayout;
-  middle->addWidget(buildInputArea(), 0);
-  middle->addWidget(buildRecipients(), 1);
-  l->addLayout(middle, 2);
-
-  auto* buttonBar = new QHBoxLayout;
+// "予約送信を実行する", "予約登録" and "閉じる".
+QLayout* ReservationEditorPage::buildButtonBar() {
+  auto* bar = new QHBoxLayout;
   switchCheck_ = Check("editorReserveCheck", QStringLiteral("予約送信を実行する"), this);
   auto* registerButton = Button("registerButton", QStringLiteral("予約登録"), this);
   auto* closeButton = Button("closeButton", QStringLiteral("閉じる"), this);
-  buttonBar->addWidget(switchCheck_);
-  buttonBar->addStretch();
-  buttonBar->addWidget(registerButton);
-  buttonBar->addWidget(closeButton);
-  l->addLayout(buttonBar);
-  l->addWidget(StatusLine(QStringLiteral("予約リストダブルクリックで編集可能。　日時が同じなら上書き、変更なら新規登録。"
-                                         "　予約リストの削除はリストを選択し右クリックから。"),
-                          this));
-
-  ReservationInput& input = state().reservations.input;
-  Bind(subjectEdit_, input.subject, QStringLiteral("件名"));
-  Bind(bodyEdit_, input.body, QStringLiteral("伝達内容"));
-  connect(copyToSelfCheck_, &QCheckBox::toggled, this, [&input](bool on) { input.copyToSelf = on; });
-  connect(appendGroupCheck_, &QCheckBox::toggled, this, [&input](bool on) { input.appendGroup = on; });
-  connect(appendNamesCheck_, &QCheckBox::toggled, this, [&input](bool on) { input.appendNames = on; });
-  connect(deleteWhenSentCheck_, &QCheckBox::toggled, this,
-          [this](bool on) { state().reservations.deleteWhenSent = on; });
-  connect(dateEdit_, &QDateEdit::dateChanged, this, &ReservationEditorPage::onDateChanged);
-  connect(timeEdit_, &QTimeEdit::timeChanged, this, &ReservationEditorPage::onTimeChanged);
-  connect(reservationList_, &QTableView::doubleClicked, this, &ReservationEditorPage::onReservationActivated);
-  connect(deleteAction_, &QAction::triggered, this, &ReservationEditorPage::onDeleteTriggered);
-  connect(switchCheck_, &QCheckBox::clicked, this, &ReservationEditorPage::onSwitchClicked);
+  bar->addWidget(switchCheck_);
+  bar->addStretch();
+  bar->addWidget(registerButton);
+  bar->addWidget(closeButton);
+  connect(switchCheck_, &QCheckBox::toggled, this, &ReservationEditorPage::onSwitchToggled);
   connect(registerButton, &QPushButton::clicked, this, &ReservationEditorPage::onRegisterClicked);
   connect(closeButton, &QPushButton::clicked, this, &ReservationEditorPage::closeRequested);
+  return bar;
 }
 
 QWidget* ReservationEditorPage::buildInputArea() {
@@ -165,6 +171,14 @@ QWidget* ReservationEditorPage::buildInputArea() {
   g->addWidget(options, 4, 0, 1, 4);
   g->setRowStretch(5, 1);
   area->setFixedWidth(340);
+  ReservationInput& input = state().reservations.input;
+  Bind(subjectEdit_, input.subject, QStringLiteral("件名"));
+  for (auto [check, option] : {std::pair{copyToSelfCheck_, &input.copyToSelf},
+                               std::pair{appendGroupCheck_, &input.appendGroup},
+                               std::pair{appendNamesCheck_, &input.appendNames}})
+    connect(check, &QCheckBox::toggled, this, [field = option](bool on) { *field = on; });
+  connect(dateEdit_, &QDateEdit::dateChanged, this, &ReservationEditorPage::onDateChanged);
+  connect(timeEdit_, &QTimeEdit::timeChanged, this, &ReservationEditorPage::onTimeChanged);
   return area;
 }
 
@@ -176,7 +190,9 @@ QWidget* ReservationEditorPage::buildRecipients() {
   // Narrow enough that name and address show side by side.
   SetWidths(recipientGrid_, {80, 150, 90});
   auto* addButton = Button("reservationAddRecipientsButton", QStringLiteral("追加"), area);
+  addButton->setAccessibleName(QStringLiteral("伝達者を追加"));
   auto* removeButton = Button("reservationRemoveRecipientsButton", QStringLiteral("除外"), area);
+  removeButton->setAccessibleName(QStringLiteral("伝達者を除外"));
   bodyEdit_ = Named(new QPlainTextEdit(area), "reservationBodyEdit", QStringLiteral("伝達内容"));
   bodyEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   QFont mono(QStringLiteral("Noto Sans Mono CJK JP"));
@@ -189,6 +205,7 @@ QWidget* ReservationEditorPage::buildRecipients() {
   g->setColumnStretch(0, 3);
   g->setColumnStretch(2, 2);
   g->setRowStretch(2, 1);
+  Bind(bodyEdit_, state().reservations.input.body, QStringLiteral("伝達内容"));
   connect(addButton, &QPushButton::clicked, this, &ReservationEditorPage::onAddRecipientsClicked);
   connect(removeButton, &QPushButton::clicked, this, &ReservationEditorPage::onRemoveRecipientsClicked);
   return area;
@@ -198,7 +215,10 @@ void ReservationEditorPage::refresh() {
   const ReservationEditor& editor = state().reservations;
   listModel_.reload();
   deleteAction_->setEnabled(HasReservations(editor));
-  deleteWhenSentCheck_->setChecked(editor.deleteWhenSent);
+  {
+    const QSignalBlocker block(deleteWhenSentCheck_);
+    deleteWhenSentCheck_->setChecked(editor.deleteWhenSent);
+  }
   showInput();
   showSwitch();
 }
@@ -219,12 +239,16 @@ void ReservationEditorPage::showInput() {
   Show(mailNoBox_, input.mailNo);
   Show(subjectEdit_, input.subject);
   Show(bodyEdit_, input.body);
+  const QSignalBlocker blockCopy(copyToSelfCheck_), blockGroup(appendGroupCheck_), blockNames(appendNamesCheck_);
   copyToSelfCheck_->setChecked(input.copyToSelf);
   appendGroupCheck_->setChecked(input.appendGroup);
   appendNamesCheck_->setChecked(input.appendNames);
 }
 
-void ReservationEditorPage::showSwitch() { switchCheck_->setChecked(state().send.reserveOn); }
+void ReservationEditorPage::showSwitch() {
+  const QSignalBlocker block(switchCheck_);
+  switchCheck_->setChecked(state().send.reserveOn);
+}
 
 void ReservationEditorPage::showClock(const QString& text) { clockLabel_->setText(text); }
 
@@ -259,7 +283,8 @@ void ReservationEditorPage::onRemoveRecipientsClicked() {
   recipientGrid_->clearSelection();
 }
 
-void ReservationEditorPage::onSwitchClicked(bool on) {
+void ReservationEditorPage::onSwitchToggled(bool on) {
+  if (on == state().send.reserveOn) return;  // shown, not changed
   SetScheduledSending(state().send, state().scheduler, on, clock_());
   showSwitch();
   emit scheduledSendingChanged();

@@ -42,12 +42,16 @@ class ReservationEditorPage : public Tab {
   void onTimeChanged(QTime time);
   void onAddRecipientsClicked();
   void onRemoveRecipientsClicked();
-  void onSwitchClicked(bool on);
+  void onSwitchToggled(bool on);
   void onRegisterClicked();
 
  private:
+  QWidget* buildHeader();
+  QWidget* buildList();
+  QLayout* buildResultBar();
   QWidget* buildInputArea();
   QWidget* buildRecipients();
+  QLayout* buildButtonBar();
   // The input area and the result line.
   void showInput();
 

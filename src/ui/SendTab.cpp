@@ -2,11 +2,13 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "store/Recipients.h"
 #include "store/Signature.h"
 #include "ui/AddRecipientsWindow.h"
+#include "ui/Colours.h"
 #include "ui/QtSendOperator.h"
 #include "ui/QtStepRunner.h"
 #include "ui/QtText.h"
@@ -54,136 +56,161 @@ SendTab::SendTab(WindowContext& context, const Clock& clock, QWidget* parent)
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(6, 6, 6, 2);
   grid->setHorizontalSpacing(8);
-
-  // Left column: group and recipients.
-  auto* groupBox = Box(QStringLiteral("グループ名"), this);
-  auto* gl = new QHBoxLayout(groupBox);
-  groupCombo_ = Named(new QComboBox(groupBox), "groupCombo", QStringLiteral("グループ名"));
-  gl->addWidget(groupCombo_);
-
-  auto* recipientBox = Box(QStringLiteral("伝達者名"), this);
-  auto* rl = new QVBoxLayout(recipientBox);
-  recipientGrid_ = GridView("recipientGrid", QStringLiteral("伝達者名"), &recipientModel_, recipientBox);
-  recipientGrid_->setColumnWidth(0, 90);
-  recipientGrid_->setColumnWidth(1, 150);
-  rl->addWidget(recipientGrid_);
-  auto* rbuttons = new QHBoxLayout;
-  auto* addButton = Button("addRecipientsButton", QStringLiteral("追加"), recipientBox);
-  auto* removeButton = Button("removeRecipientsButton", QStringLiteral("除外"), recipientBox);
-  auto* splitBox = Box(QStringLiteral("分割送信"), recipientBox);
-  auto* sl = new QHBoxLayout(splitBox);
-  sl->setContentsMargins(6, 0, 6, 2);
-  splitLabel_ = Named(new QLabel(splitBox), "splitLabel", QStringLiteral("分割送信"));
-  sl->addWidget(splitLabel_);
-  rbuttons->addWidget(addButton);
-  rbuttons->addWidget(removeButton);
-  rbuttons->addStretch();
-  rbuttons->addWidget(splitBox);
-  rl->addLayout(rbuttons);
-
-  // Right column: subject and body.
-  auto* subjectBox = Box(QStringLiteral("伝達件名"), this);
-  auto* subl = new QGridLayout(subjectBox);
-  identifierBox_ = LineEdit("identifierBox", QStringLiteral("識別"), subjectBox);
-  identifierBox_->setReadOnly(true);
-  identifierBox_->setFixedWidth(110);
-  mailNoBox_ = LineEdit("shownMailNo", QStringLiteral("ＭａｉｌＮｏ"), subjectBox);
-  mailNoBox_->setReadOnly(true);
-  mailNoBox_->setFixedWidth(70);
-  subjectEdit_ = LineEdit("subjectEdit", QStringLiteral("件名"), subjectBox);
-  auto* templateButton = Button("templateButton", QStringLiteral("定型"), subjectBox);
-  subl->addWidget(new QLabel(QStringLiteral("識別"), subjectBox), 0, 0);
-  subl->addWidget(identifierBox_, 0, 1);
-  subl->addWidget(new QLabel(QStringLiteral("ＭａｉｌＮｏ"), subjectBox), 0, 2);
-  subl->addWidget(mailNoBox_, 0, 3);
-  subl->setColumnStretch(4, 1);
-  subl->addWidget(new QLabel(QStringLiteral("件名"), subjectBox), 1, 0);
-  subl->addWidget(subjectEdit_, 1, 1, 1, 4);
-  subl->addWidget(templateButton, 1, 5);
-
-  auto* bodyBox = Box(QStringLiteral("伝達内容"), this);
-  auto* bl = new QVBoxLayout(bodyBox);
-  bodyEdit_ = Named(new QPlainTextEdit(bodyBox), "bodyEdit", QStringLiteral("伝達内容"));
-  bodyEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QFont mono(QStringLiteral("Noto Sans Mono CJK JP"));
-  mono.setPixelSize(12);
-  bodyEdit_->setFont(mono);
-  bl->addWidget(bodyEdit_);
-  auto* signatureRow = new QHBoxLayout;
-  auto* signatureButton = Button("signatureButton", QStringLiteral("署名"), bodyBox);
-  signatureRow->addStretch();
-  signatureRow->addWidget(signatureButton);
-  bl->addLayout(signatureRow);
-
-  grid->addWidget(groupBox, 0, 0);
-  grid->addWidget(recipientBox, 1, 0, 2, 1);
-  grid->addWidget(subjectBox, 0, 1, 2, 1);
-  grid->addWidget(bodyBox, 2, 1);
+  // Left column: group and recipients; right column: subject and body.
+  grid->addWidget(buildGroupBox(), 0, 0);
+  grid->addWidget(buildRecipientBox(), 1, 0, 2, 1);
+  grid->addWidget(buildSubjectBox(), 0, 1, 2, 1);
+  grid->addWidget(buildBodyBox(), 2, 1);
   grid->setColumnStretch(0, 5);
   grid->setColumnStretch(1, 6);
   grid->setRowStretch(2, 1);
-
-  // Bottom row: options, send, reservation panel, end.
-  auto* bottom = new QHBoxLayout;
-  auto* picture = new QLabel(this);
-  picture->setPixmap(ProgramIcon().pixmap(32, 32));
-  auto* options = new QVBoxLayout;
-  copyToSelfCheck_ = Check("copyToSelfCheck", QStringLiteral("自分宛にコピーを送る"), this);
-  appendGroupCheck_ = Check("appendGroupCheck", QStringLiteral("伝達内容に伝達グループ名を追加"), this);
-  appendNamesCheck_ = Check("appendNamesCheck", QStringLiteral("伝達内容に同報伝達者名を追加"), this);
-  options->addWidget(copyToSelfCheck_);
-  options->addWidget(appendGroupCheck_);
-  options->addWidget(appendNamesCheck_);
-  sendButton_ = Button("sendButton", QStringLiteral("  メッセージ送信"), this);
-  sendButton_->setMinimumHeight(44);
-  sendButton_->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; font-size: 14px; padding: 0 14px; }"));
-
-  reservationPanel_ = Named(new QFrame(this), "reservationPanel", QStringLiteral("予約送信"));
-  reservationPanel_->setFrameShape(QFrame::Panel);
-  reservationPanel_->setFrameShadow(QFrame::Raised);
-  reservationPanel_->setAutoFillBackground(true);
-  auto* pl = new QGridLayout(reservationPanel_);
-  pl->setContentsMargins(6, 4, 6, 4);
-  reserveCheck_ = Check("reserveCheck", QStringLiteral("予約送信を実行する"), reservationPanel_);
-  auto* reservationButton = Button("reservationButton", QStringLiteral("予約設定"), reservationPanel_);
-  auto* standbyButton = Button("standbyButton", QStringLiteral("待機"), reservationPanel_);
-  pl->addWidget(reserveCheck_, 0, 0, 1, 2);
-  pl->addWidget(reservationButton, 1, 0);
-  pl->addWidget(standbyButton, 1, 1);
-
-  auto* quitButton = Button("quitButton", QStringLiteral("終了"), this);
-  quitButton->setMinimumHeight(44);
-
-  bottom->addWidget(picture);
-  bottom->addLayout(options);
-  bottom->addStretch();
-  bottom->addWidget(sendButton_);
-  bottom->addWidget(reservationPanel_);
-  bottom->addWidget(quitButton);
-  grid->addLayout(bottom, 3, 0, 1, 2);
-
-  SendPage& page = state().send;
-  Bind(subjectEdit_, page.subject, QStringLiteral("件名"));
-  Bind(bodyEdit_, page.body, QStringLiteral("伝達内容"));
-  connect(copyToSelfCheck_, &QCheckBox::toggled, this, [&page](bool on) { page.copyToSelf = on; });
-  connect(appendGroupCheck_, &QCheckBox::toggled, this, [&page](bool on) { page.appendGroup = on; });
-  connect(appendNamesCheck_, &QCheckBox::toggled, this, [&page](bool on) { page.appendNames = on; });
-  connect(groupCombo_, &QComboBox::activated, this, &SendTab::onGroupChosen);
-  connect(addButton, &QPushButton::clicked, this, &SendTab::onAddRecipientsClicked);
-  connect(removeButton, &QPushButton::clicked, this, &SendTab::onRemoveRecipientsClicked);
-  connect(templateButton, &QPushButton::clicked, this, &SendTab::onTemplateClicked);
-  connect(signatureButton, &QPushButton::clicked, this, &SendTab::onSignatureClicked);
-  connect(sendButton_, &QPushButton::clicked, this, &SendTab::onSendClicked);
-  connect(reserveCheck_, &QCheckBox::clicked, this, &SendTab::onReserveToggled);
-  connect(reservationButton, &QPushButton::clicked, this, &SendTab::reservationEditorRequested);
-  connect(standbyButton, &QPushButton::clicked, this, &SendTab::standbyRequested);
-  connect(quitButton, &QPushButton::clicked, this, &SendTab::quitRequested);
+  grid->addLayout(buildBottomRow(), 3, 0, 1, 2);
 
   smtp_ = std::make_shared<PocoSmtpTransport>();
   workerRunner_ = std::make_unique<QtStepRunner>();
   windowsOperator_ = std::make_unique<QtSendOperator>(this);
   setSendBackends(nullptr, nullptr, nullptr);
   showSwitch();
+}
+
+QWidget* SendTab::buildGroupBox() {
+  auto* box = Box(QStringLiteral("グループ名"), this);
+  groupCombo_ = Named(new QComboBox(box), "groupCombo", QStringLiteral("グループ名"));
+  (new QHBoxLayout(box))->addWidget(groupCombo_);
+  // Refilling the choices (FillChoices) reports no change: only a choice
+  // of the operator's fills the recipients.
+  connect(groupCombo_, &QComboBox::currentIndexChanged, this, &SendTab::onGroupChosen);
+  return box;
+}
+
+QWidget* SendTab::buildRecipientBox() {
+  auto* box = Box(QStringLiteral("伝達者名"), this);
+  auto* column = new QVBoxLayout(box);
+  recipientGrid_ = GridView("recipientGrid", QStringLiteral("伝達者名"), &recipientModel_, box);
+  recipientGrid_->setColumnWidth(0, 90);
+  recipientGrid_->setColumnWidth(1, 150);
+  column->addWidget(recipientGrid_);
+  auto* buttons = new QHBoxLayout;
+  auto* addButton = Button("addRecipientsButton", QStringLiteral("追加"), box);
+  addButton->setAccessibleName(QStringLiteral("伝達者を追加"));
+  auto* removeButton = Button("removeRecipientsButton", QStringLiteral("除外"), box);
+  removeButton->setAccessibleName(QStringLiteral("伝達者を除外"));
+  // "分割:有" or "分割:無", as the settings page's "分割有" says.
+  auto* splitBox = Box(QStringLiteral("分割送信"), box);
+  auto* splitRow = new QHBoxLayout(splitBox);
+  splitRow->setContentsMargins(6, 0, 6, 2);
+  splitLabel_ = Named(new QLabel(splitBox), "splitLabel", QStringLiteral("分割送信"));
+  splitRow->addWidget(splitLabel_);
+  buttons->addWidget(addButton);
+  buttons->addWidget(removeButton);
+  buttons->addStretch();
+  buttons->addWidget(splitBox);
+  column->addLayout(buttons);
+  connect(addButton, &QPushButton::clicked, this, &SendTab::onAddRecipientsClicked);
+  connect(removeButton, &QPushButton::clicked, this, &SendTab::onRemoveRecipientsClicked);
+  return box;
+}
+
+QWidget* SendTab::buildSubjectBox() {
+  auto* box = Box(QStringLiteral("伝達件名"), this);
+  auto* grid = new QGridLayout(box);
+  identifierBox_ = LineEdit("identifierBox", QStringLiteral("識別"), box);
+  identifierBox_->setReadOnly(true);
+  identifierBox_->setFixedWidth(110);
+  mailNoBox_ = LineEdit("shownMailNo", QStringLiteral("ＭａｉｌＮｏ"), box);
+  mailNoBox_->setReadOnly(true);
+  mailNoBox_->setFixedWidth(70);
+  subjectEdit_ = LineEdit("subjectEdit", QStringLiteral("件名"), box);
+  auto* templateButton = Button("templateButton", QStringLiteral("定型"), box);
+  templateButton->setAccessibleName(QStringLiteral("定型文書を選択"));
+  grid->addWidget(new QLabel(QStringLiteral("識別"), box), 0, 0);
+  grid->addWidget(identifierBox_, 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("ＭａｉｌＮｏ"), box), 0, 2);
+  grid->addWidget(mailNoBox_, 0, 3);
+  grid->setColumnStretch(4, 1);
+  grid->addWidget(new QLabel(QStringLiteral("件名"), box), 1, 0);
+  grid->addWidget(subjectEdit_, 1, 1, 1, 4);
+  grid->addWidget(templateButton, 1, 5);
+  Bind(subjectEdit_, state().send.subject, QStringLiteral("件名"));
+  connect(templateButton, &QPushButton::clicked, this, &SendTab::onTemplateClicked);
+  return box;
+}
+
+QWidget* SendTab::buildBodyBox() {
+  auto* box = Box(QStringLiteral("伝達内容"), this);
+  auto* column = new QVBoxLayout(box);
+  bodyEdit_ = Named(new QPlainTextEdit(box), "bodyEdit", QStringLiteral("伝達内容"));
+  bodyEdit_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  QFont mono(QStringLiteral("Noto Sans Mono CJK JP"));
+  mono.setPixelSize(12);
+  bodyEdit_->setFont(mono);
+  column->addWidget(bodyEdit_);
+  auto* signatureRow = new QHBoxLayout;
+  auto* signatureButton = Button("signatureButton", QStringLiteral("署名"), box);
+  signatureButton->setAccessibleName(QStringLiteral("伝達内容に署名を追加"));
+  signatureRow->addStretch();
+  signatureRow->addWidget(signatureButton);
+  column->addLayout(signatureRow);
+  Bind(bodyEdit_, state().send.body, QStringLiteral("伝達内容"));
+  connect(signatureButton, &QPushButton::clicked, this, &SendTab::onSignatureClicked);
+  return box;
+}
+
+// Options, send, the reservation panel, end.
+QLayout* SendTab::buildBottomRow() {
+  auto* row = new QHBoxLayout;
+  auto* picture = new QLabel(this);
+  picture->setPixmap(ProgramIcon().pixmap(32, 32));
+  sendButton_ = Button("sendButton", QStringLiteral("  メッセージ送信"), this);
+  sendButton_->setMinimumHeight(44);
+  sendButton_->setStyleSheet(QStringLiteral("QPushButton { font-weight: bold; font-size: 14px; padding: 0 14px; }"));
+  auto* quitButton = Button("quitButton", QStringLiteral("終了"), this);
+  quitButton->setMinimumHeight(44);
+  row->addWidget(picture);
+  row->addLayout(buildOptions());
+  row->addStretch();
+  row->addWidget(sendButton_);
+  row->addWidget(buildReservationPanel());
+  row->addWidget(quitButton);
+  connect(sendButton_, &QPushButton::clicked, this, &SendTab::onSendClicked);
+  connect(quitButton, &QPushButton::clicked, this, &SendTab::quitRequested);
+  return row;
+}
+
+QLayout* SendTab::buildOptions() {
+  auto* column = new QVBoxLayout;
+  copyToSelfCheck_ = Check("copyToSelfCheck", QStringLiteral("自分宛にコピーを送る"), this);
+  appendGroupCheck_ = Check("appendGroupCheck", QStringLiteral("伝達内容に伝達グループ名を追加"), this);
+  appendNamesCheck_ = Check("appendNamesCheck", QStringLiteral("伝達内容に同報伝達者名を追加"), this);
+  SendPage& page = state().send;
+  for (auto [check, option] : {std::pair{copyToSelfCheck_, &page.copyToSelf},
+                               std::pair{appendGroupCheck_, &page.appendGroup},
+                               std::pair{appendNamesCheck_, &page.appendNames}}) {
+    column->addWidget(check);
+    connect(check, &QCheckBox::toggled, this, [field = option](bool on) { *field = on; });
+  }
+  return column;
+}
+
+// "予約送信を実行する" with "予約設定" and "待機", on a panel whose colour
+// says whether scheduled sending is on.
+QWidget* SendTab::buildReservationPanel() {
+  reservationPanel_ = Named(new QFrame(this), "reservationPanel", QStringLiteral("予約送信"));
+  reservationPanel_->setFrameShape(QFrame::Panel);
+  reservationPanel_->setFrameShadow(QFrame::Raised);
+  reservationPanel_->setAutoFillBackground(true);
+  auto* grid = new QGridLayout(reservationPanel_);
+  grid->setContentsMargins(6, 4, 6, 4);
+  reserveCheck_ = Check("reserveCheck", QStringLiteral("予約送信を実行する"), reservationPanel_);
+  auto* reservationButton = Button("reservationButton", QStringLiteral("予約設定"), reservationPanel_);
+  auto* standbyButton = Button("standbyButton", QStringLiteral("待機"), reservationPanel_);
+  grid->addWidget(reserveCheck_, 0, 0, 1, 2);
+  grid->addWidget(reservationButton, 1, 0);
+  grid->addWidget(standbyButton, 1, 1);
+  connect(reserveCheck_, &QCheckBox::toggled, this, &SendTab::onReserveToggled);
+  connect(reservationButton, &QPushButton::clicked, this, &SendTab::reservationEditorRequested);
+  connect(standbyButton, &QPushButton::clicked, this, &SendTab::standbyRequested);
+  return reservationPanel_;
 }
 
 SendTab::~SendTab() = default;
@@ -205,9 +232,12 @@ void SendTab::refresh() {
     bodyEdit_->moveCursor(QTextCursor::End);
   }
   splitLabel_->setText(ToQ(state().settings.splitIndicator));
-  copyToSelfCheck_->setChecked(page.copyToSelf);
-  appendGroupCheck_->setChecked(page.appendGroup);
-  appendNamesCheck_->setChecked(page.appendNames);
+  {
+    const QSignalBlocker blockCopy(copyToSelfCheck_), blockGroup(appendGroupCheck_), blockNames(appendNamesCheck_);
+    copyToSelfCheck_->setChecked(page.copyToSelf);
+    appendGroupCheck_->setChecked(page.appendGroup);
+    appendNamesCheck_->setChecked(page.appendNames);
+  }
   recipientModel_.reload();
   refreshGroups();
   showSwitch();
@@ -275,18 +305,21 @@ void SendTab::ReservationRunEnded() {
   emit reservationRunEnded();
 }
 
-void SendTab::onReserveToggled() {
-  SetScheduledSending(state().send, state().scheduler, reserveCheck_->isChecked(), clock_());
+void SendTab::onReserveToggled(bool on) {
+  if (on == state().send.reserveOn) return;  // shown, not changed
+  SetScheduledSending(state().send, state().scheduler, on, clock_());
   showSwitch();
   emit scheduledSendingChanged();
 }
 
 void SendTab::showSwitch() {
   const bool on = state().send.reserveOn;
-  reserveCheck_->setChecked(on);
+  {
+    const QSignalBlocker block(reserveCheck_);
+    reserveCheck_->setChecked(on);
+  }
   QPalette pal = reservationPanel_->palette();
-  // Sky blue while scheduled sending is on, silver otherwise.
-  pal.setColor(QPalette::Window, on ? QColor(0xA6, 0xCA, 0xF0) : QColor(0xC0, 0xC0, 0xC0));
+  pal.setColor(QPalette::Window, on ? kSkyBlue : kSilver);
   reservationPanel_->setPalette(pal);
 }
 

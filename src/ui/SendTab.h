@@ -60,9 +60,16 @@ class SendTab : public Tab, private ReservationObserver {
   void onTemplateClicked();
   void onSignatureClicked();
   void onSendClicked();
-  void onReserveToggled();
+  void onReserveToggled(bool on);
 
  private:
+  QWidget* buildGroupBox();
+  QWidget* buildRecipientBox();
+  QWidget* buildSubjectBox();
+  QWidget* buildBodyBox();
+  QLayout* buildBottomRow();
+  QLayout* buildOptions();
+  QWidget* buildReservationPanel();
   void lock(bool locked);
   // A booked notice going out holds back only the send button: the
   // operator may go on composing meanwhile.

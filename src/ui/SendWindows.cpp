@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include "ui/Colours.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
 
@@ -23,7 +24,7 @@ SendProgressWindow::SendProgressWindow(QWidget* parent)
   setModal(false);
   setAutoFillBackground(true);
   QPalette pal = palette();
-  pal.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+  pal.setColor(QPalette::Window, kSilver);
   setPalette(pal);
   auto* l = new QHBoxLayout(this);
   auto* picture = new QLabel(this);

@@ -58,7 +58,7 @@ SignInBox::SignInBox(WindowContext& context, QLineEdit* password, QWidget* paren
     grid->addWidget(edit, row++, 1, 1, 2);
     fields_.push_back({edit, f.value, f.caption});
     Bind(edit, state().settings.security.oauth.*f.value, f.caption);
-    connect(edit, &QLineEdit::textEdited, this, &SignInBox::settingsChanged);
+    connect(edit, &QLineEdit::textChanged, this, &SignInBox::settingsChanged);
   }
   signInButton_ = Button("signInButton", QStringLiteral("サインイン"), this);
   signOutButton_ = Button("signOutButton", QStringLiteral("サインアウト"), this);

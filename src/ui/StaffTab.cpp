@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "store/Staff.h"
+#include "ui/Colours.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
 
@@ -25,7 +26,7 @@ StaffTab::StaffTab(WindowContext& context, QWidget* parent)
        {QStringLiteral("人事異動等で職員の修正を行う場合は、「CSV出力」したファイルを修正し、「CSV読込」してください。"),
         QStringLiteral("人事異動等で職員の追加・削除があった場合は、「事案別伝達職員」を修正して下さい。")}) {
     auto* label = new QLabel(note, this);
-    label->setStyleSheet(QStringLiteral("color: #a00000;"));
+    label->setStyleSheet(QStringLiteral("color: %1;").arg(kDarkRed.name()));
     noteText->addWidget(label);
   }
   notes->addLayout(noteText, 1);

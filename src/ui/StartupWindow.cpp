@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "program/Version.h"
+#include "ui/Colours.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
 
@@ -24,13 +26,13 @@ StartupWindow::StartupWindow(WindowContext& context, const ReceptionContext& bas
   auto* title = Named(new QLabel(ToQ(context.state.settings.programLabel), this), "startupTitle",
                       QStringLiteral("プログラム表記"));
   title->setAlignment(Qt::AlignCenter);
-  title->setStyleSheet(QStringLiteral("QLabel { background: rgb(166,202,240); font-size: 21px; font-weight: bold;"
-                                      " padding: 6px; }"));
-  auto* version = new QLabel(QStringLiteral("Zentavo Orvane Ver 3.22"), this);
+  title->setStyleSheet(
+      QStringLiteral("QLabel { background: %1; font-size: 21px; font-weight: bold; padding: 6px; }").arg(kSkyBlue.name()));
+  auto* version = new QLabel(QStringLiteral("Zentavo Orvane Ver %1").arg(QString::fromLatin1(kVersion)), this);
   version->setAlignment(Qt::AlignRight);
   model_.setCentredColumns({kStartupNumberColumn, kStartupMailNoColumn, kStartupDateColumn});
   auto* list = GridView("startupList", QStringLiteral("返信メール"), &model_, this);
-  list->setStyleSheet(QStringLiteral("QTableView { background: #fffbf0; }"));
+  list->setStyleSheet(QStringLiteral("QTableView { background: %1; }").arg(kCream.name()));
   for (int c = 0; const int width : {37, 137, 56, 261, 149}) list->setColumnWidth(c++, width);
   right->addWidget(title);
   right->addWidget(version);

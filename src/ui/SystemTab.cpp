@@ -6,7 +6,9 @@
 #include <QVBoxLayout>
 
 #include "program/ConnectionCheck.h"
+#include "program/Version.h"
 #include "store/Settings.h"
+#include "ui/Colours.h"
 #include "ui/QtStepRunner.h"
 #include "ui/QtText.h"
 #include "ui/SignInBox.h"
@@ -35,7 +37,8 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
       "はじめに：送信(SMTP)サーバと受信(POP)サーバ、ユーザとパスワード（または OAuth 2.0 のサインイン）、"
       "送信者と E-メールを入力し、「接続確認」で確かめてください。"));
   firstStartHint_->setWordWrap(true);
-  firstStartHint_->setStyleSheet(QStringLiteral("QLabel { background: #ffffe0; border: 1px solid #c0c0c0; padding: 4px; }"));
+  firstStartHint_->setStyleSheet(QStringLiteral("QLabel { background: %1; border: 1px solid %2; padding: 4px; }")
+                                     .arg(kLightYellow.name(), kSilver.name()));
   firstStartHint_->hide();
   outer->addWidget(firstStartHint_);
   // The boxes keep their size on a small screen: the page scrolls.
@@ -62,7 +65,7 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
   for (const TextField& f : fields_) Bind(f.edit, f.field(state()), f.caption);
   Bind(signatureEdit_, state().signature, QStringLiteral("署名"));
   // After the binding: the sign-in is the account's as now typed.
-  connect(userEdit_, &QLineEdit::textEdited, signInBox_, &SignInBox::settingsChanged);
+  connect(userEdit_, &QLineEdit::textChanged, signInBox_, &SignInBox::settingsChanged);
 
   realSmtp_ = std::make_shared<PocoSmtpTransport>();
   realPop3_ = std::make_shared<PocoPop3Transport>();
@@ -214,7 +217,8 @@ QWidget* SystemTab::BuildInfoBox(QWidget* page) {
   auto* icon = new QLabel(box);
   icon->setPixmap(ProgramIcon().pixmap(32, 32));
   row->addWidget(icon);
-  row->addWidget(new QLabel(QStringLiteral("Zentavo\nOrvane\nゼンタボ  Ver3.22"), box), 1);
+  const QString info = QStringLiteral("Zentavo\nOrvane\nゼンタボ  Ver%1").arg(QString::fromLatin1(kVersion));
+  row->addWidget(new QLabel(info, box), 1);
   return box;
 }
 

@@ -16,7 +16,7 @@ TemplateTab::TemplateTab(WindowContext& context, QWidget* parent)
   auto* l = new QGridLayout(this);
   l->setContentsMargins(4, 4, 4, 2);
 
-  const NameListBox templates = BuildNameListBox(QStringLiteral("文書一覧"), QStringLiteral("文書名"), "template", this);
+  const NameListBox templates = BuildNameListBox(QStringLiteral("文書一覧"), QStringLiteral("文書"), "template", this);
   templateNameEdit_ = templates.nameEdit;
   templateList_ = templates.list;
 
@@ -47,7 +47,7 @@ TemplateTab::TemplateTab(WindowContext& context, QWidget* parent)
   connect(templates.addButton, &QPushButton::clicked, this, &TemplateTab::onAddTemplateClicked);
   connect(templates.upButton, &QPushButton::clicked, this, &TemplateTab::onMoveUpClicked);
   connect(templates.downButton, &QPushButton::clicked, this, &TemplateTab::onMoveDownClicked);
-  connect(templateCombo_, &QComboBox::activated, this, &TemplateTab::onTemplateChosen);
+  connect(templateCombo_, &QComboBox::currentIndexChanged, this, &TemplateTab::onTemplateChosen);
   connect(saveButton, &QPushButton::clicked, this, &TemplateTab::onSaveTemplateClicked);
 }
 

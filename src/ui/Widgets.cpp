@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QPainter>
 
+#include "ui/Colours.h"
 #include "ui/QtText.h"
 
 namespace zentavo::ui {
@@ -13,10 +14,10 @@ QIcon ProgramIcon() {
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
-  p.setBrush(QColor(0xA6, 0xCA, 0xF0));
-  p.setPen(QPen(QColor(0, 0, 0x80), 2));
+  p.setBrush(kSkyBlue);
+  p.setPen(QPen(kNavy, 2));
   p.drawRoundedRect(2, 2, 28, 28, 6, 6);
-  p.setPen(QColor(0, 0, 0x80));
+  p.setPen(kNavy);
   QFont f = p.font();
   f.setBold(true);
   f.setPixelSize(20);
@@ -25,7 +26,7 @@ QIcon ProgramIcon() {
   return QIcon(pixmap);
 }
 
-NameListBox BuildNameListBox(const QString& title, const QString& nameLabel, const std::string& kind, QWidget* parent) {
+NameListBox BuildNameListBox(const QString& title, const QString& item, const std::string& kind, QWidget* parent) {
   // The names live to the end of each full expression, long enough for
   // the object name to be copied.
   std::string capitalised = kind;
@@ -33,13 +34,15 @@ NameListBox BuildNameListBox(const QString& title, const QString& nameLabel, con
   NameListBox b;
   b.box = Box(title, parent);
   auto* l = new QGridLayout(b.box);
-  b.nameEdit = LineEdit((kind + "NameEdit").c_str(), nameLabel, b.box);
+  const QString nameLabel = item + QStringLiteral("名");
+  b.nameEdit = LineEdit((kind + "NameEdit").c_str(), QStringLiteral("追加する") + nameLabel, b.box);
   b.addButton = Button(("add" + capitalised + "Button").c_str(), QStringLiteral("追加"), b.box);
   b.list = NameList((kind + "List").c_str(), title, b.box);
   b.upButton = Button((kind + "UpButton").c_str(), QStringLiteral("▲"), b.box);
   b.downButton = Button((kind + "DownButton").c_str(), QStringLiteral("▼"), b.box);
-  b.upButton->setAccessibleName(QStringLiteral("上へ"));
-  b.downButton->setAccessibleName(QStringLiteral("下へ"));
+  b.addButton->setAccessibleName(item + QStringLiteral("を追加"));
+  b.upButton->setAccessibleName(item + QStringLiteral("を上へ"));
+  b.downButton->setAccessibleName(item + QStringLiteral("を下へ"));
   l->addWidget(new QLabel(nameLabel, b.box), 0, 0);
   l->addWidget(b.nameEdit, 0, 1);
   l->addWidget(b.addButton, 0, 2);
@@ -87,7 +90,7 @@ QLabel* StatusLine(const QString& text, QWidget* parent) {
   label->setFrameShape(QFrame::Panel);
   label->setFrameShadow(QFrame::Sunken);
   label->setWordWrap(true);
-  label->setStyleSheet(QStringLiteral("QLabel { background: #f0f0f0; padding: 2px; }"));
+  label->setStyleSheet(QStringLiteral("QLabel { background: %1; padding: 2px; }").arg(kLightGrey.name()));
   return label;
 }
 
@@ -95,8 +98,8 @@ QLabel* HeaderPanel(const char* objectName, const QString& text, QWidget* parent
   auto* label = Named(new QLabel(text, parent), objectName, text);
   label->setAlignment(Qt::AlignCenter);
   label->setFixedHeight(26);
-  label->setStyleSheet(QStringLiteral(
-      "QLabel { background: #0000a0; color: white; font-weight: bold; font-size: 15px; }"));
+  label->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; font-weight: bold; font-size: 15px; }")
+                           .arg(kDarkBlue.name(), kWhite.name()));
   return label;
 }
 

@@ -47,8 +47,11 @@ QIcon ProgramIcon();
 
 // The box that keeps an ordered list of names (groups, templates): a name
 // box with "追加", the list, and the arrows that move a name up and down.
-// `kind` prefixes the controls' object names ("group": groupNameEdit,
-// addGroupButton, groupList, groupUpButton, groupDownButton).
+// `item` is what the list holds ("グループ"): the name box is labelled
+// `item` + "名", and the controls' accessible names say what they do with
+// one ("グループを追加"). `kind` prefixes the controls' object names
+// ("group": groupNameEdit, addGroupButton, groupList, groupUpButton,
+// groupDownButton).
 struct NameListBox {
   QGroupBox* box;
   QLineEdit* nameEdit;
@@ -57,7 +60,7 @@ struct NameListBox {
   QPushButton* upButton;
   QPushButton* downButton;
 };
-NameListBox BuildNameListBox(const QString& title, const QString& nameLabel, const std::string& kind, QWidget* parent);
+NameListBox BuildNameListBox(const QString& title, const QString& item, const std::string& kind, QWidget* parent);
 
 // A list of names; several are chosen with shift (a range) and control (one
 // more each).

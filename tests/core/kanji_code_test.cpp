@@ -37,27 +37,28 @@ TEST(DetectKanjiCode, Table) {
   // A kanji in front decides the walk at once, so only the binary test (over
   // the first 512 bytes) finds a control byte after it.
   const auto control = [](std::string t, size_t at) { t.resize(600, 'a'); t[at] = '\x01'; return t; };
-  const std::pair<std::string, int> cases[] = {
-      {"ab\x01z", kCodeBinary}, {"ab\xFFz", kCodeBinary}, {"a\x08\x09z", kCodeAscii}, {"abc\x01", kCodeAscii},
-      {"abc\xFF", kCodeAscii}, {control(kKai, 511), kCodeBinary}, {control(kKai, 512), kCodeSjis},
-      {control("", 512), kCodeBinary}, {"", kCodeAscii}, {"a\x1b$Bx", kCodeJisNew}, {"a\x1b$B", kCodeJisNew},
-      {"a\x1b$@x", kCodeJisOld}, {"\x89\xEF\x1b$B", kCodeSjis}, {"a\x1b(Bx", kCodeAscii}, {"ab\x1b$", kCodeAscii},
-      {"\x1b\x1b$B", kCodeAscii}, {"\x81\x40", kCodeSjis}, {"\x8D\x40", kCodeSjis}, {"\x8F\xA1", kCodeSjis},
-      {"\x9F\xFC", kCodeSjis}, {"\xF0\xA1", kCodeEuc}, {"\xFE\xA1", kCodeEuc}, {"\x80\x40", kCodeAscii},
-      {"\xA0\x40", kCodeAscii}, {"abc\x89", kCodeAscii}, {"\x8E\x40", kCodeSjis}, {"\x8E\xA0", kCodeSjis},
-      {"\x8E\xFC", kCodeSjis}, {"\x8E\xA1", kCodeEucOrSjis}, {"\x8E\x7F", kCodeAscii}, {"\x8E\xFD", kCodeAscii},
-      {"\xB1\xF0", kCodeEuc}, {"\xB1\xB2", kCodeEucOrSjis}, {"\xB1\x0D", kCodeSjis}, {"\xB1\xA0", kCodeAscii},
-      {"\xB1\xFF", kCodeAscii}, {"\xE0\x40", kCodeSjis}, {"\xE0\xFD", kCodeEuc}, {"\xE0\xA1", kCodeEucOrSjis},
-      {"\xE0\x7F", kCodeAscii},
+  using enum KanjiCode;
+  const std::pair<std::string, KanjiCode> cases[] = {
+      {"ab\x01z", Binary}, {"ab\xFFz", Binary}, {"a\x08\x09z", Ascii}, {"abc\x01", Ascii},
+      {"abc\xFF", Ascii}, {control(kKai, 511), Binary}, {control(kKai, 512), Sjis},
+      {control("", 512), Binary}, {"", Ascii}, {"a\x1b$Bx", JisNew}, {"a\x1b$B", JisNew},
+      {"a\x1b$@x", JisOld}, {"\x89\xEF\x1b$B", Sjis}, {"a\x1b(Bx", Ascii}, {"ab\x1b$", Ascii},
+      {"\x1b\x1b$B", Ascii}, {"\x81\x40", Sjis}, {"\x8D\x40", Sjis}, {"\x8F\xA1", Sjis},
+      {"\x9F\xFC", Sjis}, {"\xF0\xA1", Euc}, {"\xFE\xA1", Euc}, {"\x80\x40", Ascii},
+      {"\xA0\x40", Ascii}, {"abc\x89", Ascii}, {"\x8E\x40", Sjis}, {"\x8E\xA0", Sjis},
+      {"\x8E\xFC", Sjis}, {"\x8E\xA1", EucOrSjis}, {"\x8E\x7F", Ascii}, {"\x8E\xFD", Ascii},
+      {"\xB1\xF0", Euc}, {"\xB1\xB2", EucOrSjis}, {"\xB1\x0D", Sjis}, {"\xB1\xA0", Ascii},
+      {"\xB1\xFF", Ascii}, {"\xE0\x40", Sjis}, {"\xE0\xFD", Euc}, {"\xE0\xA1", EucOrSjis},
+      {"\xE0\x7F", Ascii},
       // After kana and 0xE0-0xEF the walk reads on until a byte decides.
-      {"\xB1\xB2\x89\xEF", kCodeSjis}, {"\xB1\xB2\xB2\xF1", kCodeEuc}, {"\xB1\xE0\x41\x81", kCodeSjis},
-      {"\xB1\xE0\xFD\x41", kCodeEuc}, {"\xB1\xE0\x9D\x41", kCodeEucOrSjis}, {"\xB1\xE0\x20\x9D\x41", kCodeSjis},
+      {"\xB1\xB2\x89\xEF", Sjis}, {"\xB1\xB2\xB2\xF1", Euc}, {"\xB1\xE0\x41\x81", Sjis},
+      {"\xB1\xE0\xFD\x41", Euc}, {"\xB1\xE0\x9D\x41", EucOrSjis}, {"\xB1\xE0\x20\x9D\x41", Sjis},
   };
   for (const auto& [text, code] : cases) EXPECT_EQ(DetectKanjiCode(text), code) << testing::PrintToString(text);
 }
 
 using Convert = std::function<std::string(std::string_view)>;
-Convert To(int target) { return [target](std::string_view t) { return ConvertKanjiCode(t, target); }; }
+Convert To(KanjiTarget target) { return [target](std::string_view t) { return ConvertKanjiCode(t, target); }; }
 
 TEST(KanjiConversions, Table) {
   // Every half-width kana, marks included.
@@ -67,15 +68,15 @@ TEST(KanjiConversions, Table) {
   const Convert closed = [](std::string_view t) { return SjisToJis(t) + "\x1b(B"; };  // as glibc ends
   // A mixed text through every code, glibc's EUC-JP for reference.
   const std::string mixed = "Re: 会議のお知らせ（第２回）\r\n漢字、鵬、熙、ー〜ｘ\r\nabc 〒100-0001\r\n";
-  const std::string jis = ConvertKanjiCode(S(mixed), kCodeJisNew), withKana = S(mixed + "ｱｲｳｶﾞﾊﾟ\r\n");
-  const Convert toJis = To(kCodeJisNew), toSjis = To(kCodeSjis), toEuc = To(kCodeEuc);
+  const std::string jis = ConvertKanjiCode(S(mixed), KanjiTarget::Jis), withKana = S(mixed + "ｱｲｳｶﾞﾊﾟ\r\n");
+  const Convert toJis = To(KanjiTarget::Jis), toSjis = To(KanjiTarget::Sjis), toEuc = To(KanjiTarget::Euc);
   struct Row { Convert convert; std::string in, out; };
   const Row rows[] = {
       {closed, kKai + kana, Glibc("ISO-2022-JP", "会" + full)}, {SjisToMailJis, kana, Glibc("ISO-2022-JP", full)},
       {closed, S("ｳﾞｶﾞｷﾞｸﾞｹﾞｺﾞｻﾞｼﾞｽﾞｾﾞｿﾞﾀﾞﾁﾞﾂﾞﾃﾞﾄﾞﾊﾞﾋﾞﾌﾞﾍﾞﾎﾞﾊﾟﾋﾟﾌﾟﾍﾟﾎﾟ"),
        Glibc("ISO-2022-JP", "ヴガギグゲゴザジズゼゾダヂヅデドバビブベボパピプペポ")},
       {toEuc, jis, Glibc("EUC-JP", mixed)}, {toJis, Glibc("EUC-JP", mixed), jis}, {toSjis, jis, S(mixed)},
-      {toSjis, ConvertKanjiCode(withKana, kCodeEuc), withKana}, {toJis, "abc", "abc"}, {To(7), kKai, kKai},
+      {toSjis, ConvertKanjiCode(withKana, KanjiTarget::Euc), withKana}, {toJis, "abc", "abc"},
       // No closing escape at the end; texts undecided (kana alone) or binary come back unchanged.
       {toJis, "ab\x89\xEF", "ab\x1b$B2q"}, {toJis, "\x89\xEF\x8B\x63\r\n", "\x1b$B2q5D\x1b(J\r\n"},
       {toJis, "\x89\xEF" "a\x8B\x63" "b", "\x1b$B2q\x1b(Ja\x1b$B5D\x1b(Jb"}, {toJis, "\xB1\xB2\r\n", "\xB1\xB2\r\n"},

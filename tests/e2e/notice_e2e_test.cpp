@@ -60,7 +60,7 @@ struct Notice {
     EXPECT_EQ(U(JisWordToSjis(read.subjectBytes)), "MailNo1000_" + subject);
     std::string sent;
     for (const auto& line : body) sent += line + "\r\n";
-    EXPECT_EQ(U(ConvertKanjiCode(read.bodyBytes, kCodeSjis)), sent + " \r\nSEND:2026/12/06 09:00:00\r\n \r\n");
+    EXPECT_EQ(U(ConvertKanjiCode(read.bodyBytes, KanjiTarget::Sjis)), sent + " \r\nSEND:2026/12/06 09:00:00\r\n \r\n");
     EXPECT_EQ(read.to, page.copyToSelf ? stack.office() : "undisclosed-recipients: ;");
     // The program's own Message-ID, not one Postfix made up at mail.<domain>.
     EXPECT_TRUE(test::OpenWithGMime(raw).messageId.ends_with("@" + stack.domain)) << raw;

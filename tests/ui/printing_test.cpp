@@ -79,7 +79,7 @@ class PrintingTest : public QObject {
     results.rows[1] = {test::S("山田 太郎"), "", "", "2024/05/01 10:00:00  "};
     test::ScriptedOperator op;
     ui::ReplyStatusWindow window(ShowReplyStatus(test::S("0501_MailNo0012_会議"), results), op);
-    QCOMPARE(window.findChild<QLabel*>("countLine")->text(), ui::ToQ(ShowReplyStatus("", results).countLine));
+    QCOMPARE(window.findChild<QLabel*>("countLine")->text(), QStringLiteral("返信確認　　返信あり：1件　　返信なし：0件　　不達：0件"));
     QCOMPARE(window.findChild<QTableView*>("repliedList")->model()->index(0, 1).data(), "2024/05/01 10:00:00  ");
     window.findChild<QPushButton*>("printRepliedButton")->click();
     QCOMPARE(Printed(), Folded("<履歴> 0501_MailNo0012_会議\n \n<返信あり>\n山田 太郎,2024/05/01 10:00:00"));

@@ -53,8 +53,8 @@ class ReservationWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  // A booking shows in the list and leaves its file; either switch moves
-  // the other and the panel's colour; "削除" from the menu takes it away.
+  // A booking shows in the list and leaves its file; the editor's switch
+  // moves the send page's and back; "削除" from the menu takes it away.
   void bookListSwitchAndDelete() {
     test::TempFolder dir;
     Run run(dir.path());
@@ -70,9 +70,7 @@ class ReservationWindowTest : public QObject {
     QVERIFY(!Records(run, "20261202 101500").empty());
     auto* sendSwitch = run.Get<QCheckBox>("reserveCheck");
     QVERIFY(sendSwitch->isChecked());
-    QCOMPARE(run.Get<QFrame>("reservationPanel")->palette().color(QPalette::Window), QColor(166, 202, 240));
     sendSwitch->click();
-    QCOMPARE(run.Get<QFrame>("reservationPanel")->palette().color(QPalette::Window), QColor(192, 192, 192));
     QVERIFY(!run.Get<QCheckBox>("editorReserveCheck")->isChecked());
 
     QString mailNo;
@@ -89,6 +87,23 @@ class ReservationWindowTest : public QObject {
     QCOMPARE(mailNo, QStringLiteral("1000"));  // loaded by the double click, after 予約設定 had emptied it
     QCOMPARE(Column0(list->model()), QStringList{});
     QVERIFY(test::FileNames(dir / "RESERVE").empty());
+  }
+
+  // "予約送信を実行する" toggled as assistive technology toggles it, with no
+  // click: the scheduler watches from that second, the panel turns sky blue
+  // and the editor's switch follows; toggled again, all of it goes back.
+  void switchToggledThroughAccessibility() {
+    test::TempFolder dir;
+    Run run(dir.path());
+    run.window->setClock([] { return LocalDateTime{2026, 12, 1, 9, 0, 0, 540}; });
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(run.Get<QCheckBox>("reserveCheck"))->actionInterface();
+    for (const bool on : {true, false}) {
+      actions->doAction(QAccessibleActionInterface::toggleAction());
+      QCOMPARE(run.state.send.reserveOn, on);
+      QCOMPARE(run.state.scheduler.watchingSince, std::string(on ? "2026/12/01 09:00:00" : ""));
+      QCOMPARE(run.Get<QFrame>("reservationPanel")->palette().color(QPalette::Window), on ? QColor(166, 202, 240) : QColor(192, 192, 192));
+      QCOMPARE(run.Get<QCheckBox>("editorReserveCheck")->isChecked(), on);
+    }
   }
 
   // With the switch on, the tick of the booked second sends the notice on
@@ -117,7 +132,7 @@ class ReservationWindowTest : public QObject {
     runner.ReleaseAll();
     QVERIFY(sendButton->isEnabled());
     QCOMPARE(server->batches.size(), size_t(1));
-    QCOMPARE(ParseReservation(Records(run, "20261201 090030")).resultStatus, SentStatus());
+    QCOMPARE(ParseReservation(Records(run, "20261201 090030")).resultStatus, S("送信済"));
 
     now.minute = 1;
     QTRY_COMPARE(runner.pending.size(), size_t(1));
@@ -125,7 +140,7 @@ class ReservationWindowTest : public QObject {
     QVERIFY(!run.state.run.running);
     QVERIFY(sendButton->isEnabled());
     QCOMPARE(server->batches.size(), size_t(2));
-    QCOMPARE(ParseReservation(Records(run, "20261201 090130")).resultStatus, SentStatus());
+    QCOMPARE(ParseReservation(Records(run, "20261201 090130")).resultStatus, S("送信済"));
   }
 };
 
