@@ -4,13 +4,15 @@
 
 namespace zentavo {
 
-void SetScheduledSending(SendPage& page, SchedulerState& scheduler, bool on, const LocalDateTime& now) {
+bool SetScheduledSending(SendPage& page, SchedulerState& scheduler, bool on, const LocalDateTime& now) {
+  if (on == page.reserveOn) return false;
   page.reserveOn = on;
   if (!on) {
     scheduler.watchingSince.clear();
   } else if (scheduler.watchingSince.empty()) {
     scheduler.watchingSince = FormatDisplayTime(now);
   }
+  return true;
 }
 
 std::string NextDueReservation(const ReservationEditor& editor, const SchedulerState& scheduler,

@@ -36,8 +36,9 @@ struct SchedulerState {
 };
 
 // Either "予約送信を実行する" box: the switch on the send page, and since when
-// the scheduler watches.
-void SetScheduledSending(SendPage& page, SchedulerState& scheduler, bool on, const LocalDateTime& now);
+// the scheduler watches. False when the switch already stood so (a box
+// shown, not changed).
+bool SetScheduledSending(SendPage& page, SchedulerState& scheduler, bool on, const LocalDateTime& now);
 
 // The file of the earliest listed reservation that is due at `now`: its
 // moment has come since the switch went on, this session has not run it,

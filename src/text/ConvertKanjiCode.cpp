@@ -175,57 +175,53 @@ std::array<std::uint8_t, 2> JisPairToSjis(std::uint8_t j1, std::uint8_t j2) {
   return {s1, static_cast<std::uint8_t>(j2 + offset)};
 }
 
-std::string SjisToJis(std::string_view text) {
+// Walks `text` into JIS: ASCII as it is, every other byte (and what
+// follows it) through `other`, which writes it and says how many bytes it
+// took.
+template <class Other>
+std::string ToJis(std::string_view text, Other other) {
   JisWriter out;
-  std::size_t i = 0;
-  while (i < text.size()) {
+  for (std::size_t i = 0; i < text.size();) {
     const std::uint8_t c = At(text, i);
     if (c < 0x80) {
       out.Single(c);
-      i += 1;
-    } else if (IsHalfWidthKana(c)) {
-      const FullWidthKana k = HalfWidthKanaToJis(c, ByteAt(text, i + 1));
-      out.Double(k.jis);
-      i += k.markTaken ? 2 : 1;
-    } else if (i + 1 < text.size()) {
-      out.Double(SjisPairToJis(c, At(text, i + 1)));
-      i += 2;
+      ++i;
     } else {
-      i += 1;  // lead byte without its second byte
+      i += other(out, i, c);
     }
   }
   return out.Take();
 }
 
+std::string SjisToJis(std::string_view text) {
+  return ToJis(text, [text](JisWriter& out, std::size_t i, std::uint8_t c) -> std::size_t {
+    if (IsHalfWidthKana(c)) {
+      const FullWidthKana k = HalfWidthKanaToJis(c, ByteAt(text, i + 1));
+      out.Double(k.jis);
+      return k.markTaken ? 2 : 1;
+    }
+    if (i + 1 >= text.size()) return 1;  // lead byte without its second byte
+    out.Double(SjisPairToJis(c, At(text, i + 1)));
+    return 2;
+  });
+}
+
 std::string EucToJis(std::string_view text) {
-  JisWriter out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const std::uint8_t c = At(text, i);
-    if (c < 0x80) {
-      out.Single(c);
-      i += 1;
-    } else if (c == kEucKanaPrefix) {
+  return ToJis(text, [text](JisWriter& out, std::size_t i, std::uint8_t c) -> std::size_t {
+    if (c == kEucKanaPrefix) {
       const auto kana = ByteAt(text, i + 1);
-      if (!kana || !IsHalfWidthKana(*kana)) {
-        i += 1;  // prefix without a kana byte
-        continue;
-      }
+      if (!kana || !IsHalfWidthKana(*kana)) return 1;  // prefix without a kana byte
       // A mark is itself a prefixed byte in EUC-JP: 0x8E 0xDE or 0x8E 0xDF.
       std::optional<std::uint8_t> mark;
       if (ByteAt(text, i + 2) == kEucKanaPrefix) mark = ByteAt(text, i + 3);
       const FullWidthKana k = HalfWidthKanaToJis(*kana, mark);
       out.Double(k.jis);
-      i += k.markTaken ? 4 : 2;
-    } else if (i + 1 < text.size()) {
-      out.Double({static_cast<std::uint8_t>(c & 0x7F),
-                  static_cast<std::uint8_t>(At(text, i + 1) & 0x7F)});
-      i += 2;
-    } else {
-      i += 1;  // lead byte without its second byte
+      return k.markTaken ? 4 : 2;
     }
-  }
-  return out.Take();
+    if (i + 1 >= text.size()) return 1;  // lead byte without its second byte
+    out.Double({static_cast<std::uint8_t>(c & 0x7F), static_cast<std::uint8_t>(At(text, i + 1) & 0x7F)});
+    return 2;
+  });
 }
 
 std::string JisToSjis(std::string_view text) {

@@ -10,9 +10,7 @@ namespace zentavo::ui {
 
 AddRecipientsWindow::AddRecipientsWindow(AppState& state, Grid& target, Operator& op, QWidget* parent)
     : QDialog(parent), state_(state), target_(target), op_(op), dialog_(OpenAddRecipients(state.staff.grid)) {
-  setObjectName(QStringLiteral("addRecipientsWindow"));
-  setWindowTitle(QStringLiteral("伝達者追加"));
-  setModal(true);
+  ModalDialog(this, "addRecipientsWindow", QStringLiteral("伝達者追加"));
   auto* l = new QGridLayout(this);
   registeredList_ = NameList("registeredList", QStringLiteral("登録済職員"), this);
   addedList_ = NameList("addedList", QStringLiteral("追加登録"), this);

@@ -11,12 +11,7 @@ namespace zentavo::ui {
 
 ReceptionProgressWindow::ReceptionProgressWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
-  setObjectName(QStringLiteral("receptionProgressWindow"));
-  setModal(false);
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, kSilver);
-  setPalette(pal);
+  ProgressWindowLook(this, "receptionProgressWindow");
   auto* l = new QVBoxLayout(this);
   caption_ = Named(new QLabel(this), "progressCaption", QStringLiteral("受信状況"));
   caption_->setAlignment(Qt::AlignCenter);

@@ -19,14 +19,6 @@ namespace {
 constexpr Qt::WindowFlags kFixedDialog =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint;
 
-QLabel* Panel(const char* objectName, const QString& text, QWidget* parent) {
-  auto* label = Named(new QLabel(text, parent), objectName, text);
-  label->setFrameShape(QFrame::Panel);
-  label->setFrameShadow(QFrame::Sunken);
-  label->setMinimumHeight(24);
-  return label;
-}
-
 }  // namespace
 
 ReplyStatusWindow::ReplyStatusWindow(ReplyStatus status, Operator& op, QWidget* parent)
@@ -41,14 +33,14 @@ ReplyStatusWindow::ReplyStatusWindow(ReplyStatus status, Operator& op, QWidget* 
   setModal(true);
   repliedModel_.setCentredColumns({1});
   auto* l = new QVBoxLayout(this);
-  l->addWidget(Panel("historyPanel", ToQ(status_.title), this));
+  l->addWidget(SunkenPanel("historyPanel", ToQ(status_.title), this, 24));
   auto* sides = new QHBoxLayout;
   sides->addLayout(BuildSide("replied", QStringLiteral("返信あり"), status_.replied, repliedModel_));
   sides->addLayout(BuildSide("notReplied", QStringLiteral("返信なし"), status_.notReplied, notRepliedModel_));
   sides->addLayout(BuildSide("undelivered", QStringLiteral("不達"), status_.undelivered, undeliveredModel_));
   l->addLayout(sides, 1);
   auto* bottom = new QHBoxLayout;
-  bottom->addWidget(Panel("countLine", ToQ(status_.countLine), this), 1);
+  bottom->addWidget(SunkenPanel("countLine", ToQ(status_.countLine), this, 24), 1);
   auto* closeButton = Button("closeButton", QStringLiteral("閉じる"), this);
   closeButton->setDefault(true);  // Enter closes rather than prints
   bottom->addWidget(closeButton);

@@ -26,14 +26,6 @@ constexpr Qt::WindowFlags kFixedDialog =
 const QString kDateForm = QStringLiteral("yyyy/MM/dd");
 const QString kTimeForm = QStringLiteral("HH:mm:ss");
 
-QLabel* Panel(const char* objectName, const QString& text, QWidget* parent) {
-  auto* label = Named(new QLabel(text, parent), objectName, text);
-  label->setFrameShape(QFrame::Panel);
-  label->setFrameShadow(QFrame::Sunken);
-  label->setMinimumHeight(22);
-  return label;
-}
-
 void SetWidths(QTableView* view, std::initializer_list<int> widths) {
   int column = 0;
   for (int width : widths) view->setColumnWidth(column++, width);
@@ -98,10 +90,10 @@ QWidget* ReservationEditorPage::buildList() {
 // "結果詳細" of the chosen reservation, and whether a sent one leaves the list.
 QLayout* ReservationEditorPage::buildResultBar() {
   auto* bar = new QHBoxLayout;
-  QLabel* resultCaption = Panel("resultCaption", QStringLiteral("結果詳細"), this);
+  QLabel* resultCaption = SunkenPanel("resultCaption", QStringLiteral("結果詳細"), this, 22);
   resultCaption->setAlignment(Qt::AlignCenter);
   resultCaption->setFixedWidth(70);
-  resultLine_ = Panel("resultLine", QString(), this);
+  resultLine_ = SunkenPanel("resultLine", QString(), this, 22);
   resultLine_->setAccessibleName(QStringLiteral("結果詳細"));
   deleteWhenSentCheck_ = Check("deleteWhenSentCheck", QStringLiteral("正常送信時は予約リストから削除する"), this);
   bar->addWidget(resultCaption);
@@ -284,8 +276,7 @@ void ReservationEditorPage::onRemoveRecipientsClicked() {
 }
 
 void ReservationEditorPage::onSwitchToggled(bool on) {
-  if (on == state().send.reserveOn) return;  // shown, not changed
-  SetScheduledSending(state().send, state().scheduler, on, clock_());
+  if (!SetScheduledSending(state().send, state().scheduler, on, clock_())) return;
   showSwitch();
   emit scheduledSendingChanged();
 }

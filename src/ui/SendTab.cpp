@@ -306,8 +306,7 @@ void SendTab::ReservationRunEnded() {
 }
 
 void SendTab::onReserveToggled(bool on) {
-  if (on == state().send.reserveOn) return;  // shown, not changed
-  SetScheduledSending(state().send, state().scheduler, on, clock_());
+  if (!SetScheduledSending(state().send, state().scheduler, on, clock_())) return;
   showSwitch();
   emit scheduledSendingChanged();
 }

@@ -20,12 +20,7 @@ constexpr Qt::WindowFlags kFixedDialog =
 
 SendProgressWindow::SendProgressWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
-  setObjectName(QStringLiteral("sendProgressWindow"));
-  setModal(false);
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, kSilver);
-  setPalette(pal);
+  ProgressWindowLook(this, "sendProgressWindow");
   auto* l = new QHBoxLayout(this);
   auto* picture = new QLabel(this);
   picture->setPixmap(ProgramIcon().pixmap(32, 32));

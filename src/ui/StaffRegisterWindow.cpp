@@ -11,9 +11,7 @@ namespace zentavo::ui {
 
 StaffRegisterWindow::StaffRegisterWindow(Grid& staff, const std::string& sender, Operator& op, QWidget* parent)
     : QDialog(parent), staff_(staff), op_(op) {
-  setObjectName(QStringLiteral("staffRegisterWindow"));
-  setWindowTitle(QStringLiteral("職員の登録"));
-  setModal(true);
+  ModalDialog(this, "staffRegisterWindow", QStringLiteral("職員の登録"));
   auto* l = new QGridLayout(this);
   nameEdit_ = LineEdit("nameEdit", QStringLiteral("氏名"), this);
   addressEdit_ = LineEdit("addressEdit", QStringLiteral("メールアドレス"), this);

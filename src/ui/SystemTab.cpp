@@ -151,18 +151,25 @@ QWidget* SystemTab::BuildSignatureBox(QWidget* page) {
   return box;
 }
 
-QWidget* SystemTab::BuildLabelBox(QWidget* page) {
-  auto* box = Box(QStringLiteral("プログラム表記"), page);
+// A box with a text and its "反映", which applies the text where it shows.
+QWidget* SystemTab::BuildApplyBox(QWidget* page, const ApplyBox& spec) {
+  auto* box = Box(spec.title, page);
   auto* row = new QHBoxLayout(box);
-  row->addWidget(AddField("programLabelEdit", QStringLiteral("プログラム表記"), FIELD(settings.programLabel), box), 1);
-  auto* apply = Button("applyLabelButton", QStringLiteral("反映"), box);
-  apply->setAccessibleName(QStringLiteral("プログラム表記を反映"));
+  if (spec.labelled) row->addWidget(new QLabel(spec.caption, box));
+  row->addWidget(AddField(spec.fieldName, spec.caption, spec.field, box), 1);
+  auto* apply = Button(spec.buttonName, QStringLiteral("反映"), box);
+  apply->setAccessibleName(spec.caption + QStringLiteral("を反映"));
   row->addWidget(apply);
-  connect(apply, &QPushButton::clicked, this, [this] {
-    ApplyProgramLabel(state().settings);
-    emit labelApplied();
-  });
+  connect(apply, &QPushButton::clicked, this, spec.apply);
   return box;
+}
+
+QWidget* SystemTab::BuildLabelBox(QWidget* page) {
+  return BuildApplyBox(page, {QStringLiteral("プログラム表記"), QStringLiteral("プログラム表記"), false, "programLabelEdit",
+                              FIELD(settings.programLabel), "applyLabelButton", [this] {
+                                ApplyProgramLabel(state().settings);
+                                emit labelApplied();
+                              }});
 }
 
 QWidget* SystemTab::BuildStartupBox(QWidget* page) {
@@ -197,18 +204,11 @@ QWidget* SystemTab::BuildSplitBox(QWidget* page) {
 }
 
 QWidget* SystemTab::BuildIdentifierBox(QWidget* page) {
-  auto* box = Box(QStringLiteral("メール識別"), page);
-  auto* row = new QHBoxLayout(box);
-  row->addWidget(new QLabel(QStringLiteral("メール識別文字変更"), box));
-  row->addWidget(AddField("identifierEdit", QStringLiteral("メール識別文字変更"), FIELD(settings.identifierSetting), box), 1);
-  auto* apply = Button("applyIdentifierButton", QStringLiteral("反映"), box);
-  apply->setAccessibleName(QStringLiteral("メール識別文字を反映"));
-  row->addWidget(apply);
-  connect(apply, &QPushButton::clicked, this, [this] {
-    ApplyIdentifier(state().settings);
-    emit sendPageChanged();
-  });
-  return box;
+  return BuildApplyBox(page, {QStringLiteral("メール識別"), QStringLiteral("メール識別文字変更"), true, "identifierEdit",
+                              FIELD(settings.identifierSetting), "applyIdentifierButton", [this] {
+                                ApplyIdentifier(state().settings);
+                                emit sendPageChanged();
+                              }});
 }
 
 QWidget* SystemTab::BuildInfoBox(QWidget* page) {

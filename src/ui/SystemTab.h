@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,15 @@ class SystemTab : public Tab {
   };
   QLineEdit* AddField(const char* objectName, const QString& caption, std::string& (*field)(AppState&),
                       QWidget* parent);
+  struct ApplyBox {
+    QString title, caption;
+    bool labelled;  // the caption stands before the box too
+    const char* fieldName;
+    std::string& (*field)(AppState&);
+    const char* buttonName;
+    std::function<void()> apply;
+  };
+  QWidget* BuildApplyBox(QWidget* page, const ApplyBox& spec);
   QWidget* BuildServerBox(QWidget* page);
   QWidget* BuildUserBox(QWidget* page);
   QWidget* BuildHeaderBox(QWidget* page);

@@ -10,9 +10,7 @@ namespace zentavo::ui {
 
 TemplateChooserWindow::TemplateChooserWindow(AppState& state, Operator& op, QWidget* parent)
     : QDialog(parent), state_(state), op_(op), chooser_(OpenTemplateChooser(state.templates)) {
-  setObjectName(QStringLiteral("templateChooserWindow"));
-  setWindowTitle(QStringLiteral("定型文選択"));
-  setModal(true);
+  ModalDialog(this, "templateChooserWindow", QStringLiteral("定型文選択"));
   auto* l = new QGridLayout(this);
   nameList_ = NameList("templateNameList", QStringLiteral("定型伝達文書"), this, false);
   nameList_->addItems(ToQ(chooser_.names));

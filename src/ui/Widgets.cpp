@@ -84,6 +84,29 @@ QMenu* PopupMenu(const QString& title, QWidget* owner) {
   return menu;
 }
 
+void ModalDialog(QDialog* dialog, const char* objectName, const QString& title) {
+  dialog->setObjectName(QString::fromLatin1(objectName));
+  dialog->setWindowTitle(title);
+  dialog->setModal(true);
+}
+
+void ProgressWindowLook(QDialog* window, const char* objectName) {
+  window->setObjectName(QString::fromLatin1(objectName));
+  window->setModal(false);
+  window->setAutoFillBackground(true);
+  QPalette pal = window->palette();
+  pal.setColor(QPalette::Window, kSilver);
+  window->setPalette(pal);
+}
+
+QLabel* SunkenPanel(const char* objectName, const QString& text, QWidget* parent, int minimumHeight) {
+  auto* label = Named(new QLabel(text, parent), objectName, text);
+  label->setFrameShape(QFrame::Panel);
+  label->setFrameShadow(QFrame::Sunken);
+  label->setMinimumHeight(minimumHeight);
+  return label;
+}
+
 QLabel* StatusLine(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
   label->setAccessibleName(text);

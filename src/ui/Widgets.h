@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -72,6 +73,15 @@ QTableView* GridView(const char* objectName, const QString& label, QAbstractItem
 // A pop-up menu on `owner` opened by the right button: its title item (which
 // does nothing), a separator, then the items the caller adds.
 QMenu* PopupMenu(const QString& title, QWidget* owner);
+
+// A dialog made for one use and shown modally: its object name and title.
+void ModalDialog(QDialog* dialog, const char* objectName, const QString& title);
+
+// A progress window: borderless, not modal, on the silver of the windows.
+void ProgressWindowLook(QDialog* window, const char* objectName);
+
+// A sunken panel holding one line of text.
+QLabel* SunkenPanel(const char* objectName, const QString& text, QWidget* parent, int minimumHeight);
 
 // The fixed one-line text at the bottom of a page.
 QLabel* StatusLine(const QString& text, QWidget* parent);
