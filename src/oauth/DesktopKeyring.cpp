@@ -124,6 +124,19 @@ class Attributes {
   GHashTable* table_;
 };
 
+// One call on the keyring for an entry: the time it may take, the service,
+// and the entry's attributes.
+struct KeyringCall {
+  explicit KeyringCall(const KeyringEntry& entry) : service(deadline), attributes(entry) {}
+  bool Usable(std::string& why) const {
+    if (!service.usable()) why = service.why();
+    return service.usable();
+  }
+  const Deadline deadline;
+  const Service service;
+  const Attributes attributes;
+};
+
 }  // namespace
 
 bool DesktopKeyring::Available(std::string& why) {
@@ -134,35 +147,25 @@ bool DesktopKeyring::Available(std::string& why) {
 }
 
 bool DesktopKeyring::Store(const KeyringEntry& entry, const std::string& secret, std::string& why) {
-  const Deadline deadline;
-  const Service service(deadline);
-  if (!service.usable()) {
-    why = service.why();
-    return false;
-  }
-  const Attributes attributes(entry);
+  const KeyringCall call(entry);
+  if (!call.Usable(why)) return false;
   SecretValue* value = secret_value_new(secret.c_str(), static_cast<gssize>(secret.size()), "text/plain");
   const std::string label = "Zentavo OAuth 2.0 (" + entry.account + ")";
   GError* error = nullptr;
-  const bool stored = secret_service_store_sync(service.get(), Schema(), attributes.get(), SECRET_COLLECTION_DEFAULT,
-                                                label.c_str(), value, deadline.cancellable(), &error);
+  const bool stored = secret_service_store_sync(call.service.get(), Schema(), call.attributes.get(), SECRET_COLLECTION_DEFAULT,
+                                                label.c_str(), value, call.deadline.cancellable(), &error);
   secret_value_unref(value);
   if (!stored) why = Explain(error, "the keyring did not store the token");
   return stored;
 }
 
 std::optional<std::string> DesktopKeyring::Lookup(const KeyringEntry& entry, std::string& why) {
-  const Deadline deadline;
-  const Service service(deadline);
-  if (!service.usable()) {
-    why = service.why();
-    return std::nullopt;
-  }
+  const KeyringCall call(entry);
+  if (!call.Usable(why)) return std::nullopt;
   // Searched without unlocking: a locked item would mean a prompt.
-  const Attributes attributes(entry);
   GError* error = nullptr;
-  GList* items = secret_service_search_sync(service.get(), Schema(), attributes.get(), SECRET_SEARCH_LOAD_SECRETS,
-                                            deadline.cancellable(), &error);
+  GList* items = secret_service_search_sync(call.service.get(), Schema(), call.attributes.get(), SECRET_SEARCH_LOAD_SECRETS,
+                                            call.deadline.cancellable(), &error);
   if (error) {
     why = Explain(error, "the keyring could not be searched");
     return std::nullopt;
@@ -182,15 +185,10 @@ std::optional<std::string> DesktopKeyring::Lookup(const KeyringEntry& entry, std
 }
 
 bool DesktopKeyring::Clear(const KeyringEntry& entry, std::string& why) {
-  const Deadline deadline;
-  const Service service(deadline);
-  if (!service.usable()) {
-    why = service.why();
-    return false;
-  }
-  const Attributes attributes(entry);
+  const KeyringCall call(entry);
+  if (!call.Usable(why)) return false;
   GError* error = nullptr;
-  secret_service_clear_sync(service.get(), Schema(), attributes.get(), deadline.cancellable(), &error);
+  secret_service_clear_sync(call.service.get(), Schema(), call.attributes.get(), call.deadline.cancellable(), &error);
   // Nothing to remove is no failure.
   if (error) {
     why = Explain(error, "the keyring did not remove the token");

@@ -46,11 +46,12 @@ class TlsE2E : public ::testing::Test {
 
 TEST_F(TlsE2E, EveryModeDeliversAndReceivesWithThePasswordNeverInClear) {
   const std::string marker = UniqueMarker("tls");
-  const struct {
+  struct Mode {
     std::string port;
     ConnectionSecurity security;
-  } smtp[] = {{stack.smtpStartTlsPort, {}}, {stack.smtpStartTlsPort, {Security::StartTls, false, ""}},
-              {stack.smtpsPort, {Security::Tls, false, ""}}};
+  };
+  const Mode smtp[] = {{stack.smtpStartTlsPort, {}}, {stack.smtpStartTlsPort, {Security::StartTls, false, ""}},
+                       {stack.smtpsPort, {Security::Tls, false, ""}}};
   for (const auto& s : smtp) {
     RecordingRelay relay("127.0.0.1", s.port);
     const SessionSecurity used = Send(relay.port(), s.security, marker, stack.staff(0));
@@ -60,11 +61,8 @@ TEST_F(TlsE2E, EveryModeDeliversAndReceivesWithThePasswordNeverInClear) {
   }
   ASSERT_EQ(stack.Await(stack.staff(0), marker, 3).size(), 3u);
 
-  const struct {
-    std::string port;
-    ConnectionSecurity security;
-  } pop3[] = {{stack.pop3Port, {}}, {stack.pop3Port, {Security::StartTls, false, ""}},
-              {stack.pop3sPort, {Security::Tls, false, ""}}};
+  const Mode pop3[] = {{stack.pop3Port, {}}, {stack.pop3Port, {Security::StartTls, false, ""}},
+                       {stack.pop3sPort, {Security::Tls, false, ""}}};
   for (const auto& p : pop3) {
     RecordingRelay relay("127.0.0.1", p.port);
     std::unique_ptr<Mailbox> box =

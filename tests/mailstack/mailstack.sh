@@ -147,21 +147,15 @@ distinguished_name = dn
 basicConstraints = critical, CA:true
 keyUsage = critical, keyCertSign, cRLSign
 subjectKeyIdentifier = hash
-[server]
-basicConstraints = critical, CA:false
-keyUsage = critical, digitalSignature
-extendedKeyUsage = serverAuth
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-subjectAltName = DNS:localhost, IP:127.0.0.1
-[wrong_name]
-basicConstraints = critical, CA:false
-keyUsage = critical, digitalSignature
-extendedKeyUsage = serverAuth
-subjectKeyIdentifier = hash
-authorityKeyIdentifier = keyid
-subjectAltName = DNS:wrong.test
 EOF
+  # A server certificate's extensions, for each name it is made for.
+  local section san
+  for section in "server:DNS:localhost, IP:127.0.0.1" "wrong_name:DNS:wrong.test"; do
+    san=${section#*:}
+    printf '[%s]\nbasicConstraints = critical, CA:false\nkeyUsage = critical, digitalSignature\n%s\n%s\n%s\nsubjectAltName = %s\n' \
+      "${section%%:*}" "extendedKeyUsage = serverAuth" "subjectKeyIdentifier = hash" "authorityKeyIdentifier = keyid" \
+      "$san" >>"$tls/x509.cnf"
+  done
   local newkey=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -noenc -config "$tls/x509.cnf")
   make_ca() {
     openssl req -x509 "${newkey[@]}" -extensions ca -days 365 -subj "/O=Zentavo/CN=$2" \

@@ -306,21 +306,26 @@ check "the old refresh token is refused once rotated" same "$status/$(field erro
 refresh=$(field refresh_token "$tmp/refreshed")
 access=$(field access_token "$tmp/refreshed")
 
+# The "status" of the JSON in the server's error continuation.
+continuation_status() {
+  "$py" -c 'import json, sys; print(json.loads(sys.argv[1])["status"])' "$(continuation "$1")" 2>/dev/null
+}
+
 control '{"expire_access_tokens": true}'
 status=$(request --data-urlencode "token=$access" "${OAUTH_TOKEN_URL%/token}/introspect")
 check "an expired token is inactive for the introspection" same "$status/$(field active)" "200/false"
 
 out=$(pop3s "AUTH XOAUTH2 $(xoauth2 "$user" "$access")" "")
 check "POP3: an expired token gets the error continuation, status 401" \
-  same "$("$py" -c 'import json, sys; print(json.loads(sys.argv[1])["status"])' "$(continuation "$out")" 2>/dev/null)" 401
+  same "$(continuation_status "$out")" 401
 check "POP3: the empty answer to it ends in failure" has "^-ERR \[AUTH\]" "$out"
 out=$(pop3s "AUTH OAUTHBEARER $(oauthbearer "$user" "$access" "$POP3S_PORT")" "AQ==")
 check "POP3: OAUTHBEARER with an expired token gets status invalid_token" \
-  same "$("$py" -c 'import json, sys; print(json.loads(sys.argv[1])["status"])' "$(continuation "$out")" 2>/dev/null)" invalid_token
+  same "$(continuation_status "$out")" invalid_token
 check "POP3: the AQ== answer to it ends in failure" has "^-ERR \[AUTH\]" "$out"
 out=$(submission "AUTH XOAUTH2 $(xoauth2 "$user" "$access")" "")
 check "SMTP: an expired token gets the error continuation, status 401" \
-  same "$("$py" -c 'import json, sys; print(json.loads(sys.argv[1])["status"])' "$(continuation "$out")" 2>/dev/null)" 401
+  same "$(continuation_status "$out")" 401
 check "SMTP: the empty answer to it ends in 535" has "^535 " "$out"
 out=$(submission "AUTH OAUTHBEARER $(oauthbearer "$user" "$access" "$SMTP_STARTTLS_PORT")" "AQ==")
 check "SMTP: OAUTHBEARER with an expired token, answered AQ==, ends in 535" has "^535 " "$out"
