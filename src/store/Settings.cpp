@@ -14,9 +14,11 @@ Settings::Settings() : splitIndicator(Sj("分割：無")) {}
 
 bool NoServerConfigured(const Settings& settings) { return settings.smtpHost.empty() && settings.popHost.empty(); }
 
-void SetSplitSend(Settings& settings, bool on) {
+bool SetSplitSend(Settings& settings, bool on) {
+  if (on == settings.splitSend && !settings.splitIndicator.empty()) return false;
   settings.splitSend = on;
   settings.splitIndicator = Sj(on ? "分割:有" : "分割:無");
+  return true;
 }
 
 int ClampSplitSize(long long value) {

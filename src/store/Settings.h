@@ -53,8 +53,9 @@ inline constexpr int kSplitSizeMax = 9999;
 // No server is set yet (a first start): there is nothing to check or send.
 bool NoServerConfigured(const Settings& settings);
 
-// "分割有" clicked: the split label and the size box follow the box.
-void SetSplitSend(Settings& settings, bool on);
+// "分割有" clicked: the split label and the size box follow the box. False
+// when split sending already stood so (a box shown, not changed).
+bool SetSplitSend(Settings& settings, bool on);
 // The spin box's clamp to 2..9999.
 int ClampSplitSize(long long value);
 

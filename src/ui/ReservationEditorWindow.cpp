@@ -130,14 +130,9 @@ QWidget* ReservationEditorPage::buildInputArea() {
   dateEdit_->setMinimumWidth(110);
   timeEdit_ = Named(new QTimeEdit(area), "reservationTimeEdit", QStringLiteral("送信時間"));
   timeEdit_->setDisplayFormat(kTimeForm);
-  groupBox_ = LineEdit("reservationGroupBox", QStringLiteral("グループ名"), area);
-  groupBox_->setReadOnly(true);
-  identifierBox_ = LineEdit("reservationIdentifierBox", QStringLiteral("識別"), area);
-  identifierBox_->setReadOnly(true);
-  identifierBox_->setFixedWidth(110);
-  mailNoBox_ = LineEdit("reservationMailNoBox", QStringLiteral("ＭａｉｌＮｏ"), area);
-  mailNoBox_->setReadOnly(true);
-  mailNoBox_->setFixedWidth(70);
+  groupBox_ = ReadOnlyEdit("reservationGroupBox", QStringLiteral("グループ名"), area);
+  identifierBox_ = ReadOnlyEdit("reservationIdentifierBox", QStringLiteral("識別"), area, 110);
+  mailNoBox_ = ReadOnlyEdit("reservationMailNoBox", QStringLiteral("ＭａｉｌＮｏ"), area, 70);
   subjectEdit_ = LineEdit("reservationSubjectEdit", QStringLiteral("件名"), area);
 
   g->addWidget(new QLabel(QStringLiteral("送信予約日"), area), 0, 0);

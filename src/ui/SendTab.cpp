@@ -114,12 +114,8 @@ QWidget* SendTab::buildRecipientBox() {
 QWidget* SendTab::buildSubjectBox() {
   auto* box = Box(QStringLiteral("伝達件名"), this);
   auto* grid = new QGridLayout(box);
-  identifierBox_ = LineEdit("identifierBox", QStringLiteral("識別"), box);
-  identifierBox_->setReadOnly(true);
-  identifierBox_->setFixedWidth(110);
-  mailNoBox_ = LineEdit("shownMailNo", QStringLiteral("ＭａｉｌＮｏ"), box);
-  mailNoBox_->setReadOnly(true);
-  mailNoBox_->setFixedWidth(70);
+  identifierBox_ = ReadOnlyEdit("identifierBox", QStringLiteral("識別"), box, 110);
+  mailNoBox_ = ReadOnlyEdit("mailNoBox", QStringLiteral("ＭａｉｌＮｏ"), box, 70);
   subjectEdit_ = LineEdit("subjectEdit", QStringLiteral("件名"), box);
   auto* templateButton = Button("templateButton", QStringLiteral("定型"), box);
   templateButton->setAccessibleName(QStringLiteral("定型文書を選択"));

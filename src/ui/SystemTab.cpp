@@ -199,7 +199,11 @@ QWidget* SystemTab::BuildSplitBox(QWidget* page) {
   grid->addWidget(confirmSplitCheck_, 1, 0, 1, 3);
   connect(splitSizeSpin_, &QSpinBox::valueChanged, this, [this](int v) { state().settings.splitSize = v; });
   connect(confirmSplitCheck_, &QCheckBox::toggled, this, [this](bool on) { state().settings.confirmSplit = on; });
-  connect(splitCheck_, &QCheckBox::toggled, this, &SystemTab::onSplitToggled);
+  connect(splitCheck_, &QCheckBox::toggled, this, [this](bool on) {
+    if (!SetSplitSend(state().settings, on)) return;  // shown, not changed
+    showSplit();
+    emit sendPageChanged();
+  });
   return box;
 }
 
@@ -251,13 +255,6 @@ void SystemTab::setBackends(std::shared_ptr<SmtpTransport> smtp, std::shared_ptr
 }
 
 void SystemTab::finishRun() { runner_->Drain(); }
-
-void SystemTab::onSplitToggled(bool on) {
-  if (on == state().settings.splitSend) return;  // shown, not changed
-  SetSplitSend(state().settings, on);
-  showSplit();
-  emit sendPageChanged();
-}
 
 void SystemTab::showSplit() {
   const bool on = state().settings.splitSend;

@@ -43,7 +43,6 @@ class SystemTab : public Tab {
   void sendPageChanged();    // the identifier applied, or split sending switched
 
  private slots:
-  void onSplitToggled(bool on);
   void onCheckConnectionsClicked();
 
  private:

@@ -41,6 +41,14 @@ inline QLineEdit* LineEdit(const char* objectName, const QString& label, QWidget
   return Named(new QLineEdit(parent), objectName, label);
 }
 
+// A box that shows a value the operator does not type.
+inline QLineEdit* ReadOnlyEdit(const char* objectName, const QString& label, QWidget* parent, int width = 0) {
+  QLineEdit* edit = LineEdit(objectName, label, parent);
+  edit->setReadOnly(true);
+  if (width > 0) edit->setFixedWidth(width);
+  return edit;
+}
+
 inline QGroupBox* Box(const QString& title, QWidget* parent) { return new QGroupBox(title, parent); }
 
 // The program's icon, drawn rather than shipped as a file.

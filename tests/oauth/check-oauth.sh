@@ -315,20 +315,19 @@ control '{"expire_access_tokens": true}'
 status=$(request --data-urlencode "token=$access" "${OAUTH_TOKEN_URL%/token}/introspect")
 check "an expired token is inactive for the introspection" same "$status/$(field active)" "200/false"
 
-out=$(pop3s "AUTH XOAUTH2 $(xoauth2 "$user" "$access")" "")
-check "POP3: an expired token gets the error continuation, status 401" \
-  same "$(continuation_status "$out")" 401
-check "POP3: the empty answer to it ends in failure" has "^-ERR \[AUTH\]" "$out"
-out=$(pop3s "AUTH OAUTHBEARER $(oauthbearer "$user" "$access" "$POP3S_PORT")" "AQ==")
-check "POP3: OAUTHBEARER with an expired token gets status invalid_token" \
-  same "$(continuation_status "$out")" invalid_token
-check "POP3: the AQ== answer to it ends in failure" has "^-ERR \[AUTH\]" "$out"
-out=$(submission "AUTH XOAUTH2 $(xoauth2 "$user" "$access")" "")
-check "SMTP: an expired token gets the error continuation, status 401" \
-  same "$(continuation_status "$out")" 401
-check "SMTP: the empty answer to it ends in 535" has "^535 " "$out"
-out=$(submission "AUTH OAUTHBEARER $(oauthbearer "$user" "$access" "$SMTP_STARTTLS_PORT")" "AQ==")
-check "SMTP: OAUTHBEARER with an expired token, answered AQ==, ends in 535" has "^535 " "$out"
+# Each server and mechanism: the error continuation with its status, then
+# the final failure after the client's answer (empty for XOAUTH2, AQ== for
+# OAUTHBEARER).
+for way in "pop3s $POP3S_PORT ^-ERR.\[AUTH\]" "submission $SMTP_STARTTLS_PORT ^535."; do
+  read -r talk port refused <<<"$way"
+  out=$("$talk" "AUTH XOAUTH2 $(xoauth2 "$user" "$access")" "")
+  check "$talk: an expired token gets the error continuation, status 401" same "$(continuation_status "$out")" 401
+  check "$talk: the empty answer to it ends in failure" has "$refused" "$out"
+  out=$("$talk" "AUTH OAUTHBEARER $(oauthbearer "$user" "$access" "$port")" "AQ==")
+  check "$talk: OAUTHBEARER with an expired token gets status invalid_token" \
+    same "$(continuation_status "$out")" invalid_token
+  check "$talk: the AQ== answer to it ends in failure" has "$refused" "$out"
+done
 
 status=$(request "$OAUTH_TOKEN_URL" -d grant_type=refresh_token --data-urlencode "refresh_token=$refresh" \
   --data-urlencode "client_id=$OAUTH_CLIENT_ID")
