@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <cctype>
 #include <cerrno>
 #include <map>
 #include <utility>
@@ -17,10 +18,12 @@ constexpr std::size_t kMostKept = 32;
 // The Unicode forms other than UTF-8 read (or write) a byte order mark at a
 // descriptor's first use only, which would then hold for every later text:
 // these get a descriptor of their own each time.
-bool ReadsByteOrderMark(std::string name) {
-  for (char& c : name) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  for (const char* form : {"16", "32", "ucs", "unicode", "utf-7", "utf7"})
-    if (name.find(form) != std::string::npos) return true;
+bool ReadsByteOrderMark(const std::string& name) {
+  std::string plain;  // lower case, letters and digits only: "UTF-16LE" -> "utf16le"
+  for (const char c : name)
+    if (std::isalnum(static_cast<unsigned char>(c))) plain += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* form : {"utf16", "utf32", "ucs2", "ucs4", "unicode", "utf7", "iso10646", "10646"})
+    if (plain.starts_with(form)) return true;
   return false;
 }
 

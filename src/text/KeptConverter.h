@@ -1,11 +1,14 @@
 // An iconv conversion whose descriptor stays open for the thread that
 // opened it. Received mail is converted text by text (every encoded word,
-// every part, every address), and opening a descriptor costs far more than
-// converting a reply's few lines: with the bodies shown, reading 1,000
-// replies spent more time opening descriptors than converting. Each thread
-// keeps its own, so the reception's worker and the window's thread never
-// share one; within a thread, two of the same conversion alive at once
-// share theirs, so one is used at a time.
+// every part, every line the list shows), and a descriptor per text is
+// dear: glibc unloads a conversion module that no open descriptor holds
+// once others have been closed a few times, so descriptors opened and
+// closed in turn (ours, and GMime's for the headers it decodes) loaded and
+// unloaded their modules for every message. Reading 1,000 replies with
+// their bodies shown took 0.37 s that way and 0.16 s with kept descriptors.
+// Each thread keeps its own, so the reception's worker and the window's
+// thread never share one; within a thread, two of the same conversion
+// alive at once share theirs, so one is used at a time.
 #pragma once
 
 #include <memory>
