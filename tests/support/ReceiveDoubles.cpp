@@ -1,7 +1,7 @@
 #include "support/ReceiveDoubles.h"
 
-#include <algorithm>
 #include <deque>
+#include <set>
 
 namespace zentavo::test {
 
@@ -41,8 +41,8 @@ class FakeMailbox : public Mailbox {
     Settle();
     Say("QUIT");
     // As a server does: the marked messages go, the rest are numbered anew.
-    std::sort(marked_.rbegin(), marked_.rend());
-    for (int n : marked_) {
+    for (auto it = marked_.rbegin(); it != marked_.rend(); ++it) {
+      const int n = *it;
       server_.messages.erase(server_.messages.begin() + (n - 1));
       if (!server_.ids.empty()) server_.ids.erase(server_.ids.begin() + (n - 1));
     }
@@ -67,9 +67,7 @@ class FakeMailbox : public Mailbox {
     const auto ask = [&](int number) {
       asked_.push_back(verb + " " + std::to_string(number));
       server_.commands.push_back(asked_.back());
-      if (verb == "DELE" && number >= 1 && number <= static_cast<int>(server_.messages.size()) &&
-          std::find(marked_.begin(), marked_.end(), number) == marked_.end())
-        marked_.push_back(number);
+      if (verb == "DELE" && number >= 1 && number <= static_cast<int>(server_.messages.size())) marked_.insert(number);
     };
     if (asked_.empty()) ask(n);
     for (std::size_t i = asked_.size() - 1; i < next.size() && asked_.size() < server_.window; ++i) ask(next[i]);
@@ -84,7 +82,7 @@ class FakeMailbox : public Mailbox {
     while (!asked_.empty()) Drop();
   }
   FakePop3Transport& server_;
-  std::vector<int> marked_;
+  std::set<int> marked_;
   std::deque<std::string> asked_;  // commands whose replies are still to come
 };
 

@@ -4,6 +4,8 @@
 #include <Poco/Net/SocketAddress.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+
 namespace zentavo::test {
 
 using Clock = std::chrono::steady_clock;
@@ -74,12 +76,9 @@ void ScriptedServer::Say(const std::string& line) {
 // Whether the client has sent nothing beyond the lines read so far (what
 // has arrived by now; a line still on its way is not waited for).
 bool ScriptedServer::Waiting() {
+  char chunk[4096];
   try {
-    if (client_.available() > 0) {
-      char chunk[4096];
-      const int n = client_.receiveBytes(chunk, sizeof chunk);
-      if (n > 0) buffer_.append(chunk, static_cast<std::size_t>(n));
-    }
+    if (client_.available() > 0) buffer_.append(chunk, std::max(0, client_.receiveBytes(chunk, sizeof chunk)));
   } catch (const Poco::Exception&) {
   }
   return buffer_.empty();
