@@ -12,6 +12,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <deque>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -30,6 +31,16 @@ constexpr std::uint16_t kPop3sPort = 995;
 // (RFC 1939); one without a line end in many times that is garbage.
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kLongestReply = 8 * 1024;
+
+// The window of a pipeline: at most this many replies to come, whose
+// commands (a dozen bytes each) always fit the socket's buffers, so that
+// writing them never waits on a server that is busy writing to us.
+constexpr std::size_t kMostAhead = 64;
+// Messages asked for ahead, by the mean size of those read so far (this
+// much each before the first): a stop reads them all before QUIT, so that
+// must never take long.
+constexpr std::size_t kAheadBytes = 1024 * 1024;
+constexpr std::size_t kAssumedSize = 64 * 1024;
 
 // One connection, logged in by Open. `step` names the command in every
 // error, and only the name: the PASS line carries the password. Once a step
@@ -133,12 +144,19 @@ class Pop3Session final : public Mailbox {
     return count;
   }
 
-  std::optional<std::string> Retrieve(int number) override {
-    if (!Positive(Ask("RETR", "RETR " + std::to_string(number)))) return std::nullopt;
-    return ReadMessage();
+  std::optional<std::string> Retrieve(int number, std::span<const int> next) override {
+    Pipeline(Command::Retr, number, next);
+    if (!Positive(Status("RETR"))) return std::nullopt;
+    std::string message = ReadMessage();
+    ++retrieved_;
+    retrievedBytes_ += message.size();
+    return message;
   }
 
-  bool Delete(int number) override { return Positive(Ask("DELE", "DELE " + std::to_string(number))); }
+  bool Delete(int number, std::span<const int> next) override {
+    Pipeline(Command::Dele, number, next);
+    return Positive(Status("DELE"));
+  }
 
   std::optional<std::map<int, std::string>> UniqueIds() override {
     // A server whose CAPA answered without UIDL has none; one without CAPA
@@ -170,11 +188,12 @@ class Pop3Session final : public Mailbox {
  private:
   // The message up to the line ".": a line that starts with "." loses that
   // dot, and lines end at CR LF alone, so any other byte (8-bit, NUL, a
-  // bare CR or LF) is part of its line. Only the first `keep_` bytes are
+  // bare CR or LF) is part of its line. Only the first `keep` bytes are
   // kept; the rest is read and dropped so that the session can go on, and
   // the reader of the message copes with one cut short. The buffer never
   // holds more than a chunk, however long a line is.
-  std::string ReadMessage() {
+  std::string ReadMessage() { return ReadMessage(keep_); }
+  std::string ReadMessage(std::size_t keep) {
     std::string message;
     for (bool lineStart = true;;) {
       if (lineStart && Unread("RETR", 1)[0] == '.') {
@@ -189,7 +208,7 @@ class Pop3Session final : public Mailbox {
       const std::string_view data = Unread("RETR", 2);
       const std::size_t end = data.find("\r\n");
       const std::size_t take = end != std::string_view::npos ? end + 2 : data.size() - (data.back() == '\r');
-      message.append(data.data(), std::min(take, keep_ - std::min(keep_, message.size())));
+      message.append(data.data(), std::min(take, keep - std::min(keep, message.size())));
       Consume(take);
       lineStart = end != std::string_view::npos;
     }
@@ -213,8 +232,51 @@ class Pop3Session final : public Mailbox {
 
   // `continuation`: a SASL exchange, where "+ text" is a reply too.
   std::string Ask(std::string_view step, const std::string& line, bool continuation = false) {
+    while (!asked_.empty()) DropReply();
     Write(step, line + "\r\n");
     return Status(step, continuation);
+  }
+
+  enum class Command { Retr, Dele };
+  static const char* Name(Command command) { return command == Command::Retr ? "RETR" : "DELE"; }
+
+  // How many replies may be on their way: without PIPELINING one; for
+  // DELE, whose replies are a line each, the most; for RETR what fits
+  // kAheadBytes, but at least one.
+  std::size_t Window(Command command) const {
+    if (!Offers("PIPELINING")) return 1;
+    if (command == Command::Dele) return kMostAhead;
+    const std::size_t mean = retrieved_ > 0 ? std::max<std::size_t>(retrievedBytes_ / retrieved_, 1) : kAssumedSize;
+    return std::clamp<std::size_t>(kAheadBytes / mean, 1, kMostAhead);
+  }
+
+  // Makes the reply to `command` for `number` the next to come: replies
+  // asked for ahead of something else are read and dropped first. Its
+  // command goes out unless it did already, with those for `next` up to
+  // the window, in one write. The commands already on their way after it
+  // are taken for the first of `next`.
+  void Pipeline(Command command, int number, std::span<const int> next) {
+    if (done_) Fail(Name(command), "the session has already ended or failed");
+    const Asked wanted{command, number};
+    while (!asked_.empty() && asked_.front() != wanted) DropReply();
+    std::string lines;
+    const auto ask = [&](int n) {
+      lines += std::string(Name(command)) + " " + std::to_string(n) + "\r\n";
+      asked_.push_back({command, n});
+    };
+    if (asked_.empty()) ask(number);
+    for (std::size_t i = asked_.size() - 1; i < next.size() && asked_.size() < Window(command); ++i) ask(next[i]);
+    if (!lines.empty()) Write(Name(command), lines);
+    asked_.pop_front();
+  }
+
+  // Reads the reply to the oldest command asked for ahead, which nobody
+  // wants any more, with its message (kept nowhere).
+  void DropReply() {
+    const Asked dropped = asked_.front();
+    asked_.pop_front();
+    if (done_) Fail(Name(dropped.command), "the session has already ended or failed");
+    if (Positive(Status(Name(dropped.command))) && dropped.command == Command::Retr) ReadMessage(0);
   }
 
   static std::string Upper(std::string text) {
@@ -305,6 +367,13 @@ class Pop3Session final : public Mailbox {
   std::map<std::string, std::string> capabilities_;  // what the latest CAPA listed
   std::vector<std::string> secrets_;                 // the token and its response, once logging in
   bool capaAnswered_ = false;
+  struct Asked {
+    Command command;
+    int number;
+    bool operator==(const Asked&) const = default;
+  };
+  std::deque<Asked> asked_;  // written ahead, their replies still to come, oldest first
+  std::size_t retrieved_ = 0, retrievedBytes_ = 0;  // the messages read so far
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -40,9 +41,22 @@ class Mailbox {
   // RETR n: the whole message as the server holds it (dot-unstuffing undone,
   // lines ended by CR LF). nullopt when the server answers "-ERR" (no such
   // message): a negative answer is no failure of the session.
-  virtual std::optional<std::string> Retrieve(int number) = 0;
+  std::optional<std::string> Retrieve(int number) { return Retrieve(number, {}); }
+  // The same, where the caller means to ask for the messages `next` after
+  // this one, in that order: a server that takes commands in a pipeline
+  // (CAPA PIPELINING, RFC 2449) is asked for some of them already, a window
+  // ahead of the message being read, so that it sends on while the caller
+  // deals with this one. Whatever the caller does next (asks for another
+  // message, counts, quits), the replies asked for ahead and not wanted any
+  // more are read and dropped first: a run that stops early reads what was
+  // asked for and still ends with QUIT.
+  virtual std::optional<std::string> Retrieve(int number, std::span<const int> next) = 0;
   // DELE n: false when the server answers "-ERR".
-  virtual bool Delete(int number) = 0;
+  bool Delete(int number) { return Delete(number, {}); }
+  // The same with `next` asked for ahead as above. A DELE asked for marks
+  // its message whether or not the caller reads its reply, so `next` holds
+  // only messages that go in any case.
+  virtual bool Delete(int number, std::span<const int> next) = 0;
   // UIDL: the unique id of every message by its number (RFC 1939), so
   // that a later session finds the very message again whatever another
   // client did meanwhile. nullopt when the server keeps no such ids.
@@ -78,9 +92,10 @@ class Pop3Transport {
 // and "PASS password", or with an access token (only ever under TLS)
 // "AUTH XOAUTH2" (or OAUTHBEARER when only that is listed) and the response
 // after "+ ", once more with a fresh token when it is refused; then the
-// mailbox's calls, one command each. Any reply
-// that starts with neither "+OK" nor "-ERR" is malformed and fails the
-// session. Every wait is bounded by `timeouts`.
+// mailbox's calls, one command each, RETR and DELE a window ahead where
+// CAPA lists PIPELINING. Any reply that starts with neither "+OK" nor
+// "-ERR" is malformed and fails the session. Every wait is bounded by
+// `timeouts`.
 class PocoPop3Transport final : public Pop3Transport {
  public:
   // A message larger than `messageLimit` bytes is read to its end (the

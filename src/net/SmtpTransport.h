@@ -66,8 +66,9 @@ class SmtpTransport {
 // (preferred under TLS) or AUTH LOGIN, whichever the server offers, a clear
 // failure when it offers neither, and no login at all when it offers no
 // AUTH (servers that relay by address rely on that); "RSET";
-// "MAIL FROM:<from>"; "RCPT TO:<to>" for each recipient in order; "DATA";
-// the dot-stuffed message; "."; "QUIT".
+// "MAIL FROM:<from>"; "RCPT TO:<to>" for each recipient in order (in one
+// write where the server offers PIPELINING, the replies read after it);
+// "DATA"; the dot-stuffed message; "."; "QUIT".
 // When a recipient, DATA or the message is refused, "RSET" tells a server
 // that is still listening to drop the transaction. Every wait is bounded by `timeouts`.
 // Failures come back as SmtpError; a failing QUIT after the message was

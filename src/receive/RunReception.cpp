@@ -1,5 +1,7 @@
 #include "receive/RunReception.h"
 
+#include <span>
+
 #include "receive/ReceivedList.h"
 #include "receive/ReplyCollector.h"
 #include "receive/UnseenMail.h"
@@ -68,6 +70,14 @@ OffThread<std::shared_ptr<Mailbox>> OpenMailbox(const ReceptionContext& c, const
   });
 }
 
+OffThread<ReceivedMail> FetchMessage(StepRunner& runner, std::shared_ptr<Mailbox> mailbox,
+                                     std::shared_ptr<const std::vector<int>> numbers, std::size_t i, bool text) {
+  return OffThread<ReceivedMail>(runner, [mailbox = std::move(mailbox), numbers = std::move(numbers), i, text] {
+    std::optional<std::string> raw = mailbox->Retrieve((*numbers)[i], std::span(*numbers).subspan(i + 1));
+    return raw ? ReadReceivedMail(*raw, text) : ReceivedMail{};
+  });
+}
+
 RecordedReplies RecordFoundMail(ReceptionContext& c, const FoundMail& found) {
   RecordedReplies recorded = RecordRepliesInLogs(c.folder, c.settings.identifier, found);
   for (const auto& log : recorded.partlyRead) LogDiagnostic(log.string() + " was read only in part; no reply recorded");
@@ -115,18 +125,17 @@ RunTask RunReception(ReceptionContext c) {
     collector.emplace(std::move(o.records), settings.identifier);
     c.op.ShowProgress(Sj("返信メール確認中"), c.state.serverCount);
 
-    for (const int n : NumbersToFetch(settings, c.state.listing, options)) {
+    const auto numbers = std::make_shared<const std::vector<int>>(NumbersToFetch(settings, c.state.listing, options));
+    for (std::size_t i = 0; i < numbers->size(); ++i) {
+      const int n = (*numbers)[i];
+      // A stop asks for no more; what was asked for ahead is read by QUIT.
       if (c.state.cancel) {
         c.op.ShowProgress(Sj("受信をキャンセルしました"), c.state.serverCount);
         break;
       }
       c.op.SetProgress(n);
-      // The message is read into plain values on the worker too: a large
-      // one never holds up the window.
-      OffThread<ReceivedMail> fetch(c.runner, [mailbox, n, text = options.staffBodies || options.otherBodies] {
-        std::optional<std::string> raw = mailbox->Retrieve(n);
-        return raw ? ReadReceivedMail(*raw, text) : ReceivedMail{};
-      });
+      OffThread<ReceivedMail> fetch =
+          FetchMessage(c.runner, mailbox, numbers, i, options.staffBodies || options.otherBodies);
       const ReceivedMail mail = co_await fetch;
       c.state.read.push_back(n);
       TakeMessage(c.state, {settings, staff, options, *collector}, n, mail);

@@ -5,9 +5,10 @@
 // listed only when asked for. Bodies go to the body pane when asked for.
 //
 // Like the send run, the run is a coroutine: the POP3 session's steps run
-// on the step runner's worker, one message at a time, and the run goes on
-// on the window's thread with each message's values. It can be cancelled
-// between messages.
+// on the step runner's worker, one message at a time (a server that takes
+// commands in a pipeline is asked for the next ones meanwhile), and the run
+// goes on on the window's thread with each message's values. It can be
+// cancelled between messages.
 #pragma once
 
 #include <functional>
@@ -84,8 +85,13 @@ RunTask RunReception(ReceptionContext c);
 void EndReceptionMarking(Settings& settings, const DataFolder& folder, const ReceptionState& state);
 
 // The steps the reception's sessions share: connecting and logging in on
-// the worker, and recording what was found.
+// the worker; message `numbers[i]` read into plain values there (a large
+// one never holds up the window; `text`: its texts too), where the server
+// takes commands in a pipeline with the messages after it asked for
+// meanwhile; and recording what was found.
 OffThread<std::shared_ptr<Mailbox>> OpenMailbox(const ReceptionContext& c, const Settings& settings);
+OffThread<ReceivedMail> FetchMessage(StepRunner& runner, std::shared_ptr<Mailbox> mailbox,
+                                     std::shared_ptr<const std::vector<int>> numbers, std::size_t i, bool text);
 RecordedReplies RecordFoundMail(ReceptionContext& c, const FoundMail& found);
 
 }  // namespace zentavo

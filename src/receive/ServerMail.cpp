@@ -1,6 +1,7 @@
 #include "receive/ServerMail.h"
 
 #include <algorithm>
+#include <span>
 
 #include "receive/ReceivedList.h"
 #include "net/ServerTrust.h"
@@ -138,11 +139,18 @@ RunTask DeleteServerMail(ReceptionContext c, Deletion kind, std::set<int> rows) 
     OffThread<MailboxListing> relist = Relist(c.runner, mailbox);
     const MailboxListing now = co_await relist;
     resolved = ResolveListed(c.state.listing, now, ListedNumbers(c.state.received));
-    for (std::size_t i = 0; i < numbers.size() && !resolved.changed; ++i) {
-      if (const auto at = resolved.now.find(numbers[i]); at != resolved.now.end()) {
-        OffThread<bool> dele(c.runner, [mailbox, number = at->second] { return mailbox->Delete(number); });
-        if (co_await dele) deleted.push_back(at->second);  // "-ERR": that one stays on the server
-      }
+    // The chosen messages by their numbers in this session (none when the
+    // mailbox changed), each DELE with those after it asked for ahead where
+    // the server takes commands in a pipeline.
+    auto targets = std::make_shared<std::vector<int>>();
+    for (const int n : numbers)
+      if (const auto at = resolved.now.find(n); at != resolved.now.end()) targets->push_back(at->second);
+    c.op.ShowProgress(Sj(texts.caption), static_cast<int>(targets->size()));
+    for (std::size_t i = 0; i < targets->size(); ++i) {
+      OffThread<bool> dele(c.runner, [mailbox, targets, i] {
+        return mailbox->Delete((*targets)[i], std::span(*targets).subspan(i + 1));
+      });
+      if (co_await dele) deleted.push_back((*targets)[i]);  // "-ERR": that one stays on the server
       c.op.SetProgress(static_cast<int>(i) + 1);
     }
     OffThread<void> quit(c.runner, [mailbox] { mailbox->Quit(); });

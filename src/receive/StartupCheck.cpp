@@ -2,6 +2,8 @@
 #include "text/Ascii.h"
 
 #include <algorithm>
+#include <numeric>
+#include <span>
 
 #include "receive/ReceivedList.h"
 #include "receive/ReplyCollector.h"
@@ -40,7 +42,9 @@ OffThread<ResolvedMessages> DeleteListedReplies(ReceptionContext& c, const Setti
                                            listing = c.state.listing, replies = std::move(replies)] {
     std::unique_ptr<Mailbox> box = transport->Open(account);
     const ResolvedMessages resolved = ResolveListed(listing, ListMailbox(*box, box->Count()), replies);
-    for (const auto& [listed, now] : resolved.now) box->Delete(now);
+    std::vector<int> numbers;
+    for (const auto& [listed, now] : resolved.now) numbers.push_back(now);
+    for (std::size_t i = 0; i < numbers.size(); ++i) box->Delete(numbers[i], std::span(numbers).subspan(i + 1));
     box->Quit();
     return resolved;
   });
@@ -99,12 +103,11 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
     collector.emplace(std::move(records), settings.identifier);
     const int total = c.state.listing.count;
     c.op.ShowProgress(Sj("返信メール確認中"), total);
+    auto numbers = std::make_shared<std::vector<int>>(static_cast<std::size_t>(total));
+    std::iota(numbers->begin(), numbers->end(), 1);
     for (int n = 1; n <= total && !c.state.cancel; ++n) {
       c.op.SetProgress(n);
-      OffThread<ReceivedMail> fetch(c.runner, [mailbox, n] {
-        std::optional<std::string> raw = mailbox->Retrieve(n);
-        return raw ? ReadReceivedMail(*raw, false) : ReceivedMail{};
-      });
+      OffThread<ReceivedMail> fetch = FetchMessage(c.runner, mailbox, numbers, static_cast<std::size_t>(n - 1), false);
       const ReceivedMail mail = co_await fetch;
       const Sender sender = ClassifySender(mail.from, mail.fromAddress, c.staff, "");
       const std::string name = sender.kind == Sender::Kind::Staff ? c.staff.Cell(0, sender.staffRow) : "";

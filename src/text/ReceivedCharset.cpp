@@ -12,14 +12,12 @@
 // everything else through iconv, by way of UTF-8.
 #include "text/ReceivedCharset.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <optional>
 
 #include "text/KanjiCode.h"
+#include "text/KeptConverter.h"
 #include "text/ReceivedJis.h"
 
 namespace zentavo {
@@ -31,39 +29,6 @@ constexpr std::string_view kGetaUtf8 = "\xE3\x80\x93";  // 〓 in UTF-8
 
 bool InRange(std::uint8_t c, std::uint8_t lo, std::uint8_t hi) { return c >= lo && c <= hi; }
 std::uint8_t At(std::string_view s, std::size_t i) { return static_cast<std::uint8_t>(s[i]); }
-
-// One iconv descriptor, for one text.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts `in` onto `out` as far as it goes and leaves `in` at the stop.
-  // Returns 0 when all was taken, else the errno of the stop.
-  int Run(std::string_view& in, std::string& out) {
-    char buffer[1024];
-    while (!in.empty()) {
-      char* src = const_cast<char*>(in.data());
-      std::size_t left = in.size();
-      char* dst = buffer;
-      std::size_t room = sizeof buffer;
-      const std::size_t rc = iconv(cd_, &src, &left, &dst, &room);
-      const int error = errno;
-      out.append(buffer, static_cast<std::size_t>(dst - buffer));
-      in.remove_prefix(in.size() - left);
-      if (rc == static_cast<std::size_t>(-1) && error != E2BIG) return error;
-    }
-    return 0;
-  }
-
- private:
-  iconv_t cd_;
-};
 
 // Length of the well-formed UTF-8 sequence that starts `s` (not empty), or 0.
 std::size_t Utf8Length(std::string_view s) {
@@ -130,7 +95,7 @@ std::string Utf8ToCp932(std::string_view utf8) {
   std::string_view in = composed;
   if (in.starts_with("\xEF\xBB\xBF")) in.remove_prefix(3);  // byte order mark
   std::string out;
-  Converter cv("CP932", "UTF-8");
+  KeptConverter cv("CP932", "UTF-8");
   while (cv.Run(in, out) != 0) {
     out += kGeta;
     in.remove_prefix(std::max<std::size_t>(Utf8Length(in), 1));
@@ -144,7 +109,7 @@ std::optional<std::string> ThroughIconv(std::string_view bytes, const std::strin
   if (charset.empty() || charset.size() > 40 ||
       charset.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-_.:+") != std::string::npos)
     return std::nullopt;
-  Converter cv("UTF-8", charset.c_str());
+  KeptConverter cv("UTF-8", charset);
   if (!cv.ok()) return std::nullopt;
   std::string utf8;
   while (cv.Run(bytes, utf8) != 0) {
@@ -179,7 +144,7 @@ bool WellFormed(std::string_view s, Length length) {
 std::string KeepCp932(std::string_view s) {
   std::string out;
   out.reserve(s.size());
-  Converter check("UTF-8", "CP932");
+  KeptConverter check("UTF-8", "CP932");
   std::string discarded;
   for (std::size_t i = 0; i < s.size();) {
     std::size_t end = i;

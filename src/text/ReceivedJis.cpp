@@ -1,14 +1,13 @@
 // ISO-2022-JP and EUC-JP of received mail by the JIS pair rule.
 #include "text/ReceivedJis.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
 
 #include "text/KanjiCode.h"
+#include "text/KeptConverter.h"
 
 namespace zentavo {
 
@@ -24,17 +23,11 @@ std::uint8_t At(std::string_view s, std::size_t i) { return static_cast<std::uin
 // IBM extensions). glibc reads these right, as the three-byte codes of
 // EUC-JP: what it lacks are the JIS X 0208 rows the pair rule is for.
 std::string Jis0212ToSjis(std::uint8_t j1, std::uint8_t j2) {
-  char euc[] = {'\x8F', static_cast<char>(j1 | 0x80), static_cast<char>(j2 | 0x80)};
-  char sjis[4];
-  char* in = euc;
-  char* out = sjis;
-  std::size_t inLeft = sizeof euc;
-  std::size_t outLeft = sizeof sjis;
-  const iconv_t cd = iconv_open("CP932", "EUC-JP");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(kGeta);
-  const bool converted = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1) && inLeft == 0;
-  iconv_close(cd);
-  return converted ? std::string(sjis, out) : std::string(kGeta);
+  const char euc[] = {'\x8F', static_cast<char>(j1 | 0x80), static_cast<char>(j2 | 0x80)};
+  std::string_view in(euc, sizeof euc);
+  std::string sjis;
+  KeptConverter cv("CP932", "EUC-JP");
+  return cv.ok() && cv.Run(in, sjis) == 0 ? sjis : std::string(kGeta);
 }
 
 void AppendPair(std::string& out, std::array<std::uint8_t, 2> p) {

@@ -1,43 +1,34 @@
 #include "text/SjisUnicode.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <stdexcept>
+
+#include "text/KeptConverter.h"
 
 namespace zentavo {
 namespace {
 
-// One iconv descriptor per call: conversions are rare and short, and a
-// per-call descriptor keeps the functions safe to call from any thread.
+// The thread's kept descriptor (text/KeptConverter.h): these run for every
+// message received and every notice listed, far too often to open one per
+// call, and one per thread keeps them safe to call from any thread.
 class Iconv {
  public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
-    }
+  Iconv(const char* to, const char* from) : cv_(to, from) {
+    if (!cv_.ok()) throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
   }
-  ~Iconv() { iconv_close(cd_); }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
 
   // Converts as much of [in, in+left) as it can; returns errno of the stop
   // (0 when all input was taken).
   int Run(const char*& in, size_t& left, std::string& out) {
-    char buffer[256];
-    while (left > 0) {
-      char* dst = buffer;
-      size_t room = sizeof buffer;
-      size_t rc = iconv(cd_, const_cast<char**>(&in), &left, &dst, &room);
-      out.append(buffer, static_cast<size_t>(dst - buffer));
-      if (rc == static_cast<size_t>(-1) && errno != E2BIG) return errno;
-    }
-    return 0;
+    std::string_view rest(in, left);
+    const int error = cv_.Run(rest, out);
+    in = rest.data();
+    left = rest.size();
+    return error;
   }
 
  private:
-  iconv_t cd_;
+  KeptConverter cv_;
 };
 
 // Length of the UTF-8 sequence starting with `lead` (1 for a stray byte).

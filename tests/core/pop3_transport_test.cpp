@@ -8,6 +8,8 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <numeric>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,38 @@ const Calls kListing = [](Mailbox& m) {
   for (const auto& [n, size] : m.Sizes()) text += "|" + std::to_string(n) + "=" + std::to_string(size);
   return text;
 };
+
+// RETR of messages 1 to `count` in turn, each asking ahead for those after
+// it, the first `reads` read: the messages (or "none") each ended by "|".
+Calls RetrEach(int count, int reads = 1000) {
+  return [count, reads](Mailbox& m) {
+    std::vector<int> numbers(static_cast<std::size_t>(count));
+    std::iota(numbers.begin(), numbers.end(), 1);
+    std::string text;
+    for (std::size_t i = 0; i < numbers.size() && static_cast<int>(i) < reads; ++i)
+      text += m.Retrieve(numbers[i], std::span(numbers).subspan(i + 1)).value_or("none") + "|";
+    return text;
+  };
+}
+
+// A server that takes commands in a pipeline; 70 one-line messages asked
+// for in a window, which grows from 16 to 64 once a message shows how
+// small they are: RETR 17 to 65 go out after the first one is read, then
+// one more after each.
+const Script kPipelining = kGreeting + Script{"C: CAPA", "S: +OK", "S: USER", "S: PIPELINING", "S: .", "C: USER staff1",
+                                              "S: +OK", "C: PASS s3cret!", "S: +OK Logged in."};
+Script Window() {
+  Script script = kPipelining;
+  const auto ask = [&](int from, int to) {
+    for (int n = from; n <= to; ++n) script.push_back("C: RETR " + std::to_string(n));
+  };
+  ask(1, 16);
+  for (int n = 1; n <= 70; ++n) {
+    script = script + Script{"S: +OK", "S: x", "S: ."};
+    ask(n == 1 ? 17 : n + 64, std::min(n + 64, 70));
+  }
+  return script + kQuit;
+}
 
 const std::vector<std::string> kKept;
 
@@ -120,6 +154,22 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {kLogin + Script{"C: STAT", "S: +OK 2x 320"}, kStat, "error: STAT: malformed reply"},
       {kLogin + Script{"C: STAT", "S: -ERR"}, kStat, "error: STAT refused: -ERR"},
       {kLogin + Script{"C: DELE 2", "S: 250 Ok"}, kDele2, "error: DELE: malformed reply \"250 Ok\""},
+      // With PIPELINING the commands go out ahead of the replies, which
+      // still come one by one: "-ERR" answers its own RETR or DELE; a stop
+      // reads what was asked for before QUIT; a drop fails the message
+      // whose reply it cuts. Without it each command waits for its reply.
+      {kPipelining + Script{"C: RETR 1", "C: RETR 2", "C: RETR 3", "S: +OK", "S: a", "S: .", "S: -ERR no such message",
+                            "S: +OK", "S: ..c", "S: ."} + kQuit, RetrEach(3), "a\r\n|none|.c\r\n|"},
+      {kPipelining + Script{"C: RETR 1", "C: RETR 2", "C: RETR 3", "S: +OK", "S: a", "S: .", "S: +OK", "S: b", "S: .",
+                            "S: +OK", "S: c", "S: ."} + kQuit, RetrEach(3, 1), "a\r\n|"},
+      {kPipelining + Script{"C: RETR 1", "C: RETR 2", "S: +OK", "S: a", "S: .", "S: +OK", "S: cut", "CLOSE"}, RetrEach(2),
+       "error: RETR: connection closed"},
+      {kPipelining + Script{"C: DELE 1", "C: DELE 2", "S: +OK", "S: -ERR Message is already deleted."} + kQuit,
+       [](Mailbox& m) { const int two[] = {2}; return std::to_string(m.Delete(1, two)) + std::to_string(m.Delete(2)); },
+       "10"},
+      {Window(), RetrEach(70), [] { std::string all; for (int n = 0; n < 70; ++n) all += "x\r\n|"; return all; }()},
+      {kLogin + Script{"C: RETR 1", "S: +OK", "S: a", "S: .", "C: RETR 2", "S: +OK", "S: b", "S: ."} + kQuit,
+       RetrEach(2), "a\r\n|b\r\n|"},
       {kLogin + kRetr + Script{"S: Subject: cut", "S: ", "CLOSE"}, kRetr1, "error: RETR: connection closed"},
       {kLogin + kRetr + Script{"S: Subject: slow", "STALL"}, kRetr1, "error: RETR: time-out"},
       // After a failure the stream may stand inside a message, whose lines

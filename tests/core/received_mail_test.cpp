@@ -8,9 +8,11 @@
 #include "receive/ReceivedMail.h"
 #include "support/TestSupport.h"
 #include "text/HeaderText.h"
+#include "text/ReceivedCharset.h"
 
 namespace zentavo {
 namespace {
+using namespace std::string_literals;
 
 // The body, then each part: a text part's text in <>, an attachment's name in [].
 std::string Shown(const ReceivedMail& mail) {
@@ -101,6 +103,16 @@ TEST(ReceivedMail, HeaderTextTable) {
       {"=?UTF-8?B?5Lya6K2w =?x?Q?a b?= =?=?UTF-8?X?a?= 100%?=", "=?UTF-8?B?5Lya6K2w =?x?Q?a b?= =?=?UTF-8?X?a?= 100%?="},
   };
   for (const auto& [raw, shown] : rows) EXPECT_EQ(U(DecodeHeaderText(raw)), shown) << raw;
+}
+
+// Texts converted one after the other each start afresh: with their own
+// byte order mark, in no shift state left over from the text before.
+TEST(ReceivedText, EachTextStartsAfresh) {
+  const struct { std::string bytes, label, shown; } texts[] = {
+      {"\xFE\xFF\0a"s, "utf-16", "a"}, {"\xFF\xFE" "b\0"s, "utf-16", "b"},
+      {"\x1b$)C\x0e\x30\x21", "iso-2022-kr", "〓"}, {"\x1b$)Cb", "iso-2022-kr", "b"},
+  };
+  for (const auto& t : texts) EXPECT_EQ(U(ReceivedTextToSjis(t.bytes, t.label)), t.shown) << t.label;
 }
 
 // A 10 MB attachment, a 100 KB header line, a lone "<" in HTML: each read at once.

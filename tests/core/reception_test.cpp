@@ -159,6 +159,21 @@ TEST_F(ReceptionTest, UnseenOnlyCancelAndFailure) {
   EXPECT_EQ(settings.lastSeenCount, 2);
 }
 
+// A server that takes commands in a pipeline is asked ahead; "停止" asks for
+// no more, QUIT comes after what was asked for, and only what the run read
+// is listed and seen.
+TEST_F(ReceptionTest, StopInAPipelineListsOnlyWhatWasRead) {
+  server->window = 2;
+  test::HeldRunner held;
+  Receive(held);
+  for (int step = 0; step < 3; ++step) held.ReleaseOne();  // logged in, counted, message 1
+  state.cancel = true;  // while message 2 is on its way
+  held.ReleaseAll();
+  EXPECT_EQ(server->commands, (Lines{"OPEN office", "STAT", "UIDL", "LIST", "RETR 1", "RETR 2", "RETR 3", "QUIT"}));
+  EXPECT_EQ(Rows(), (Lines{"001|山田|○|1234", "002|Zentavo -COPY-|○|1234"}));
+  EXPECT_EQ(settings.lastSeenCount, 2);
+}
+
 // Where the server keeps unique ids, what was read is known by them: a new
 // message that the server numbers among the old ones is still new.
 TEST_F(ReceptionTest, UnseenByUniqueIds) {
@@ -178,6 +193,7 @@ TEST_F(ReceptionTest, UnseenByUniqueIds) {
 }
 
 TEST_F(ReceptionTest, DeletionsKeepTheServersNumbering) {
+  server->window = 64;  // the DELEs asked for ahead
   options.listOthers = true;
   server->messages.push_back(Mail("x@example.com", "five"));
   Receive();

@@ -35,6 +35,12 @@ const Script kQueued = {"S: 250 2.0.0 Ok: queued as 1A2B3C"};
 const Script kQuit = {"C: QUIT", "S: 221 2.0.0 Bye"};
 const Script kDelivery = kEnvelope + kData + kText + kQueued + kQuit;
 const Script kReset = {"C: RSET", "S: 250 2.0.0 Ok"};
+// Where the server offers PIPELINING the envelope goes out in one write and
+// its replies come after it.
+const Script kGroup = {"C: RSET", "C: MAIL FROM:<office@example.test>", "C: RCPT TO:<staff1@example.test>",
+                       "C: RCPT TO:<staff2@example.test>", "S: 250 2.0.0 Ok", "S: 250 2.1.0 Ok"};
+const Script kPipelined = kGroup + Script{"S: 250 2.1.5 Ok", "S: 250 2.1.5 Ok"} + kData + kText + kQueued + kQuit;
+const std::string kRefused1 = "550 5.1.1 <staff1@example.test>: Recipient address rejected: User unknown";
 
 const std::string kMessage = "Subject: test\r\n\r\nbody\r\n";
 const SmtpEnvelope kTwoStaff = {"office@example.test", {"staff1@example.test", "staff2@example.test"}};
@@ -70,7 +76,7 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       // AUTH PLAIN; none without a user name, nor where the server offers
       // no AUTH (it relays by address); a server that offers only what this
       // program cannot use is told before it could refuse the recipients.
-      {.script = kGreeting + kEhloAuth + kAuth + kDelivery, .user = "staff1"},
+      {.script = kGreeting + kEhloAuth + kAuth + kPipelined, .user = "staff1"},
       {.script = kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery, .user = "staff1"},
       {.script = kGreeting + kEhlo + kDelivery, .user = "staff1"},
       {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250 AUTH CRAM-MD5"},
@@ -78,7 +84,7 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
                                     "S: 250 X-LOGIN", "C: AUTH PLAIN AHN0YWZmMQBzM2NyZXQh", "S: 235 2.7.0 Ok"} + kDelivery,
        .user = "staff1"},
-      {.script = kGreeting + kEhloAuth + kDelivery},
+      {.script = kGreeting + kEhloAuth + kPipelined},
       // Where TLS is wanted nothing of the login crosses before it: a server
       // that does not offer STARTTLS (or no longer does) is left, and one
       // that refuses it is not logged in to in clear.
@@ -140,6 +146,13 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {kGreeting + kEhlo + kMailFrom + Script{"C: RCPT TO:<staff1@example.test>",
            "S: 550 5.1.1 <staff1@example.test>: Recipient address rejected: User unknown"} + kReset,
        "RCPT TO refused: 550 5.1.1 <staff1@example.test>: Recipient address rejected: User unknown"},
+      // In a pipeline too the first refusal fails the batch, once the
+      // replies written after it are read; a broken connection hears no RSET.
+      {kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "S: 450 4.2.0 <staff2@example.test>: busy"} + kReset,
+       "RCPT TO refused: " + kRefused1},
+      {kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "CLOSE"}, "RCPT TO refused: " + kRefused1},
+      {kGreeting + kEhloAuth + Script(kGroup.begin(), kGroup.end() - 1) + Script{"S: 553 5.7.1 Sender address rejected"},
+       "MAIL FROM refused: 553 5.7.1"},
       {kGreeting + kEhlo + kEnvelope + Script{"C: DATA", "S: 554 5.5.1 Error: no valid recipients"} + kReset,
        "DATA refused: 554 5.5.1 Error: no valid recipients"},
       // Too large for the socket buffers (loopback's grow to a few MB): it

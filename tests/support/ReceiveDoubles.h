@@ -20,6 +20,7 @@ class FakePop3Transport : public Pop3Transport {
   std::vector<std::string> ids;        // their unique ids; none: a server without UIDL
   std::vector<std::string> commands;   // "OPEN user", "STAT", "UIDL", "LIST", "RETR 2", "DELE 3", "QUIT"
   std::string failOn;                  // the command that breaks the session ("OPEN", "RETR 3", ...)
+  std::size_t window = 1;              // RETR and DELE asked for ahead, at most (1: no PIPELINING)
 };
 
 class RecordingReceptionOperator : public ReceptionOperator {

@@ -9,6 +9,11 @@
 // a capability reply. It sees each chunk as it was read: a short reply
 // arrives whole, so a line-oriented filter works on those, and it must pass
 // on untouched whatever it does not know, the TLS records included.
+//
+// With a delay, each chunk waits that long in either direction before it is
+// passed on, as on a long network path (the benchmarks' 20 ms each way). It
+// is held by the time it arrived, not by a pause per chunk, so chunks on
+// their way overlap and the delay costs no throughput.
 #pragma once
 
 #include <Poco/Net/ServerSocket.h>
@@ -16,6 +21,8 @@
 #include <Poco/Net/StreamSocket.h>
 
 #include <atomic>
+#include <chrono>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -26,7 +33,8 @@ namespace zentavo::test {
 class RecordingRelay {
  public:
   using Filter = std::function<std::string(std::string)>;
-  RecordingRelay(const std::string& host, const std::string& port, Filter fromServer = {});
+  RecordingRelay(const std::string& host, const std::string& port, Filter fromServer = {},
+                 std::chrono::milliseconds delay = {});
   ~RecordingRelay();  // drops whatever connection is still open
   RecordingRelay(const RecordingRelay&) = delete;
   RecordingRelay& operator=(const RecordingRelay&) = delete;
@@ -42,15 +50,22 @@ class RecordingRelay {
   std::string FromClients() const;
 
  private:
+  struct Held {
+    std::chrono::steady_clock::time_point due;
+    std::string bytes;  // empty: the end of the sender's input
+  };
   struct Link {
     Poco::Net::StreamSocket client, server;
     bool clientOpen = true, serverOpen = true;
+    std::deque<Held> toServer, toClient;
   };
   void Run();
   void Pass(Link& link, bool fromClient);
+  void Forward(Link& link, bool toServer);
 
   Poco::Net::SocketAddress target_;
   Filter filter_;
+  std::chrono::milliseconds delay_;
   Poco::Net::ServerSocket listener_;
   mutable std::mutex mutex_;
   std::string fromClients_;

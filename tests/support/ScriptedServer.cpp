@@ -4,6 +4,8 @@
 #include <Poco/Net/SocketAddress.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+
 namespace zentavo::test {
 
 using Clock = std::chrono::steady_clock;
@@ -71,6 +73,17 @@ void ScriptedServer::Say(const std::string& line) {
   }
 }
 
+// Whether the client has sent nothing beyond the lines read so far (what
+// has arrived by now; a line still on its way is not waited for).
+bool ScriptedServer::Waiting() {
+  char chunk[4096];
+  try {
+    if (client_.available() > 0) buffer_.append(chunk, std::max(0, client_.receiveBytes(chunk, sizeof chunk)));
+  } catch (const Poco::Exception&) {
+  }
+  return buffer_.empty();
+}
+
 // Reads until the client hangs up; any line meanwhile is a failure.
 void ScriptedServer::AwaitHangUp() {
   const auto deadline = Clock::now() + kWait;
@@ -85,6 +98,9 @@ void ScriptedServer::AwaitHangUp() {
 void ScriptedServer::Run() {
   if (!Accept()) return;
   for (const auto& step : script_) {
+    if ((step.starts_with("S: ") || step.starts_with("R: ")) && !Waiting())
+      failures_.push_back("the client did not wait for \"" + step.substr(3) + "\": it sent \"" +
+                          buffer_.substr(0, buffer_.find("\r\n")) + "\"");
     if (step.starts_with("S: ")) {
       Say(step.substr(3) + "\r\n");
     } else if (step.starts_with("R: ")) {

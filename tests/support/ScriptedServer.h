@@ -11,6 +11,10 @@
 //   "STALL"    the server stops answering; the client must hang up without
 //              a further word
 //   "ACCEPT"   the server drops the connection and takes the next one
+// Before each "S:" and "R:" the client must have been waiting: a line of
+// its that has arrived beyond those the script has read is a failure. So a
+// client that writes commands in a pipeline has them listed before the
+// replies, and one that should wait for each reply is held to it.
 // The first connection is taken before the first line. After the last line
 // the client must hang up without a further word. Every wait is bounded, so
 // a client that misbehaves fails the test instead of hanging it.
@@ -51,6 +55,7 @@ class ScriptedServer {
   bool Accept();
   Heard Listen(std::string& line, std::chrono::steady_clock::time_point deadline);
   void Say(const std::string& line);
+  bool Waiting();
   void AwaitHangUp();
 
   Poco::Net::ServerSocket listener_;
