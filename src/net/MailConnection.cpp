@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "base/DiagnosticLog.h"
+#include "net/SaslOAuth.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -107,6 +108,14 @@ std::uint16_t ParseServerPort(std::string_view what, const std::string& text) {
     throw MailServerError("invalid " + std::string(what) + " port \"" + text + "\"");
   }
   return static_cast<std::uint16_t>(value);
+}
+
+std::uint16_t CheckedServer(std::string_view what, const ServerAccount& account) {
+  const std::uint16_t port = ParseServerPort(what, account.port);
+  if (account.host.empty()) throw MailServerError("no " + std::string(what) + " server given");
+  if (account.tokens && account.security.mode == Security::None)
+    throw MailServerError("OAuth 2.0 needs TLS; the settings say none", OAuthNeedsTlsNotice());
+  return port;
 }
 
 bool HasLineBreak(const std::string& value) {

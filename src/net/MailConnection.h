@@ -109,6 +109,11 @@ struct SessionSecurity {
 // MailServerError naming `what` ("SMTP", "POP").
 std::uint16_t ParseServerPort(std::string_view what, const std::string& text);
 
+// What a session checks of its account before it connects: the port (as
+// ParseServerPort), a host, and no OAuth 2.0 login where TLS is switched
+// off (a token is as good as a password). Throws MailServerError.
+std::uint16_t CheckedServer(std::string_view what, const ServerAccount& account);
+
 // A CR, LF or NUL in a value sent as part of a command line would end the
 // line early and let the rest pass as a command of its own.
 bool HasLineBreak(const std::string& value);

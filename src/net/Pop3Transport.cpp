@@ -422,15 +422,12 @@ void Prepare(Pop3Session& session, const Pop3Account& account, TlsPlan plan) {
 std::unique_ptr<Mailbox> PocoPop3Transport::OpenOnce(const Pop3Account& account, bool refresh) {
   std::uint16_t port = 0;
   try {
-    port = ParseServerPort("POP", account.port);
+    port = CheckedServer("POP", account);
   } catch (const MailServerError& e) {
-    throw Pop3Error(e.what());
+    throw Pop3Error(e.what(), e.notice);
   }
-  if (account.host.empty()) throw Pop3Error("no POP server given");
   if (HasLineBreak(account.user)) throw Pop3Error("the user name holds a line break");
   if (HasLineBreak(account.password)) throw Pop3Error("the password holds a line break");
-  if (account.tokens && account.security.mode == Security::None)
-    throw Pop3Error("OAuth 2.0 needs TLS; the settings say none", OAuthNeedsTlsNotice());
   std::unique_ptr<Pop3Session> session;
   try {
     session = std::make_unique<Pop3Session>(account, port, timeouts_, messageLimit_);

@@ -256,17 +256,14 @@ namespace {
 std::uint16_t CheckedPort(const SmtpAccount& account, const SmtpEnvelope* envelope) {
   std::uint16_t port = 0;
   try {
-    port = ParseServerPort("SMTP", account.port);
+    port = CheckedServer("SMTP", account);
   } catch (const MailServerError& e) {
-    throw SmtpError(e.what());
+    throw SmtpError(e.what(), e);
   }
-  if (account.host.empty()) throw SmtpError("no SMTP server given");
   if (envelope && envelope->recipients.empty()) throw SmtpError("no recipients");
   if (envelope && HasLineBreak(envelope->from)) throw SmtpError("the sender address holds a line break");
   for (const auto& to : envelope ? envelope->recipients : std::vector<std::string>{})
     if (HasLineBreak(to)) throw SmtpError("a recipient address holds a line break");
-  if (account.tokens && account.security.mode == Security::None)
-    throw SmtpError("OAuth 2.0 needs TLS; the settings say none", MailServerError({}, OAuthNeedsTlsNotice()));
   return port;
 }
 

@@ -37,25 +37,31 @@ std::string RowFileName(const Grid& list, int row) {
   return ReservationFileName(list.Cell(kReservationDateColumn, row), list.Cell(kReservationTimeColumn, row));
 }
 
+// What the input area and a reservation say alike of a notice.
+template <class To, class From>
+void CopyNotice(To& to, const From& from) {
+  to.group = from.group;
+  to.identifier = from.identifier;
+  to.mailNo = from.mailNo;
+  to.subject = from.subject;
+  to.body = from.body;
+  to.copyToSelf = from.copyToSelf;
+  to.appendGroup = from.appendGroup;
+  to.appendNames = from.appendNames;
+}
+
 // The reservation the input area describes.
 Reservation FromInput(const ReservationInput& in) {
   Reservation r;
   r.scheduled = true;
   r.date = in.date;
   r.time = in.time;
-  r.group = in.group;
+  CopyNotice(r, in);
   for (int row = 1; row < in.recipients.RowCount(); ++row) {
     if (RecipientCell(in.recipients, 0, row).empty()) continue;
     r.recipients.push_back({RecipientCell(in.recipients, 0, row), RecipientCell(in.recipients, 1, row),
                             RecipientCell(in.recipients, 2, row)});
   }
-  r.identifier = in.identifier;
-  r.mailNo = in.mailNo;
-  r.subject = in.subject;
-  r.body = in.body;
-  r.copyToSelf = in.copyToSelf;
-  r.appendGroup = in.appendGroup;
-  r.appendNames = in.appendNames;
   return r;
 }
 
@@ -231,7 +237,7 @@ void LoadReservationIntoEditor(ReservationEditor& editor, const DataFolder& fold
       in.date = r.date;
       in.time = r.time;
     }
-    in.group = r.group;
+    CopyNotice(in, r);
     for (std::size_t i = 0; i < r.recipients.size(); ++i) {
       const int to = static_cast<int>(i) + 1;
       in.recipients.Cell(0, to) = r.recipients[i].name;
@@ -239,13 +245,6 @@ void LoadReservationIntoEditor(ReservationEditor& editor, const DataFolder& fold
       in.recipients.Cell(2, to) = r.recipients[i].phone;
     }
     in.recipients.SetRowCount(30 + static_cast<int>(r.recipients.size()));
-    in.identifier = r.identifier;
-    in.mailNo = r.mailNo;
-    in.subject = r.subject;
-    in.body = r.body;
-    in.copyToSelf = r.copyToSelf;
-    in.appendGroup = r.appendGroup;
-    in.appendNames = r.appendNames;
   }
   const ShownResultText shown = ShownResult(list.Cell(kReservationDateColumn, row), list.Cell(kReservationTimeColumn, row),
                                             list.Cell(kReservationResultColumn, row),

@@ -49,14 +49,6 @@ void DeleteGroups(const DataFolder& folder, GroupState& state, const std::set<in
   state.editGroup.clear();
 }
 
-int MoveGroupUp(GroupState& state, const std::set<int>& selected) {
-  return MoveNameUp(state.groups, selected);
-}
-
-int MoveGroupDown(GroupState& state, const std::set<int>& selected) {
-  return MoveNameDown(state.groups, selected);
-}
-
 void LoadMembers(const DataFolder& folder, GroupState& state, Operator& op) {
   if (state.editGroup.empty()) return;
   state.members.clear();

@@ -39,9 +39,6 @@ bool AddGroup(const DataFolder& folder, GroupState& state, std::string& nameBox,
 void DeleteGroups(const DataFolder& folder, GroupState& state, const std::set<int>& selected,
                   std::string& sendPageGroup);
 
-// The arrow buttons; the result is the moved group's new index or -1.
-int MoveGroupUp(GroupState& state, const std::set<int>& selected);
-int MoveGroupDown(GroupState& state, const std::set<int>& selected);
 
 // The member editor's group chosen: loads its members into the editor.
 void LoadMembers(const DataFolder& folder, GroupState& state, Operator& op);

@@ -64,14 +64,6 @@ void DeleteTemplates(const DataFolder& folder, TemplateState& state, const std::
   state.body.clear();
 }
 
-int MoveTemplateUp(TemplateState& state, const std::set<int>& selected) {
-  return MoveNameUp(state.names, selected);
-}
-
-int MoveTemplateDown(TemplateState& state, const std::set<int>& selected) {
-  return MoveNameDown(state.names, selected);
-}
-
 void LoadTemplateBody(const DataFolder& folder, TemplateState& state, Operator& op) {
   if (state.editTemplate.empty()) return;
   StoredFile read;

@@ -32,8 +32,6 @@ bool AddTemplate(const DataFolder& folder, TemplateState& state, std::string& na
 // "行削除": deletes the selected templates and their files; the choice and
 // the body being edited are cleared.
 void DeleteTemplates(const DataFolder& folder, TemplateState& state, const std::set<int>& selected);
-int MoveTemplateUp(TemplateState& state, const std::set<int>& selected);
-int MoveTemplateDown(TemplateState& state, const std::set<int>& selected);
 
 // A template chosen for editing: loads the body of `state.editTemplate`.
 void LoadTemplateBody(const DataFolder& folder, TemplateState& state, Operator& op);

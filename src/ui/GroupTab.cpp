@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "store/Groups.h"
+#include "store/NameList.h"
 #include "store/Staff.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
@@ -102,9 +103,9 @@ void GroupTab::onDeleteGroups() {
   groupListChanged();
 }
 
-void GroupTab::onMoveUpClicked() { groupListChanged(MoveGroupUp(state().groups, SelectedItems(groupList_))); }
+void GroupTab::onMoveUpClicked() { groupListChanged(MoveNameUp(state().groups.groups, SelectedItems(groupList_))); }
 
-void GroupTab::onMoveDownClicked() { groupListChanged(MoveGroupDown(state().groups, SelectedItems(groupList_))); }
+void GroupTab::onMoveDownClicked() { groupListChanged(MoveNameDown(state().groups.groups, SelectedItems(groupList_))); }
 
 void GroupTab::onMemberGroupChosen() {
   state().groups.editGroup = FromQ(memberGroupCombo_->currentText());

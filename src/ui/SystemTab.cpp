@@ -52,8 +52,12 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
   for (QWidget* box : {BuildServerBox(page), BuildUserBox(page), BuildHeaderBox(page)}) left->addWidget(box);
   left->addStretch();
   auto* right = new QVBoxLayout;
-  for (QWidget* box : {BuildSignatureBox(page), BuildLabelBox(page), BuildStartupBox(page), BuildSplitBox(page),
-                       BuildIdentifierBox(page), BuildInfoBox(page)})
+  const ApplyBox label{QStringLiteral("プログラム表記"), QStringLiteral("プログラム表記"), false, "programLabelEdit",
+                       FIELD(settings.programLabel), "applyLabelButton", &SystemTab::onLabelApplied};
+  const ApplyBox identifier{QStringLiteral("メール識別"), QStringLiteral("メール識別文字変更"), true, "identifierEdit",
+                            FIELD(settings.identifierSetting), "applyIdentifierButton", &SystemTab::onIdentifierApplied};
+  for (QWidget* box : {BuildSignatureBox(page), BuildApplyBox(page, label), BuildStartupBox(page), BuildSplitBox(page),
+                       BuildApplyBox(page, identifier), BuildInfoBox(page)})
     right->addWidget(box);
   right->addStretch();
   columns->addLayout(left, 3);
@@ -152,24 +156,16 @@ QWidget* SystemTab::BuildSignatureBox(QWidget* page) {
 }
 
 // A box with a text and its "反映", which applies the text where it shows.
-QWidget* SystemTab::BuildApplyBox(QWidget* page, const ApplyBox& spec) {
-  auto* box = Box(spec.title, page);
+QWidget* SystemTab::BuildApplyBox(QWidget* page, const ApplyBox& wanted) {
+  auto* box = Box(wanted.title, page);
   auto* row = new QHBoxLayout(box);
-  if (spec.labelled) row->addWidget(new QLabel(spec.caption, box));
-  row->addWidget(AddField(spec.fieldName, spec.caption, spec.field, box), 1);
-  auto* apply = Button(spec.buttonName, QStringLiteral("反映"), box);
-  apply->setAccessibleName(spec.caption + QStringLiteral("を反映"));
+  if (wanted.labelled) row->addWidget(new QLabel(wanted.caption, box));
+  row->addWidget(AddField(wanted.fieldName, wanted.caption, wanted.field, box), 1);
+  auto* apply = Button(wanted.buttonName, QStringLiteral("反映"), box);
+  apply->setAccessibleName(wanted.caption + QStringLiteral("を反映"));
   row->addWidget(apply);
-  connect(apply, &QPushButton::clicked, this, spec.apply);
+  connect(apply, &QPushButton::clicked, this, wanted.apply);
   return box;
-}
-
-QWidget* SystemTab::BuildLabelBox(QWidget* page) {
-  return BuildApplyBox(page, {QStringLiteral("プログラム表記"), QStringLiteral("プログラム表記"), false, "programLabelEdit",
-                              FIELD(settings.programLabel), "applyLabelButton", [this] {
-                                ApplyProgramLabel(state().settings);
-                                emit labelApplied();
-                              }});
 }
 
 QWidget* SystemTab::BuildStartupBox(QWidget* page) {
@@ -205,14 +201,6 @@ QWidget* SystemTab::BuildSplitBox(QWidget* page) {
     emit sendPageChanged();
   });
   return box;
-}
-
-QWidget* SystemTab::BuildIdentifierBox(QWidget* page) {
-  return BuildApplyBox(page, {QStringLiteral("メール識別"), QStringLiteral("メール識別文字変更"), true, "identifierEdit",
-                              FIELD(settings.identifierSetting), "applyIdentifierButton", [this] {
-                                ApplyIdentifier(state().settings);
-                                emit sendPageChanged();
-                              }});
 }
 
 QWidget* SystemTab::BuildInfoBox(QWidget* page) {
@@ -262,6 +250,16 @@ void SystemTab::showSplit() {
   splitCheck_->setChecked(on);
   splitSizeSpin_->setEnabled(on);
   splitUnitLabel_->setEnabled(on);
+}
+
+// "反映" beside the program label and beside the identifier.
+void SystemTab::onLabelApplied() {
+  ApplyProgramLabel(state().settings);
+  emit labelApplied();
+}
+void SystemTab::onIdentifierApplied() {
+  ApplyIdentifier(state().settings);
+  emit sendPageChanged();
 }
 
 void SystemTab::onCheckConnectionsClicked() {

@@ -44,6 +44,8 @@ class SystemTab : public Tab {
 
  private slots:
   void onCheckConnectionsClicked();
+  void onLabelApplied();
+  void onIdentifierApplied();
 
  private:
   // One line box bound to a text of the state.
@@ -60,17 +62,15 @@ class SystemTab : public Tab {
     const char* fieldName;
     std::string& (*field)(AppState&);
     const char* buttonName;
-    std::function<void()> apply;
+    void (SystemTab::*apply)();
   };
-  QWidget* BuildApplyBox(QWidget* page, const ApplyBox& spec);
+  QWidget* BuildApplyBox(QWidget* page, const ApplyBox& wanted);
   QWidget* BuildServerBox(QWidget* page);
   QWidget* BuildUserBox(QWidget* page);
   QWidget* BuildHeaderBox(QWidget* page);
   QWidget* BuildSignatureBox(QWidget* page);
-  QWidget* BuildLabelBox(QWidget* page);
   QWidget* BuildStartupBox(QWidget* page);
   QWidget* BuildSplitBox(QWidget* page);
-  QWidget* BuildIdentifierBox(QWidget* page);
   QWidget* BuildInfoBox(QWidget* page);
   void showSplit();
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "store/NameList.h"
 #include "store/Templates.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
@@ -76,10 +77,10 @@ void TemplateTab::onDeleteTemplates() {
   listChanged();
 }
 
-void TemplateTab::onMoveUpClicked() { listChanged(MoveTemplateUp(state().templates, SelectedItems(templateList_))); }
+void TemplateTab::onMoveUpClicked() { listChanged(MoveNameUp(state().templates.names, SelectedItems(templateList_))); }
 
 void TemplateTab::onMoveDownClicked() {
-  listChanged(MoveTemplateDown(state().templates, SelectedItems(templateList_)));
+  listChanged(MoveNameDown(state().templates.names, SelectedItems(templateList_)));
 }
 
 void TemplateTab::onTemplateChosen() {

@@ -5,6 +5,7 @@
 
 #include "program/Lifecycle.h"
 #include "store/Groups.h"
+#include "store/NameList.h"
 #include "store/Recipients.h"
 #include "store/Signature.h"
 #include "store/Staff.h"
@@ -75,8 +76,8 @@ TEST_F(ListsTest, DeletingTheChosenGroupLeavesNothingToRegisterIntoAndNothingToN
   DeleteGroups(folder, groups, {1}, other);
   EXPECT_EQ(other, "A");
   groups.groups = {"A", "B", "C"};
-  EXPECT_EQ(MoveGroupUp(groups, {0, 2}), 1);  // the first selected that can move
-  EXPECT_EQ(MoveGroupDown(groups, {2}), -1);
+  EXPECT_EQ(MoveNameUp(groups.groups, {0, 2}), 1);  // the first selected that can move
+  EXPECT_EQ(MoveNameDown(groups.groups, {2}), -1);
   EXPECT_EQ(groups.groups, (Lines{"A", "C", "B"}));
 }
 
