@@ -28,6 +28,15 @@ from email.mime.text import MIMEText
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DATE = 'Tue, 01 May 2012 09:30:00 +0900'
+
+
+def reply(sender, subject):
+    """A message from `sender` with `subject`, dated DATE, to fill in."""
+    msg = EmailMessage(policy=SMTP)
+    msg['From'] = sender
+    msg['Subject'] = subject
+    msg['Date'] = DATE
+    return msg
 SMTP = email.policy.SMTP
 
 
@@ -175,10 +184,7 @@ msg['Subject'] = 'Re: MailNo1240'
 write('html_only.eml', as_bytes(msg))
 
 # 9. Plain text and HTML as alternatives.
-msg = EmailMessage(policy=SMTP)
-msg['From'] = '"Yamada, Taro" <yamada@example.jp>'
-msg['Subject'] = 'Re: MailNo1241'
-msg['Date'] = DATE
+msg = reply('"Yamada, Taro" <yamada@example.jp>', 'Re: MailNo1241')
 msg.set_content('プレーンテキスト\n')
 msg.add_alternative('<p>エイチティーエムエル</p>\n', subtype='html')
 msg.set_boundary('alt-boundary')
@@ -187,10 +193,7 @@ write('alternative.eml', as_bytes(msg))
 # 10. Attachment names: RFC 2231 in UTF-8 (as Python writes them, one of
 # them decomposed as macOS writes names), RFC 2231 sections in ISO-2022-JP,
 # an ISO-2022-JP word in quotes; a forwarded message.
-msg = EmailMessage(policy=SMTP)
-msg['From'] = 'sato@example.jp'
-msg['Subject'] = 'Re: MailNo1242'
-msg['Date'] = DATE
+msg = reply('sato@example.jp', 'Re: MailNo1242')
 msg.set_content('添付します。\n')
 msg.add_attachment(b'%PDF-1.4\n', maintype='application', subtype='pdf', filename='報告書.pdf')
 msg.add_attachment(b'guide\n', maintype='text', subtype='plain', filename='ガイド.txt'.replace('ガ', 'カ\u3099'))
