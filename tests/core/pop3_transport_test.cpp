@@ -88,6 +88,7 @@ struct FixedToken : AccessTokenSource {
 TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
   const std::string crs(150000, '\r');  // bare CRs across many reads, a CR ending each
   struct Case {
+    const char* name;
     Script script;
     Calls calls;
     std::string result;  // or the start of the error
@@ -98,83 +99,83 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
   const auto limit = PocoPop3Transport::kMessageLimit;
   const ConnectionSecurity startTls = {Security::StartTls, false, ""}, seen = {Security::Automatic, true, ""};
   const Case cases[] = {
-      {kLogin + Script{"C: STAT", "S: +OK 2 320"} + kQuit, kStat, "2"},
-      {kLogin + Script{"C: STAT", "S: +OK 0 0"} + kQuit, kStat, "0"},
-      {kLogin + kRetr + Script{"S: Subject: \x8a\xbf\x8e\x9a", "S: ", "S: nul\0in a line"s, "S: bare\rCR, bare\nLF",
+      {"STAT counts", kLogin + Script{"C: STAT", "S: +OK 2 320"} + kQuit, kStat, "2"},
+      {"STAT empty", kLogin + Script{"C: STAT", "S: +OK 0 0"} + kQuit, kStat, "0"},
+      {"RETR keeps raw bytes", kLogin + kRetr + Script{"S: Subject: \x8a\xbf\x8e\x9a", "S: ", "S: nul\0in a line"s, "S: bare\rCR, bare\nLF",
                                "S: " + crs, "S: ."} + kQuit,
        kRetr1, "Subject: \x8a\xbf\x8e\x9a\r\n\r\nnul\0in a line\r\nbare\rCR, bare\nLF\r\n"s + crs + "\r\n"},
-      {kLogin + kRetr + Script{"S: ..top", "S: ..", "S: ...", "S: end.", "S:  .", "S: ."} + kQuit, kRetr1,
+      {"RETR undoes doubled dots", kLogin + kRetr + Script{"S: ..top", "S: ..", "S: ...", "S: end.", "S:  .", "S: ."} + kQuit, kRetr1,
        ".top\r\n.\r\n..\r\nend.\r\n .\r\n"},
-      {kLogin + kRetr + Script{"S: ."} + kQuit, kRetr1, ""},
+      {"RETR empty message", kLogin + kRetr + Script{"S: ."} + kQuit, kRetr1, ""},
       // Line ends and the final line arriving in pieces.
-      {kLogin + kRetr + Script{"R: a\r", "R: \n..b\r", "R: \n.", "R: \r", "R: \n"} + kQuit, kRetr1, "a\r\n.b\r\n"},
+      {"RETR in pieces", kLogin + kRetr + Script{"R: a\r", "R: \n..b\r", "R: \n.", "R: \r", "R: \n"} + kQuit, kRetr1, "a\r\n.b\r\n"},
       // Too large: kept up to the limit, read to its end (or QUIT would
       // read the rest as its reply).
-      {kLogin + kRetr + Script{"S: 0123456789", "S: more", "S: ."} + kQuit, kRetr1, "01234567", 8},
-      {kLogin + Script{"C: RETR 1", "S: -ERR There's no message 1."} + kQuit, kRetr1, "none"},
-      {kLogin + Script{"C: DELE 2", "S: +OK Marked to be deleted."} + kQuit, kDele2, "deleted"},
-      {kLogin + Script{"C: DELE 2", "S: -ERR Message is already deleted."} + kQuit, kDele2, "kept"},
-      {kLogin + Script{"C: QUIT", "S: -ERR Some deleted messages were not removed"}, nullptr,
+      {"RETR over the limit", kLogin + kRetr + Script{"S: 0123456789", "S: more", "S: ."} + kQuit, kRetr1, "01234567", 8},
+      {"RETR refused", kLogin + Script{"C: RETR 1", "S: -ERR There's no message 1."} + kQuit, kRetr1, "none"},
+      {"DELE", kLogin + Script{"C: DELE 2", "S: +OK Marked to be deleted."} + kQuit, kDele2, "deleted"},
+      {"DELE refused", kLogin + Script{"C: DELE 2", "S: -ERR Message is already deleted."} + kQuit, kDele2, "kept"},
+      {"QUIT refused", kLogin + Script{"C: QUIT", "S: -ERR Some deleted messages were not removed"}, nullptr,
        "error: QUIT refused: -ERR Some deleted"},
-      {{"S: -ERR [SYS/TEMP] too many connections"}, nullptr, "error: greeting refused: -ERR [SYS/TEMP] too many"},
-      {{"S: * OK IMAP4rev1 ready"}, nullptr, "error: greeting: malformed reply \"* OK IMAP4rev1 ready\""},
-      {{"STALL"}, nullptr, "error: greeting: time-out"},
-      {kGreeting + kCapa + Script{"C: USER staff1", "CLOSE"}, nullptr, "error: USER: connection closed"},
-      {kGreeting + kCapa + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: -ERR [AUTH] Authentication failed."},
+      {"greeting refused", {"S: -ERR [SYS/TEMP] too many connections"}, nullptr, "error: greeting refused: -ERR [SYS/TEMP] too many"},
+      {"IMAP greeting", {"S: * OK IMAP4rev1 ready"}, nullptr, "error: greeting: malformed reply \"* OK IMAP4rev1 ready\""},
+      {"greeting time-out", {"STALL"}, nullptr, "error: greeting: time-out"},
+      {"closed after USER", kGreeting + kCapa + Script{"C: USER staff1", "CLOSE"}, nullptr, "error: USER: connection closed"},
+      {"PASS refused", kGreeting + kCapa + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: -ERR [AUTH] Authentication failed."},
        nullptr, "error: PASS refused: -ERR [AUTH] Authentication failed."},
       // A server quoting the password does not put it into the error.
-      {kGreeting + kCapa + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: -ERR PASS s3cret! is wrong"},
+      {"password quoted back", kGreeting + kCapa + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: -ERR PASS s3cret! is wrong"},
        nullptr, "error: PASS refused: -ERR PASS *** is wrong"},
       // Without CAPA nothing is offered. Where TLS is wanted the login never
       // crosses in clear: not when STLS is missing (or no longer offered),
       // nor when it is refused.
-      {kGreeting + Script{"C: CAPA", "S: -ERR unknown command", "C: USER staff1", "S: +OK", "C: PASS s3cret!",
+      {"no CAPA, in clear", kGreeting + Script{"C: CAPA", "S: -ERR unknown command", "C: USER staff1", "S: +OK", "C: PASS s3cret!",
                           "S: +OK"} + kQuit, nullptr, ""},
-      {kGreeting + kCapa, nullptr, "error: 127.0.0.1:", limit, startTls},
-      {kGreeting + Script{"C: CAPA", "S: -ERR unknown command"}, nullptr, "error: 127.0.0.1:", limit, seen},
-      {kGreeting + Script{"C: CAPA", "S: +OK", "S: STLS", "S: USER", "S: .", "C: STLS", "S: -ERR not now"}, nullptr,
+      {"STLS wanted, not offered", kGreeting + kCapa, nullptr, "error: 127.0.0.1:", limit, startTls},
+      {"held to STLS, no CAPA", kGreeting + Script{"C: CAPA", "S: -ERR unknown command"}, nullptr, "error: 127.0.0.1:", limit, seen},
+      {"STLS refused", kGreeting + Script{"C: CAPA", "S: +OK", "S: STLS", "S: USER", "S: .", "C: STLS", "S: -ERR not now"}, nullptr,
        "error: STLS refused: -ERR not now"},
       // Bytes after the answer to STLS are no part of the handshake.
-      {kGreeting + Script{"C: CAPA", "S: +OK", "S: STLS", "S: .", "C: STLS", "S: +OK Begin TLS\r\n+OK injected"},
+      {"bytes after the STLS answer", kGreeting + Script{"C: CAPA", "S: +OK", "S: STLS", "S: .", "C: STLS", "S: +OK Begin TLS\r\n+OK injected"},
        nullptr, "error: TLS: the server sent more"},
       // A token never crosses in clear: without STLS the session ends
       // before the login.
-      {kGreeting + kCapa, nullptr, "error: 127.0.0.1:", limit, {}, true},
+      {"token without STLS", kGreeting + kCapa, nullptr, "error: 127.0.0.1:", limit, {}, true},
       // CAPA in every mode; a server that offers UTF8 hears it before the
       // login, so that it never hides raw UTF-8 headers from us.
-      {kGreeting + Script{"C: CAPA", "S: +OK", "S: UTF8 USER", "S: UIDL", "S: .", "C: UTF8", "S: +OK UTF8 enabled",
+      {"UTF8 and UIDL", kGreeting + Script{"C: CAPA", "S: +OK", "S: UTF8 USER", "S: UIDL", "S: .", "C: UTF8", "S: +OK UTF8 enabled",
                           "C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: +OK", "C: UIDL", "S: +OK",
                           "S: 1 a1", "S: 2 b2", "S: .", "C: LIST", "S: +OK", "S: 1 120", "S: .", "C: QUIT", "S: +OK"},
        kListing, "1=a1 2=b2 |1=120", limit, {Security::None, false, ""}},
       // Without UIDL in CAPA none is asked for.
-      {kLogin + Script{"C: LIST", "S: +OK 2 messages", "S: 1 120", "S: 2 7", "S: ."} + kQuit, kListing,
+      {"LIST without UIDL", kLogin + Script{"C: LIST", "S: +OK 2 messages", "S: 1 120", "S: 2 7", "S: ."} + kQuit, kListing,
        "none |1=120|2=7"},
-      {kLogin + Script{"C: LIST", "S: +OK", "S: one 120", "S: ."}, kListing, "error: LIST: malformed line"},
-      {kLogin + Script{"C: STAT", "S: +OK"}, kStat, "error: STAT: malformed reply \"+OK\""},
-      {kLogin + Script{"C: STAT", "S: +OK 2x 320"}, kStat, "error: STAT: malformed reply"},
-      {kLogin + Script{"C: STAT", "S: -ERR"}, kStat, "error: STAT refused: -ERR"},
-      {kLogin + Script{"C: DELE 2", "S: 250 Ok"}, kDele2, "error: DELE: malformed reply \"250 Ok\""},
+      {"LIST malformed", kLogin + Script{"C: LIST", "S: +OK", "S: one 120", "S: ."}, kListing, "error: LIST: malformed line"},
+      {"STAT without a count", kLogin + Script{"C: STAT", "S: +OK"}, kStat, "error: STAT: malformed reply \"+OK\""},
+      {"STAT bad count", kLogin + Script{"C: STAT", "S: +OK 2x 320"}, kStat, "error: STAT: malformed reply"},
+      {"STAT refused", kLogin + Script{"C: STAT", "S: -ERR"}, kStat, "error: STAT refused: -ERR"},
+      {"DELE malformed", kLogin + Script{"C: DELE 2", "S: 250 Ok"}, kDele2, "error: DELE: malformed reply \"250 Ok\""},
       // With PIPELINING the commands go out ahead of the replies, which
       // still come one by one: "-ERR" answers its own RETR or DELE; a stop
       // reads what was asked for before QUIT; a drop fails the message
       // whose reply it cuts. Without it each command waits for its reply.
-      {kPipelining + Script{"C: RETR 1", "C: RETR 2", "C: RETR 3", "S: +OK", "S: a", "S: .", "S: -ERR no such message",
+      {"pipelined -ERR answers its RETR", kPipelining + Script{"C: RETR 1", "C: RETR 2", "C: RETR 3", "S: +OK", "S: a", "S: .", "S: -ERR no such message",
                             "S: +OK", "S: ..c", "S: ."} + kQuit, RetrEach(3), "a\r\n|none|.c\r\n|"},
-      {kPipelining + Script{"C: RETR 1", "C: RETR 2", "C: RETR 3", "S: +OK", "S: a", "S: .", "S: +OK", "S: b", "S: .",
+      {"pipelined stop", kPipelining + Script{"C: RETR 1", "C: RETR 2", "C: RETR 3", "S: +OK", "S: a", "S: .", "S: +OK", "S: b", "S: .",
                             "S: +OK", "S: c", "S: ."} + kQuit, RetrEach(3, 1), "a\r\n|"},
-      {kPipelining + Script{"C: RETR 1", "C: RETR 2", "S: +OK", "S: a", "S: .", "S: +OK", "S: cut", "CLOSE"}, RetrEach(2),
+      {"pipelined drop", kPipelining + Script{"C: RETR 1", "C: RETR 2", "S: +OK", "S: a", "S: .", "S: +OK", "S: cut", "CLOSE"}, RetrEach(2),
        "error: RETR: connection closed"},
-      {kPipelining + Script{"C: DELE 1", "C: DELE 2", "S: +OK", "S: -ERR Message is already deleted."} + kQuit,
+      {"pipelined DELE", kPipelining + Script{"C: DELE 1", "C: DELE 2", "S: +OK", "S: -ERR Message is already deleted."} + kQuit,
        [](Mailbox& m) { const int two[] = {2}; return std::to_string(m.Delete(1, two)) + std::to_string(m.Delete(2)); },
        "10"},
-      {Window(), RetrEach(70), [] { std::string all; for (int n = 0; n < 70; ++n) all += "x\r\n|"; return all; }()},
-      {kLogin + Script{"C: RETR 1", "S: +OK", "S: a", "S: .", "C: RETR 2", "S: +OK", "S: b", "S: ."} + kQuit,
+      {"window of 70", Window(), RetrEach(70), [] { std::string all; for (int n = 0; n < 70; ++n) all += "x\r\n|"; return all; }()},
+      {"one by one without PIPELINING", kLogin + Script{"C: RETR 1", "S: +OK", "S: a", "S: .", "C: RETR 2", "S: +OK", "S: b", "S: ."} + kQuit,
        RetrEach(2), "a\r\n|b\r\n|"},
-      {kLogin + kRetr + Script{"S: Subject: cut", "S: ", "CLOSE"}, kRetr1, "error: RETR: connection closed"},
-      {kLogin + kRetr + Script{"S: Subject: slow", "STALL"}, kRetr1, "error: RETR: time-out"},
+      {"RETR closed", kLogin + kRetr + Script{"S: Subject: cut", "S: ", "CLOSE"}, kRetr1, "error: RETR: connection closed"},
+      {"RETR time-out", kLogin + kRetr + Script{"S: Subject: slow", "STALL"}, kRetr1, "error: RETR: time-out"},
       // After a failure the stream may stand inside a message, whose lines
       // could pass for replies: no command goes out any more.
-      {kLogin + kRetr + Script{"S: +OK 5 600", "STALL"},
+      {"nothing after a failure", kLogin + kRetr + Script{"S: +OK 5 600", "STALL"},
        [](Mailbox& m) {
          EXPECT_THROW(m.Retrieve(1), Pop3Error);
          return std::to_string(m.Count());
@@ -182,7 +183,7 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
        "error: STAT: "},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE("row " + std::to_string(&c - cases + 1));
+    SCOPED_TRACE(c.name);
     ScriptedServer server(c.script);
     const auto start = std::chrono::steady_clock::now();
     std::string result;

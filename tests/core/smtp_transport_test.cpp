@@ -59,6 +59,7 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
   std::string big = "Subject: big\r\n\r\n";
   for (int i = 0; i < 200000; ++i) big += "0123456789012345678901234567890123456789012345678901234567\r\n";
   struct Case {
+    const char* name;
     Script script;
     std::string inError = "";  // none when the send goes through
     bool handedOver = false;
@@ -76,96 +77,96 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       // AUTH PLAIN; none without a user name, nor where the server offers
       // no AUTH (it relays by address); a server that offers only what this
       // program cannot use is told before it could refuse the recipients.
-      {.script = kGreeting + kEhloAuth + kAuth + kPipelined, .user = "staff1"},
-      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery, .user = "staff1"},
-      {.script = kGreeting + kEhlo + kDelivery, .user = "staff1"},
-      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250 AUTH CRAM-MD5"},
+      {.name = "login where offered", .script = kGreeting + kEhloAuth + kAuth + kPipelined, .user = "staff1"},
+      {.name = "login in the old AUTH= form", .script = kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery, .user = "staff1"},
+      {.name = "no AUTH offered: relayed by address", .script = kGreeting + kEhlo + kDelivery, .user = "staff1"},
+      {.name = "only logins it cannot use", .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250 AUTH CRAM-MD5"},
        .inError = "offers no login this program can use", .user = "staff1"},
-      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
+      {.name = "AUTH PLAIN without LOGIN", .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
                                     "S: 250 X-LOGIN", "C: AUTH PLAIN AHN0YWZmMQBzM2NyZXQh", "S: 235 2.7.0 Ok"} + kDelivery,
        .user = "staff1"},
-      {.script = kGreeting + kEhloAuth + kPipelined},
+      {.name = "no user name: no login", .script = kGreeting + kEhloAuth + kPipelined},
       // Where TLS is wanted nothing of the login crosses before it: a server
       // that does not offer STARTTLS (or no longer does) is left, and one
       // that refuses it is not logged in to in clear.
-      {.script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS", .user = "staff1",
+      {.name = "STARTTLS wanted, not offered", .script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS", .user = "staff1",
        .security = {Security::StartTls, false, ""}},
-      {.script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS", .user = "staff1",
+      {.name = "held to STARTTLS, not offered", .script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS", .user = "staff1",
        .security = {Security::Automatic, true, ""}},
-      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-STARTTLS", "S: 250 AUTH LOGIN",
+      {.name = "STARTTLS refused", .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-STARTTLS", "S: 250 AUTH LOGIN",
                                     "C: STARTTLS", "S: 454 4.7.0 TLS not available"},
        .inError = "STARTTLS refused: 454", .user = "staff1", .offered = true},
-      {.script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"}, .inError = "does not offer STARTTLS",
+      {.name = "EHLO refused where TLS is wanted", .script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"}, .inError = "does not offer STARTTLS",
        .user = "staff1", .security = {Security::StartTls, false, ""}},
       // EHLO refused for now: HELO, and no login (refused for good: the HELO
       // row below).
-      {.script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"} + helo + kDelivery,
+      {.name = "EHLO refused for now: HELO", .script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"} + helo + kDelivery,
        .user = "staff1"},
       // A reply is bounded in all, however it is cut into lines.
-      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: " + endless},
+      {.name = "endless reply", .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: " + endless},
        .inError = "EHLO: reply longer than"},
       // Bytes after the answer to STARTTLS are no part of the handshake.
-      {.script = kGreeting + Script{"C: EHLO client.test", "S: 250 STARTTLS", "C: STARTTLS",
+      {.name = "bytes after the STARTTLS answer", .script = kGreeting + Script{"C: EHLO client.test", "S: 250 STARTTLS", "C: STARTTLS",
                                     "S: 220 go ahead\r\n250 AUTH PLAIN"},
        .inError = "sent more before the TLS handshake", .offered = true},
       // To before the blind copies; 251 accepted.
-      {.script = kGreeting + kEhlo + kMailFrom + Script{"C: RCPT TO:<office@example.test>", "S: 250 Ok",
+      {.name = "To before the blind copies, 251", .script = kGreeting + kEhlo + kMailFrom + Script{"C: RCPT TO:<office@example.test>", "S: 250 Ok",
                  "C: RCPT TO:<b@example.test>", "S: 251 User not local; will forward", "C: RCPT TO:<a@example.test>",
                  "S: 250 Ok"} + kData + kText + kQueued + kQuit,
        .envelope = {"office@example.test", {"office@example.test", "b@example.test", "a@example.test"}}},
       // Lines starting with a dot doubled, a missing line end added.
-      {.script = kGreeting + kEhlo + kEnvelope + kData + Script{"C: ..top", "C: Subject: dots", "C: ", "C: ..",
+      {.name = "dots doubled, line end added", .script = kGreeting + kEhlo + kEnvelope + kData + Script{"C: ..top", "C: Subject: dots", "C: ", "C: ..",
                  "C: ..x", "C: end.", "C: ...", "C:  .", "C: last", "C: ."} + kQueued + kQuit,
        .data = ".top\r\nSubject: dots\r\n\r\n.\r\n.x\r\nend.\r\n..\r\n .\r\nlast"},
       // QUIT refused or unanswered after delivery: delivered all the same.
-      {upToText + kQueued + Script{"C: QUIT", "S: 500 5.5.2 what?"}},
-      {upToText + kQueued + Script{"C: QUIT", "CLOSE"}},
-      {{"S: 554 5.3.2 not accepting mail"}, "greeting refused: 554 5.3.2 not accepting mail"},
-      {kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-PIPELINING", "CLOSE"},
+      {"QUIT refused after delivery", upToText + kQueued + Script{"C: QUIT", "S: 500 5.5.2 what?"}},
+      {"QUIT unanswered after delivery", upToText + kQueued + Script{"C: QUIT", "CLOSE"}},
+      {"greeting refused", {"S: 554 5.3.2 not accepting mail"}, "greeting refused: 554 5.3.2 not accepting mail"},
+      {"closed after EHLO", kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-PIPELINING", "CLOSE"},
        "EHLO: connection closed by the server"},
-      {kGreeting + Script{"C: EHLO client.test", "STALL"}, "EHLO: time-out"},
-      {kGreeting + Script{"C: EHLO client.test", "S: 500 unknown", "C: HELO client.test", "S: 501 5.5.2 bad name"},
+      {"EHLO time-out", kGreeting + Script{"C: EHLO client.test", "STALL"}, "EHLO: time-out"},
+      {"HELO refused", kGreeting + Script{"C: EHLO client.test", "S: 500 unknown", "C: HELO client.test", "S: 501 5.5.2 bad name"},
        "HELO refused: 501 5.5.2 bad name"},
-      {.script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 504 5.5.4 not now"},
+      {.name = "AUTH LOGIN refused", .script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 504 5.5.4 not now"},
        .inError = "AUTH LOGIN refused: 504 5.5.4", .user = "staff1"},
-      {.script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 Error: authentication failed"},
+      {.name = "password refused", .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 Error: authentication failed"},
        .inError = "535 5.7.8 Error: authentication failed", .user = "staff1"},
       // No error carries the credentials, not even where the server quotes them.
-      {.script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: c3RhZmYx",
+      {.name = "user name quoted back", .script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: c3RhZmYx",
                                                 "S: 535 5.7.8 unknown user c3RhZmYx"},
        .inError = "535 5.7.8", .user = "staff1"},
-      {.script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 czNjcmV0IQ== (s3cret!) is wrong"},
+      {.name = "password quoted back", .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 czNjcmV0IQ== (s3cret!) is wrong"},
        .inError = "535 5.7.8", .user = "staff1"},
-      {.script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535czNjcmV0IQ=="}, .inError = "535",
+      {.name = "password glued to the code", .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535czNjcmV0IQ=="}, .inError = "535",
        .user = "staff1"},
       // Nothing begun that a reset would undo.
-      {kGreeting + kEhlo + Script{"C: RSET", "S: 250 Ok", "C: MAIL FROM:<office@example.test>",
+      {"sender refused", kGreeting + kEhlo + Script{"C: RSET", "S: 250 Ok", "C: MAIL FROM:<office@example.test>",
                                   "S: 553 5.7.1 Sender address rejected"},
        "MAIL FROM refused: 553 5.7.1 Sender address rejected"},
       // The first refused recipient stops the batch: no second RCPT, no DATA.
-      {kGreeting + kEhlo + kMailFrom + Script{"C: RCPT TO:<staff1@example.test>",
+      {"recipient refused", kGreeting + kEhlo + kMailFrom + Script{"C: RCPT TO:<staff1@example.test>",
            "S: 550 5.1.1 <staff1@example.test>: Recipient address rejected: User unknown"} + kReset,
        "RCPT TO refused: 550 5.1.1 <staff1@example.test>: Recipient address rejected: User unknown"},
       // In a pipeline too the first refusal fails the batch, once the
       // replies written after it are read; a broken connection hears no RSET.
-      {kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "S: 450 4.2.0 <staff2@example.test>: busy"} + kReset,
+      {"pipelined recipient refused", kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "S: 450 4.2.0 <staff2@example.test>: busy"} + kReset,
        "RCPT TO refused: " + kRefused1},
-      {kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "CLOSE"}, "RCPT TO refused: " + kRefused1},
-      {kGreeting + kEhloAuth + Script(kGroup.begin(), kGroup.end() - 1) + Script{"S: 553 5.7.1 Sender address rejected"},
+      {"pipelined refusal, then closed", kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "CLOSE"}, "RCPT TO refused: " + kRefused1},
+      {"pipelined sender refused", kGreeting + kEhloAuth + Script(kGroup.begin(), kGroup.end() - 1) + Script{"S: 553 5.7.1 Sender address rejected"},
        "MAIL FROM refused: 553 5.7.1"},
-      {kGreeting + kEhlo + kEnvelope + Script{"C: DATA", "S: 554 5.5.1 Error: no valid recipients"} + kReset,
+      {"no valid recipients", kGreeting + kEhlo + kEnvelope + Script{"C: DATA", "S: 554 5.5.1 Error: no valid recipients"} + kReset,
        "DATA refused: 554 5.5.1 Error: no valid recipients"},
       // Too large for the socket buffers (loopback's grow to a few MB): it
       // fails while it is written, without killing the process by SIGPIPE.
-      {kGreeting + kEhlo + kEnvelope + kData + Script{"C: Subject: big", "CLOSE"}, "message: ", false, big},
-      {upToText + Script{"S: 552 5.3.4 Message too big"} + kReset, "message refused: 552 5.3.4 Message too big",
+      {"too big for the socket", kGreeting + kEhlo + kEnvelope + kData + Script{"C: Subject: big", "CLOSE"}, "message: ", false, big},
+      {"message refused", upToText + Script{"S: 552 5.3.4 Message too big"} + kReset, "message refused: 552 5.3.4 Message too big",
        true},
-      {upToText + Script{"CLOSE"}, "message: connection closed by the server", true},
+      {"closed during the message", upToText + Script{"CLOSE"}, "message: connection closed by the server", true},
       // Nobody would answer a RSET now.
-      {upToText + Script{"STALL"}, "message: time-out", true},
+      {"time-out after the message", upToText + Script{"STALL"}, "message: time-out", true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE("row " + std::to_string(&c - cases + 1));
+    SCOPED_TRACE(c.name);
     ScriptedServer server(c.script);
     const auto start = std::chrono::steady_clock::now();
     std::optional<SmtpError> error;
