@@ -59,13 +59,20 @@ int Receive(char** argv, bool bodies) {
       std::tie(argv[2], argv[3], argv[4], argv[5]);
   settings.security.pop3 = Security::None;  // as curl reads it: the measure is of the run, not of TLS
   Grid staff(3, 7);
-  for (int r = 1; r <= 5; ++r) staff.rows[r] = {"s" + std::to_string(r), "staff" + std::to_string(r) + "@" + argv[6], ""};
+  for (int r = 1; r <= 5; ++r)
+    staff.rows[r] = {"s" + std::to_string(r), "staff" + std::to_string(r) + "@" + argv[6], ""};
   ReceptionState state;
   QuietOperator op;
   InlineStepRunner runner;
   const auto start = std::chrono::steady_clock::now();
-  RunReception({DataFolder(argv[7]), settings, staff, {.staffBodies = bodies}, state, op,
-                std::make_shared<PocoPop3Transport>(), runner});
+  RunReception({DataFolder(argv[7]),
+                settings,
+                staff,
+                {.staffBodies = bodies},
+                state,
+                op,
+                std::make_shared<PocoPop3Transport>(),
+                runner});
   const double took = Since(start);
   if (!op.failure.empty()) throw std::runtime_error("the run failed: " + op.failure);
   rusage usage{};

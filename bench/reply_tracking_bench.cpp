@@ -63,8 +63,8 @@ void RecordReplies(benchmark::State& state) {
   FoundMail received;
   for (int r = 1; r <= 1000; ++r) {
     const std::string name = "s" + std::to_string((r - 1) / answered % 100);
-    received.replies.push_back({name, name + "@example.jp", std::to_string(1000 + 1999 - (r - 1) % answered), "",
-                                "2012/06/01 09:00:00"});
+    received.replies.push_back(
+        {name, name + "@example.jp", std::to_string(1000 + 1999 - (r - 1) % answered), "", "2012/06/01 09:00:00"});
   }
   for (auto _ : state) {
     state.PauseTiming();
@@ -80,7 +80,8 @@ void StartUpWithHistory(benchmark::State& state) {
   static const Logs folder(5000);
   CreateDataDirectories(folder);
   std::vector<std::string> staff = {"name,address,telephone"};
-  for (int r = 1; r <= 10000; ++r) staff.push_back("s" + std::to_string(r) + ",s" + std::to_string(r) + "@example.jp,0");
+  for (int r = 1; r <= 10000; ++r)
+    staff.push_back("s" + std::to_string(r) + ",s" + std::to_string(r) + "@example.jp,0");
   WriteStoredFile(folder.Path(kStaffFile), staff);
   const bool warm = state.range(0) == 1;
   RefreshHistoryList(folder);

@@ -47,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!report) return 0;
   const std::string& id = report->originalMessageId;
   if (report->failed.empty() || report->failed.size() > zentavo::kMostFailedDeliveries ||
-      !OneLine(report->originalSubject) ||
-      (!id.empty() && (!Printable(id) || id.front() != '<' || id.back() != '>')))
+      !OneLine(report->originalSubject) || (!id.empty() && (!Printable(id) || id.front() != '<' || id.back() != '>')))
     std::abort();
   for (const zentavo::FailedDelivery& failed : report->failed)
     if (!Address(failed.address) || !Status(failed.status) || !OneLine(failed.reason)) std::abort();

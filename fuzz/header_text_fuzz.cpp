@@ -32,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool printable = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
   if (printable && text.find("=?") == std::string_view::npos) {
     const size_t first = text.find_first_not_of(' ');
-    const std::string_view trimmed =
-        first == std::string_view::npos ? std::string_view() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    const std::string_view trimmed = first == std::string_view::npos
+                                         ? std::string_view()
+                                         : text.substr(first, text.find_last_not_of(' ') - first + 1);
     if (decoded != trimmed) std::abort();
   }
 

@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         },
         1024);
     if (response.body.size() > 1024) std::abort();
-  } catch (const zentavo::HttpError&) {
-  }
+  } catch (const zentavo::HttpError&) {}
   for (const int status : {200, 400}) {
     const zentavo::TokenReply reply = zentavo::ReadTokenReply({status, bytes});
     if (reply.grant && (!Printable(reply.grant->accessToken) || !Printable(reply.grant->refreshToken))) std::abort();

@@ -23,7 +23,8 @@ bool OneLine(const std::string& sjis) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const zentavo::ReceivedMail mail = zentavo::ReadReceivedMail(std::string_view(reinterpret_cast<const char*>(data), size));
+  const zentavo::ReceivedMail mail =
+      zentavo::ReadReceivedMail(std::string_view(reinterpret_cast<const char*>(data), size));
   if (!OneLine(mail.from) || !OneLine(mail.subject) || !Shown(mail.body)) std::abort();
   for (const zentavo::MailPart& part : mail.parts)
     if (!Shown(part.text) || (part.kind == zentavo::MailPart::Kind::Attachment && !OneLine(part.text))) std::abort();

@@ -8,16 +8,14 @@ namespace zentavo {
 
 namespace {
 
-constexpr char kAlphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Characters outside the alphabet (and "=") decode as 0: the decoder is meant
 // for text this program wrote, and a damaged line must yield bytes of the
 // expected length rather than stop half way.
 constexpr std::array<std::uint8_t, 256> MakeDecodeTable() {
   std::array<std::uint8_t, 256> table{};
-  for (std::size_t i = 0; i < 64; ++i)
-    table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
+  for (std::size_t i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
   return table;
 }
 
@@ -31,9 +29,7 @@ std::string EncodeBase64(std::string_view bytes) {
   const std::size_t n = bytes.size();
   std::string out;
   out.reserve((n + 2) / 3 * 4);
-  auto at = [&](std::size_t i) -> std::uint32_t {
-    return static_cast<unsigned char>(bytes[i]);
-  };
+  auto at = [&](std::size_t i) -> std::uint32_t { return static_cast<unsigned char>(bytes[i]); };
   std::size_t i = 0;
   for (; i + 3 <= n; i += 3) {
     const std::uint32_t v = (at(i) << 16) | (at(i + 1) << 8) | at(i + 2);

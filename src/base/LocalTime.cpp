@@ -42,8 +42,8 @@ LocalDateTime NowLocal() {
 }
 
 std::string FormatDisplayTime(const LocalDateTime& t) {
-  return FourDigits(t.year) + "/" + TwoDigits(t.month) + "/" + TwoDigits(t.day) + " " +
-         TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second);
+  return FourDigits(t.year) + "/" + TwoDigits(t.month) + "/" + TwoDigits(t.day) + " " + TwoDigits(t.hour) + ":" +
+         TwoDigits(t.minute) + ":" + TwoDigits(t.second);
 }
 
 std::string FormatMailDate(const LocalDateTime& t) {
@@ -52,9 +52,8 @@ std::string FormatMailDate(const LocalDateTime& t) {
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const int month = t.month >= 1 && t.month <= 12 ? t.month : 1;
   const int offset = t.utcOffsetMinutes < 0 ? -t.utcOffsetMinutes : t.utcOffsetMinutes;
-  return std::string(days[Weekday(t.year, month, t.day)]) + ", " + TwoDigits(t.day) + " " +
-         months[month - 1] + " " + FourDigits(t.year) + " " + TwoDigits(t.hour) + ":" +
-         TwoDigits(t.minute) + ":" + TwoDigits(t.second) + " " +
+  return std::string(days[Weekday(t.year, month, t.day)]) + ", " + TwoDigits(t.day) + " " + months[month - 1] + " " +
+         FourDigits(t.year) + " " + TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second) + " " +
          (t.utcOffsetMinutes < 0 ? "-" : "+") + TwoDigits(offset / 60) + TwoDigits(offset % 60);
 }
 

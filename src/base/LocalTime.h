@@ -11,9 +11,9 @@ namespace zentavo {
 // can fix it.
 struct LocalDateTime {
   int year = 2000;
-  int month = 1;    // 1..12
-  int day = 1;      // 1..31
-  int hour = 0;     // 0..23
+  int month = 1;  // 1..12
+  int day = 1;    // 1..31
+  int hour = 0;   // 0..23
   int minute = 0;
   int second = 0;
   int utcOffsetMinutes = 0;  // +540 for Japan

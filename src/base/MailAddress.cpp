@@ -23,12 +23,17 @@ std::string NormalAddress(std::string_view address) {
   for (std::size_t i = 0; i < address.size(); ++i) {
     const char c = address[i];
     if (quoted) {
-      if (EscapeAt(address, i) && i + 1 < address.size()) out.push_back(address[++i]);
-      else if (c == '"') quoted = false;
-      else out.push_back(c);
+      if (EscapeAt(address, i) && i + 1 < address.size())
+        out.push_back(address[++i]);
+      else if (c == '"')
+        quoted = false;
+      else
+        out.push_back(c);
     } else if (comment > 0) {
-      if (EscapeAt(address, i)) ++i;
-      else comment += c == '(' ? 1 : c == ')' ? -1 : 0;
+      if (EscapeAt(address, i))
+        ++i;
+      else
+        comment += c == '(' ? 1 : c == ')' ? -1 : 0;
     } else if (c == '"') {
       quoted = true;
     } else if (c == '(') {

@@ -16,9 +16,9 @@ enum class MsgButtons { Ok, YesNo };
 enum class MsgAnswer { Ok, Yes, No };
 
 struct FileChoice {
-  std::string title;          // dialog title
-  std::string filter;         // "description|pattern"
-  std::string defaultExt;     // without the dot; empty for none
+  std::string title;       // dialog title
+  std::string filter;      // "description|pattern"
+  std::string defaultExt;  // without the dot; empty for none
 };
 
 class Operator {
@@ -29,8 +29,8 @@ class Operator {
   // (UTF-8, may be empty) is what lies behind the message, such as the
   // server's reply or the file and the system's reason; the box offers it
   // on request.
-  virtual MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                            MsgButtons buttons, std::string_view detail) = 0;
+  virtual MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons,
+                            std::string_view detail) = 0;
 
   // The text of a progress display ("sending 1/3 ..."); empty clears it.
   virtual void Progress(std::string_view text) = 0;

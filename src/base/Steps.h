@@ -78,9 +78,7 @@ class [[nodiscard]] OffThread {
             } else {
               value_.emplace(work_());
             }
-          } catch (...) {
-            error_ = std::current_exception();
-          }
+          } catch (...) { error_ = std::current_exception(); }
         },
         [h] { h.resume(); });
   }
@@ -155,7 +153,9 @@ class [[nodiscard]] Pause {
  public:
   Pause(StepRunner& runner, int ms) : runner_(runner), ms_(ms) {}
   bool await_ready() const noexcept { return false; }
-  void await_suspend(std::coroutine_handle<> h) { runner_.After(ms_, [h] { h.resume(); }); }
+  void await_suspend(std::coroutine_handle<> h) {
+    runner_.After(ms_, [h] { h.resume(); });
+  }
   void await_resume() const noexcept {}
 
  private:

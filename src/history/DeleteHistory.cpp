@@ -15,8 +15,8 @@ void DeleteAllLogs(const DataFolder& folder) {
   std::error_code ec;
   for (fs::directory_iterator it(folder.Path(kLogDir), ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    const bool log = name.starts_with("0_") || name.starts_with("1_") || name.starts_with("2_") ||
-                     name.starts_with("3_");
+    const bool log =
+        name.starts_with("0_") || name.starts_with("1_") || name.starts_with("2_") || name.starts_with("3_");
     std::error_code typeError;
     if ((log || name.starts_with(kReplyRatesFile)) && !it->is_directory(typeError)) doomed.push_back(it->path());
   }

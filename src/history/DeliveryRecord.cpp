@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "history/TransmissionLogs.h"
 #include "base/DiagnosticLog.h"
+#include "history/TransmissionLogs.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 
@@ -20,7 +20,8 @@ constexpr std::string_view kPrefix = "3_";
 // server's text). No field holds a tab or a line end.
 std::string Field(std::string_view text) {
   std::string out(text);
-  std::replace_if(out.begin(), out.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+  std::replace_if(
+      out.begin(), out.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
   return out;
 }
 

@@ -26,7 +26,7 @@ struct Undelivered {
 };
 
 struct DeliveryRecord {
-  std::string identifier;               // the notice's identifier and MailNo
+  std::string identifier;  // the notice's identifier and MailNo
   std::string mailNo;
   std::vector<std::string> messageIds;  // "<...>", one per message sent
   std::vector<Undelivered> undelivered;

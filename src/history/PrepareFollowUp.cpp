@@ -1,9 +1,9 @@
 #include "history/PrepareFollowUp.h"
 
-#include "history/ReplyLogs.h"
-#include "history/DeliveryRecord.h"
-#include "history/TransmissionLogs.h"
 #include "base/Base64.h"
+#include "history/DeliveryRecord.h"
+#include "history/ReplyLogs.h"
+#include "history/TransmissionLogs.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
@@ -18,8 +18,7 @@ std::string OriginalSubject(const DataFolder& folder, std::string_view key) {
   try {
     const std::vector<std::string> lines = ReadTextLines(LogFilePath(folder, "0_", key));
     if (!lines.empty()) return DecodeBase64(lines[0]);
-  } catch (const FileError&) {
-  }
+  } catch (const FileError&) {}
   const size_t stampEnd = key.find('_');
   const size_t subject = stampEnd == std::string_view::npos ? stampEnd : key.find('_', stampEnd + 1);
   return subject == std::string_view::npos ? std::string() : std::string(key.substr(subject + 1));

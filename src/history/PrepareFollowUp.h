@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "store/SendPage.h"
-#include "store/DataFolder.h"
 #include "base/Grid.h"
 #include "base/Operator.h"
+#include "store/DataFolder.h"
+#include "store/SendPage.h"
 
 namespace zentavo {
 

@@ -5,11 +5,11 @@
 #include <set>
 #include <string>
 
-#include "history/ReplyLogs.h"
+#include "base/DiagnosticLog.h"
 #include "base/MailAddress.h"
 #include "history/DeliveryRecord.h"
+#include "history/ReplyLogs.h"
 #include "history/TransmissionLogs.h"
-#include "base/DiagnosticLog.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"

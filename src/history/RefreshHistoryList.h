@@ -13,8 +13,8 @@
 namespace zentavo {
 
 struct HistoryEntry {
-  std::string key;                 // Shift_JIS: a notice log's name without "0_"
-  std::optional<ReplyRate> rate;   // nothing when its recipient log is missing or damaged
+  std::string key;                // Shift_JIS: a notice log's name without "0_"
+  std::optional<ReplyRate> rate;  // nothing when its recipient log is missing or damaged
 };
 
 // One entry per notice log in "LOG": the keys sorted ascending without

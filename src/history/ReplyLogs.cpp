@@ -81,8 +81,8 @@ std::string ReplyColumn(const RecipientLine& line) { return line.replyTime + " "
 bool HasReplied(const RecipientLine& line) { return !line.replyTime.empty() || !line.rest.empty(); }
 
 const std::vector<std::string>& ResultListHeader() {
-  static const std::vector<std::string> header = {Sj("氏名"), Sj("メールアドレス"), Sj("電話番号"),
-                                                  Sj("受信日時"), Sj("状態"),         Sj("不達理由")};
+  static const std::vector<std::string> header = {Sj("氏名"),     Sj("メールアドレス"), Sj("電話番号"),
+                                                  Sj("受信日時"), Sj("状態"),           Sj("不達理由")};
   return header;
 }
 

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Grid.h"
 #include "history/DeliveryRecord.h"
 #include "store/DataFolder.h"
 #include "text/Ascii.h"
-#include "base/Grid.h"
 
 namespace zentavo {
 

@@ -4,9 +4,9 @@
 
 #include <unordered_map>
 
+#include "base/DiagnosticLog.h"
 #include "history/ReplyLogs.h"
 #include "history/TransmissionLogs.h"
-#include "base/DiagnosticLog.h"
 #include "store/LineCipher.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"
@@ -32,7 +32,7 @@ struct Counted {
 };
 
 std::optional<Stamp> StampOf(const fs::path& file) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   return Stamp{static_cast<long long>(st.st_size),
                static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
@@ -60,16 +60,12 @@ std::unordered_map<std::string, Counted> ReadCounts(const fs::path& file) {
   std::vector<std::string> stored;
   try {
     stored = ReadTextLines(file);
-  } catch (const FileError&) {
-    return counts;
-  }
+  } catch (const FileError&) { return counts; }
   for (const auto& line : stored) {
     std::string plain;
     try {
       plain = DecryptLine(line);
-    } catch (const std::exception&) {
-      continue;
-    }
+    } catch (const std::exception&) { continue; }
     long long numbers[4];
     size_t start = 0;
     bool whole = true;
@@ -88,7 +84,8 @@ std::unordered_map<std::string, Counted> ReadCounts(const fs::path& file) {
       start = comma + 1;
     }
     if (!whole) continue;
-    counts[plain.substr(start)] = {{numbers[0], numbers[1]}, static_cast<int>(numbers[2]), static_cast<int>(numbers[3])};
+    counts[plain.substr(start)] = {
+        {numbers[0], numbers[1]}, static_cast<int>(numbers[2]), static_cast<int>(numbers[3])};
   }
   return counts;
 }
@@ -139,9 +136,7 @@ std::vector<std::optional<ReplyRate>> ReplyRates(const DataFolder& folder, const
   if (stale.empty() && lines.size() == known.size()) return rates;
   try {
     WriteStoredFile(countsFile, lines);
-  } catch (const std::exception& e) {
-    LogDiagnostic(std::string("the reply counts could not be kept: ") + e.what());
-  }
+  } catch (const std::exception& e) { LogDiagnostic(std::string("the reply counts could not be kept: ") + e.what()); }
   return rates;
 }
 

@@ -16,8 +16,8 @@ std::string Why(const fs::path& file, ReadResult result) {
 
 }  // namespace
 
-void ShowHistoryEntry(const DataFolder& folder, std::string_view key, Grid& recipients,
-                      std::vector<std::string>& text, Operator& op) {
+void ShowHistoryEntry(const DataFolder& folder, std::string_view key, Grid& recipients, std::vector<std::string>& text,
+                      Operator& op) {
   const fs::path recipientLog = LogFilePath(folder, "1_", key);
   const StoredFile read = ReadStoredFile(recipientLog);
   DeliveryRecord record;
@@ -29,7 +29,8 @@ void ShowHistoryEntry(const DataFolder& folder, std::string_view key, Grid& reci
   const fs::path textLog = LogFilePath(folder, "2_", key);
   StoredFile body = ReadStoredFile(textLog);
   text = std::move(body.lines);
-  if (body.result != ReadResult::Whole) ReportFailure(op, Sj("伝達内容の読込に失敗しました"), Why(textLog, body.result));
+  if (body.result != ReadResult::Whole)
+    ReportFailure(op, Sj("伝達内容の読込に失敗しました"), Why(textLog, body.result));
 }
 
 }  // namespace zentavo

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "store/DataFolder.h"
 #include "base/Grid.h"
 #include "base/Operator.h"
+#include "store/DataFolder.h"
 
 namespace zentavo {
 
@@ -16,7 +16,7 @@ namespace zentavo {
 // recipient log of `key` and `text` with the lines of its text log. A file
 // that is missing or could be read only in part shows what was read and
 // its message: "伝達職員の読込に失敗しました", "伝達内容の読込に失敗しました".
-void ShowHistoryEntry(const DataFolder& folder, std::string_view key, Grid& recipients,
-                      std::vector<std::string>& text, Operator& op);
+void ShowHistoryEntry(const DataFolder& folder, std::string_view key, Grid& recipients, std::vector<std::string>& text,
+                      Operator& op);
 
 }  // namespace zentavo

@@ -1,7 +1,7 @@
 #include "history/ShowReplyResults.h"
 
-#include "history/ReplyLogs.h"
 #include "history/DeliveryRecord.h"
+#include "history/ReplyLogs.h"
 #include "history/TransmissionLogs.h"
 #include "text/SjisUnicode.h"
 

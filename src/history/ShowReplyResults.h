@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "store/DataFolder.h"
 #include "base/Grid.h"
+#include "store/DataFolder.h"
 #include "store/StoredFile.h"
 
 namespace zentavo {

@@ -17,9 +17,7 @@ void SaveAs(const FileChoice& choice, Operator& op, Write write) {
   if (!file) return;
   try {
     write(*file);
-  } catch (const FileError& e) {
-    ReportFailure(op, Sj("ファイルの保存に失敗しました"), e.what());
-  }
+  } catch (const FileError& e) { ReportFailure(op, Sj("ファイルの保存に失敗しました"), e.what()); }
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include "history/TransmissionLogs.h"
 
-#include "store/Recipients.h"
 #include "base/Base64.h"
 #include "base/DiagnosticLog.h"
+#include "store/Recipients.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
@@ -70,9 +70,7 @@ bool AdvanceMailNo(Settings& settings, const std::filesystem::path& settingsFile
   }
 }
 
-std::string MailNoShownAfterSend(std::string_view mailNo) {
-  return mailNo == "9999" ? "1000" : std::string(mailNo);
-}
+std::string MailNoShownAfterSend(std::string_view mailNo) { return mailNo == "9999" ? "1000" : std::string(mailNo); }
 
 std::string LogStamp(const LocalDateTime& t) {
   // The display form without its separators: "yyyyMMdd HHmmss".
@@ -91,8 +89,8 @@ std::string NoticeSubject(std::string_view identifier, std::string_view mailNo, 
   return s;
 }
 
-std::string HistoryKey(std::string_view stamp, std::string_view identifier,
-                       std::string_view mailNo, std::string_view subject) {
+std::string HistoryKey(std::string_view stamp, std::string_view identifier, std::string_view mailNo,
+                       std::string_view subject) {
   std::string key(stamp);
   key += '_';
   key += NoticeSubject(identifier, mailNo, subject);
@@ -107,8 +105,8 @@ std::size_t MaxLogFileNameBytes() {
   return kNameMax - kTempSuffixMaxBytes;
 }
 
-std::string LogFileKey(std::string_view stamp, std::string_view identifier,
-                       std::string_view mailNo, std::string_view subject) {
+std::string LogFileKey(std::string_view stamp, std::string_view identifier, std::string_view mailNo,
+                       std::string_view subject) {
   const std::string head = WithoutSlashes(HistoryKey(stamp, identifier, mailNo, ""));
   const std::string tail = WithoutSlashes(subject);
   const std::size_t limit = MaxLogFileNameBytes();
@@ -145,15 +143,13 @@ std::vector<std::string> RecipientLogLines(const Grid& recipients) {
   return lines;
 }
 
-std::filesystem::path LogFilePath(const DataFolder& folder, std::string_view prefix,
-                                  std::string_view key) {
+std::filesystem::path LogFilePath(const DataFolder& folder, std::string_view prefix, std::string_view key) {
   return folder.Path(kLogDir) / std::filesystem::path(LogFileName(prefix, key));
 }
 
-std::string WriteTransmissionLogs(const DataFolder& folder, std::string_view identifier,
-                                  std::string_view mailNo, std::string_view subject,
-                                  const Grid& recipients, const std::vector<std::string>& body,
-                                  const LocalDateTime& now) {
+std::string WriteTransmissionLogs(const DataFolder& folder, std::string_view identifier, std::string_view mailNo,
+                                  std::string_view subject, const Grid& recipients,
+                                  const std::vector<std::string>& body, const LocalDateTime& now) {
   const std::string key = LogFileKey(LogStamp(now), identifier, mailNo, subject);
 
   WriteTextLines(LogFilePath(folder, "0_", key), {EncodeBase64(subject)});

@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "base/LocalTime.h"
-#include "store/SendPage.h"
-#include "store/DataFolder.h"
 #include "base/Grid.h"
+#include "base/LocalTime.h"
+#include "store/DataFolder.h"
+#include "store/SendPage.h"
 #include "store/Settings.h"
 
 namespace zentavo {
@@ -47,15 +47,15 @@ std::string LogStamp(const LocalDateTime& t);
 
 // The history key as the notice has it: stamp + "_" + identifier + MailNo +
 // "_" + subject (Shift_JIS).
-std::string HistoryKey(std::string_view stamp, std::string_view identifier,
-                       std::string_view mailNo, std::string_view subject);
+std::string HistoryKey(std::string_view stamp, std::string_view identifier, std::string_view mailNo,
+                       std::string_view subject);
 
 // The key as the log files are named: every "/" becomes "／" and, when the
 // file name ("0_" + key, in UTF-8) would be too long for the file system,
 // the subject is shortened at a character boundary. Identifier and MailNo
 // always stay whole, so replies can still be matched.
-std::string LogFileKey(std::string_view stamp, std::string_view identifier,
-                       std::string_view mailNo, std::string_view subject);
+std::string LogFileKey(std::string_view stamp, std::string_view identifier, std::string_view mailNo,
+                       std::string_view subject);
 
 // The longest log file name in UTF-8 bytes that can still be written
 // safely (the atomic writer's temporary name is longer than the final one).
@@ -66,17 +66,15 @@ std::size_t MaxLogFileNameBytes();
 std::vector<std::string> RecipientLogLines(const Grid& recipients);
 
 // The path of log file `prefix` ("0_", "1_", "2_") + key.
-std::filesystem::path LogFilePath(const DataFolder& folder, std::string_view prefix,
-                                  std::string_view key);
+std::filesystem::path LogFilePath(const DataFolder& folder, std::string_view prefix, std::string_view key);
 
 // Writes the three logs of a notice with the stamp of `now` and returns the
 // key they are named by. The notice log holds the whole subject even when
 // the key had to be shortened. Throws FileError at the first file that
 // cannot be written; files written before it stay.
-std::string WriteTransmissionLogs(const DataFolder& folder, std::string_view identifier,
-                                  std::string_view mailNo, std::string_view subject,
-                                  const Grid& recipients, const std::vector<std::string>& body,
-                                  const LocalDateTime& now);
+std::string WriteTransmissionLogs(const DataFolder& folder, std::string_view identifier, std::string_view mailNo,
+                                  std::string_view subject, const Grid& recipients,
+                                  const std::vector<std::string>& body, const LocalDateTime& now);
 
 // Replaces the text log of notice `key` with `body` (the text as sent once
 // the last batch went out). Throws FileError.

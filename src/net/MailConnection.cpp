@@ -4,10 +4,10 @@
 #include <Poco/Net/SocketAddress.h>
 #include <Poco/Net/StreamSocket.h>
 #include <Poco/Timespan.h>
+#include <arpa/inet.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-#include <arpa/inet.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -142,9 +142,7 @@ MailConnection::MailConnection(const std::string& host, std::uint16_t port, int 
     // Each command is one small write awaited by its reply: nothing to
     // gain from holding it back.
     impl_->socket.setNoDelay(true);
-  } catch (const Poco::Exception& e) {
-    throw MailServerError("cannot connect to " + server_ + ": " + e.displayText());
-  }
+  } catch (const Poco::Exception& e) { throw MailServerError("cannot connect to " + server_ + ": " + e.displayText()); }
 }
 
 MailConnection::~MailConnection() { Close(); }
@@ -169,16 +167,16 @@ void MailConnection::StartTls(const std::string& trustedFingerprint) {
   // The certificate must name this server: its address for an address, its
   // name for a name. A check that cannot be set up refuses the connection.
   const std::optional<std::string> address = AddressOf(host_);
-  const bool identified = address ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(c.ssl), address->c_str()) == 1
-                                  : SSL_set_tlsext_host_name(c.ssl, host_.c_str()) == 1 &&
-                                        SSL_set1_host(c.ssl, host_.c_str()) == 1;
+  const bool identified =
+      address ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(c.ssl), address->c_str()) == 1
+              : SSL_set_tlsext_host_name(c.ssl, host_.c_str()) == 1 && SSL_set1_host(c.ssl, host_.c_str()) == 1;
   if (!identified) throw MailServerError("the identity of " + server_ + " cannot be checked: " + OpenSslError());
   if (const int done = SSL_connect(c.ssl); done != 1) {
     const int error = SSL_get_error(c.ssl, done);
     const bool late = error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE ||
                       (error == SSL_ERROR_SYSCALL && (errno == EAGAIN || errno == EWOULDBLOCK));
-    throw MailServerError("TLS handshake with " + server_ + " failed: " +
-                              (late ? std::string("time-out waiting for the server") : OpenSslError()),
+    throw MailServerError("TLS handshake with " + server_ +
+                              " failed: " + (late ? std::string("time-out waiting for the server") : OpenSslError()),
                           Sj("サーバ ") + Utf8ToSjis(server_).text + Sj(" と暗号化通信を始められませんでした。"));
   }
   X509* peer = SSL_get1_peer_certificate(c.ssl);
@@ -219,9 +217,7 @@ void MailConnection::Send(std::string_view bytes) {
     }
   } catch (const Poco::TimeoutException&) {
     throw MailServerError("time-out while sending to the server");
-  } catch (const Poco::Exception& e) {
-    throw MailServerError("sending failed: " + e.displayText());
-  }
+  } catch (const Poco::Exception& e) { throw MailServerError("sending failed: " + e.displayText()); }
 }
 
 std::size_t MailConnection::Receive(char* buffer, std::size_t size) {
@@ -245,9 +241,7 @@ std::size_t MailConnection::Receive(char* buffer, std::size_t size) {
     return got > 0 ? static_cast<std::size_t>(got) : 0;
   } catch (const Poco::TimeoutException&) {
     throw MailServerError("time-out waiting for the server");
-  } catch (const Poco::Exception& e) {
-    throw MailServerError("receiving failed: " + e.displayText());
-  }
+  } catch (const Poco::Exception& e) { throw MailServerError("receiving failed: " + e.displayText()); }
 }
 
 bool MailConnection::ReadLine(std::string& line, std::size_t limit) {
@@ -257,7 +251,8 @@ bool MailConnection::ReadLine(std::string& line, std::size_t limit) {
       pending_.erase(0, end + 2);
       return true;
     }
-    if (pending_.size() > limit) throw MailServerError("malformed reply: no line end in " + std::to_string(limit) + " bytes");
+    if (pending_.size() > limit)
+      throw MailServerError("malformed reply: no line end in " + std::to_string(limit) + " bytes");
     scanned = pending_.size();
     char chunk[4096];
     const std::size_t got = Receive(chunk, sizeof chunk);
@@ -272,8 +267,7 @@ void MailConnection::Close() {
   if (impl_->ssl) SSL_shutdown(impl_->ssl);
   try {
     impl_->socket.close();
-  } catch (const Poco::Exception&) {
-  }
+  } catch (const Poco::Exception&) {}
 }
 
 }  // namespace zentavo

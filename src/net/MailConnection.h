@@ -26,8 +26,8 @@ namespace zentavo {
 // What a session needs to know of the server's security.
 struct ConnectionSecurity {
   Security mode = Security::Automatic;
-  bool tlsSeen = false;             // the server offered TLS before
-  std::string trustedFingerprint;   // a certificate the operator trusted, "" when none
+  bool tlsSeen = false;            // the server offered TLS before
+  std::string trustedFingerprint;  // a certificate the operator trusted, "" when none
 };
 
 // Where a session gets the OAuth 2.0 access token it logs in with (SASL
@@ -158,7 +158,7 @@ class MailConnection {
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::string host_;
-  std::string server_;  // "host:port"
+  std::string server_;   // "host:port"
   std::string pending_;  // received, not yet returned by ReadLine
   SessionSecurity security_;
 };

@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/DiagnosticLog.h"
 #include "net/SaslOAuth.h"
 #include "net/ServerTrust.h"
-#include "base/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -288,9 +288,7 @@ class Pop3Session final : public Mailbox {
     if (done_) Fail(step, "the session has already ended or failed");
     try {
       connection_.Send(bytes);
-    } catch (const MailServerError& e) {
-      Fail(step, e.what());
-    }
+    } catch (const MailServerError& e) { Fail(step, e.what()); }
   }
 
   // One status line, without its CR LF: "+OK ..." or "-ERR ..." (or, in a
@@ -330,9 +328,7 @@ class Pop3Session final : public Mailbox {
       std::size_t got = 0;
       try {
         got = connection_.Receive(buffer_.data() + end_, buffer_.size() - end_);
-      } catch (const MailServerError& e) {
-        Fail(step, e.what());
-      }
+      } catch (const MailServerError& e) { Fail(step, e.what()); }
       if (got == 0) Fail(step, "connection closed by the server");
       end_ += got;
     }
@@ -362,8 +358,8 @@ class Pop3Session final : public Mailbox {
   const std::string password_;
   const std::size_t keep_;
   std::vector<char> buffer_;
-  std::size_t begin_ = 0, end_ = 0;  // the bytes received and not yet consumed
-  bool done_ = false;  // failed or ended: nothing more can be said to the server
+  std::size_t begin_ = 0, end_ = 0;                  // the bytes received and not yet consumed
+  bool done_ = false;                                // failed or ended: nothing more can be said to the server
   std::map<std::string, std::string> capabilities_;  // what the latest CAPA listed
   std::vector<std::string> secrets_;                 // the token and its response, once logging in
   bool capaAnswered_ = false;
@@ -372,15 +368,16 @@ class Pop3Session final : public Mailbox {
     int number;
     bool operator==(const Asked&) const = default;
   };
-  std::deque<Asked> asked_;  // written ahead, their replies still to come, oldest first
+  std::deque<Asked> asked_;                         // written ahead, their replies still to come, oldest first
   std::size_t retrieved_ = 0, retrievedBytes_ = 0;  // the messages read so far
 };
 
 }  // namespace
 
 Pop3Account Pop3AccountFor(const Settings& settings) {
-  return {settings.popHost, settings.popPort, settings.user, settings.password,
-          SecurityFor(settings, MailServer::Pop3), TokensFor(settings)};
+  return {
+      settings.popHost,   settings.popPort, settings.user, settings.password, SecurityFor(settings, MailServer::Pop3),
+      TokensFor(settings)};
 }
 
 PocoPop3Transport::PocoPop3Transport(Pop3Timeouts timeouts, std::size_t messageLimit)
@@ -423,17 +420,13 @@ std::unique_ptr<Mailbox> PocoPop3Transport::OpenOnce(const Pop3Account& account,
   std::uint16_t port = 0;
   try {
     port = CheckedServer("POP", account);
-  } catch (const MailServerError& e) {
-    throw Pop3Error(e.what(), e.notice);
-  }
+  } catch (const MailServerError& e) { throw Pop3Error(e.what(), e.notice); }
   if (HasLineBreak(account.user)) throw Pop3Error("the user name holds a line break");
   if (HasLineBreak(account.password)) throw Pop3Error("the password holds a line break");
   std::unique_ptr<Pop3Session> session;
   try {
     session = std::make_unique<Pop3Session>(account, port, timeouts_, messageLimit_);
-  } catch (const MailServerError& e) {
-    throw Pop3Error(e.what());
-  }
+  } catch (const MailServerError& e) { throw Pop3Error(e.what()); }
   try {
     Prepare(*session, account, PlanTls(account.security, port, kPop3sPort, 0));
     if (account.tokens) {

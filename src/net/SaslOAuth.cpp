@@ -29,8 +29,9 @@ const char* ErrorContinuationAnswer(OAuthMechanism mechanism) {
 }
 
 std::string TokenRefusedNotice() {
-  return Sj("サーバがOAuth 2.0のアクセストークンを受け付けませんでした。"
-            "\r「システム設定」で「サインイン」し直してください。");
+  return Sj(
+      "サーバがOAuth 2.0のアクセストークンを受け付けませんでした。"
+      "\r「システム設定」で「サインイン」し直してください。");
 }
 
 std::string OAuthNeedsTlsNotice() {

@@ -1,7 +1,7 @@
 #include "net/ServerTrust.h"
 
-#include "net/SmtpTransport.h"
 #include "base/DiagnosticLog.h"
+#include "net/SmtpTransport.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -35,7 +35,8 @@ namespace {
 
 struct NotSignedIn : AccessTokenSource {
   std::string AccessToken(bool) override {
-    throw MailServerError("no OAuth 2.0 sign-in", Sj("OAuth 2.0 でサインインしていません。\r「システム設定」で「サインイン」してください。"));
+    throw MailServerError("no OAuth 2.0 sign-in",
+                          Sj("OAuth 2.0 でサインインしていません。\r「システム設定」で「サインイン」してください。"));
   }
 };
 

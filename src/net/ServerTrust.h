@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/Operator.h"
 #include "net/MailConnection.h"
 #include "store/DataFolder.h"
-#include "base/Operator.h"
 #include "store/Settings.h"
 
 namespace zentavo {
@@ -46,8 +46,7 @@ void KeepSessionSecurity(Settings& settings, const DataFolder& folder, MailServe
 
 // After a session that failed: a server that offered TLS is held to it
 // all the same, from the moment the offer was seen.
-void KeepFailureSecurity(Settings& settings, const DataFolder& folder, MailServer server,
-                         const ServerFailure& failure);
+void KeepFailureSecurity(Settings& settings, const DataFolder& folder, MailServer server, const ServerFailure& failure);
 
 // The operator hears of a failure: `message` with the security notice
 // under it, the detail behind it; for a certificate that was not accepted,

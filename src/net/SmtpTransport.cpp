@@ -18,9 +18,9 @@
 #include <string_view>
 #include <utility>
 
-#include "net/SaslOAuth.h"
 #include "base/Base64.h"
 #include "base/DiagnosticLog.h"
+#include "net/SaslOAuth.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -113,9 +113,7 @@ class Session {
   void Write(std::string_view step, const std::string& bytes) {
     try {
       connection_.Send(bytes);
-    } catch (const MailServerError& e) {
-      Fail(step, e.what());
-    }
+    } catch (const MailServerError& e) { Fail(step, e.what()); }
   }
 
   // One reply: lines "ddd-text" continued up to the line "ddd text". A
@@ -127,9 +125,7 @@ class Session {
       std::string line;
       try {
         if (!connection_.ReadLine(line, kLongestLine)) Fail(step, "connection closed by the server");
-      } catch (const MailServerError& e) {
-        Fail(step, e.what());
-      }
+      } catch (const MailServerError& e) { Fail(step, e.what()); }
       total += line.size() + 2;
       if (total > kLongestReply) Fail(step, "reply longer than " + std::to_string(kLongestReply) + " bytes");
       if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
@@ -191,8 +187,9 @@ void LogInWithToken(Session& session, const SmtpAccount& account, const std::set
   const std::optional<OAuthMechanism> mechanism = ChooseOAuthMechanism(mechanisms);
   const std::string& server = session.connection().Server();
   if (!mechanism)
-    throw SmtpError(server + " offers no OAuth 2.0 login (XOAUTH2 or OAUTHBEARER)",
-                    MailServerError({}, Sj("サーバ ") + Named(server) + Sj(" は OAuth 2.0 のログインを提供していません。")));
+    throw SmtpError(
+        server + " offers no OAuth 2.0 login (XOAUTH2 or OAUTHBEARER)",
+        MailServerError({}, Sj("サーバ ") + Named(server) + Sj(" は OAuth 2.0 のログインを提供していません。")));
   const std::string response = OAuthResponse(*mechanism, account.user, account.tokens->AccessToken(refresh));
   const std::string command = std::string("AUTH ") + MechanismName(*mechanism);
   Reply reply;
@@ -208,8 +205,7 @@ void LogInWithToken(Session& session, const SmtpAccount& account, const std::set
   throw SmtpError("AUTH refused: " + reply.Text());
 }
 
-void LogIn(Session& session, const SmtpAccount& account, const std::set<std::string>& offered, bool tls,
-           bool refresh) {
+void LogIn(Session& session, const SmtpAccount& account, const std::set<std::string>& offered, bool tls, bool refresh) {
   const std::set<std::string> mechanisms = Mechanisms(offered);
   if (account.tokens) return LogInWithToken(session, account, mechanisms, refresh);
   // A server of the office's own that relays by address, or after a POP3
@@ -230,10 +226,12 @@ void LogIn(Session& session, const SmtpAccount& account, const std::set<std::str
     session.Ask("AUTH LOGIN password", EncodeBase64(account.password), {235});
   } else {
     const std::string& server = session.connection().Server();
-    throw SmtpError(server + " offers no login this program can use (AUTH PLAIN or LOGIN)",
-                    MailServerError({}, Sj("サーバ ") + Named(server) +
-                                            Sj(" は、このプログラムが使えるログイン方式（PLAIN、LOGIN）を提供していません。") +
-                                            (tls ? "" : Sj("\r暗号化（STARTTLS、SSL/TLS）を選ぶとログインできる場合があります。"))));
+    throw SmtpError(
+        server + " offers no login this program can use (AUTH PLAIN or LOGIN)",
+        MailServerError({},
+                        Sj("サーバ ") + Named(server) +
+                            Sj(" は、このプログラムが使えるログイン方式（PLAIN、LOGIN）を提供していません。") +
+                            (tls ? "" : Sj("\r暗号化（STARTTLS、SSL/TLS）を選ぶとログインできる場合があります。"))));
   }
 }
 
@@ -244,8 +242,7 @@ PocoSmtpTransport::PocoSmtpTransport(SmtpTimeouts timeouts, std::string helloNam
   if (helloName_.empty()) {
     try {
       helloName_ = Poco::Net::DNS::hostName();
-    } catch (const Poco::Exception&) {
-    }
+    } catch (const Poco::Exception&) {}
     if (helloName_.empty()) helloName_ = "localhost";
   }
 }
@@ -257,9 +254,7 @@ std::uint16_t CheckedPort(const SmtpAccount& account, const SmtpEnvelope* envelo
   std::uint16_t port = 0;
   try {
     port = CheckedServer("SMTP", account);
-  } catch (const MailServerError& e) {
-    throw SmtpError(e.what(), e);
-  }
+  } catch (const MailServerError& e) { throw SmtpError(e.what(), e); }
   if (envelope && envelope->recipients.empty()) throw SmtpError("no recipients");
   if (envelope && HasLineBreak(envelope->from)) throw SmtpError("the sender address holds a line break");
   for (const auto& to : envelope ? envelope->recipients : std::vector<std::string>{})
@@ -297,8 +292,7 @@ std::set<std::string> Greet(Session& session, const SmtpAccount& account, TlsPla
 void SkipReplies(Session& session, std::size_t count) {
   try {
     while (count-- > 0) session.Await("RCPT TO", {});
-  } catch (const SmtpError&) {
-  }
+  } catch (const SmtpError&) {}
 }
 
 // The envelope and the message; `handedOver` is set once the final "." is
@@ -343,8 +337,7 @@ void Transfer(Session& session, const SmtpEnvelope& envelope, const std::string&
     if (!session.broken()) {
       try {
         session.Ask("RSET", "RSET");
-      } catch (const SmtpError&) {
-      }
+      } catch (const SmtpError&) {}
     }
     throw;
   }
@@ -361,9 +354,7 @@ SessionSecurity PocoSmtpTransport::SendOnce(const SmtpAccount& account, const Sm
     std::optional<Session> opened;
     try {
       opened.emplace(account.host, port, timeouts_);
-    } catch (const MailServerError& e) {
-      throw SmtpError(e.what());
-    }
+    } catch (const MailServerError& e) { throw SmtpError(e.what()); }
     Session& session = *opened;
     const TlsPlan plan = PlanTls(account.security, port, kSmtpsPort, kSubmissionPort);
     const std::set<std::string> offered = Greet(session, account, plan, helloName_, offeredUpgrade);
@@ -372,8 +363,7 @@ SessionSecurity PocoSmtpTransport::SendOnce(const SmtpAccount& account, const Sm
     // The message is delivered: whatever QUIT gets back cannot undo that.
     try {
       session.Ask("QUIT", "QUIT");
-    } catch (const SmtpError&) {
-    }
+    } catch (const SmtpError&) {}
     SessionSecurity security = session.connection().Security();
     security.offeredUpgrade = offeredUpgrade;
     return security;

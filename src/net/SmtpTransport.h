@@ -45,8 +45,7 @@ class SmtpTransport {
   // SmtpError (or another std::exception) when the message was not
   // accepted. Called on a worker thread: it must use nothing but its
   // arguments.
-  virtual SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
-                               const std::string& data) = 0;
+  virtual SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data) = 0;
   // The same session up to the login, then QUIT: nothing is sent. For
   // "接続確認".
   virtual SessionSecurity Check(const SmtpAccount& account) = 0;
@@ -79,8 +78,7 @@ class PocoSmtpTransport final : public SmtpTransport {
   // host name.
   explicit PocoSmtpTransport(SmtpTimeouts timeouts = {}, std::string helloName = {});
 
-  SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
-                       const std::string& data) override;
+  SessionSecurity Send(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data) override;
   SessionSecurity Check(const SmtpAccount& account) override;
 
  private:

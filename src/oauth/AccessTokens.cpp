@@ -17,8 +17,8 @@ std::string SignInAgain() {
 
 }  // namespace
 
-AccessTokens::AccessTokens(OAuthClient client, std::string account, std::shared_ptr<TokenStore> store,
-                           HttpOptions http, Clock clock)
+AccessTokens::AccessTokens(OAuthClient client, std::string account, std::shared_ptr<TokenStore> store, HttpOptions http,
+                           Clock clock)
     : client_(std::move(client)),
       account_(std::move(account)),
       store_(std::move(store)),
@@ -58,10 +58,9 @@ void AccessTokens::Renew() {
   }
   TokenReply reply;
   try {
-    reply = RequestTokens(client_,
-                          {{"grant_type", "refresh_token"}, {"refresh_token", stored->token},
-                           {"scope", client_.endpoints.scope}},
-                          http_);
+    reply = RequestTokens(
+        client_,
+        {{"grant_type", "refresh_token"}, {"refresh_token", stored->token}, {"scope", client_.endpoints.scope}}, http_);
   } catch (const MailServerError& e) {
     throw MailServerError(std::string("renewing the access token: ") + e.what(), TokenServerUnreachable(client_));
   }
@@ -76,7 +75,8 @@ void AccessTokens::Renew() {
     throw MailServerError("renewing the access token: " + reply.detail,
                           Sj("アクセストークンを更新できませんでした") +
                               (reply.error.empty() ? "" : Sj("（") + reply.error + Sj("）")) +
-                              Sj("。\rしばらくしてからもう一度お試しください。解決しないときは「システム設定」で「サインイン」し直してください。"));
+                              Sj("。\rしばらくしてからもう一度お試しください。解決しないときは「システム設定」で「サイ"
+                                 "ンイン」し直してください。"));
   Hold(*reply.grant);
   if (!reply.grant->refreshToken.empty() && reply.grant->refreshToken != stored->token)
     store_->Keep(Key(), reply.grant->refreshToken, stored->place);

@@ -11,11 +11,11 @@
 #include <mutex>
 #include <string>
 
+#include "net/MailConnection.h"
 #include "oauth/HttpsPost.h"
 #include "oauth/OAuthProvider.h"
 #include "oauth/TokenEndpoint.h"
 #include "oauth/TokenStore.h"
-#include "net/MailConnection.h"
 
 namespace zentavo {
 

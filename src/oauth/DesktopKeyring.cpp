@@ -21,7 +21,14 @@ const SecretSchema* Schema() {
                                       {{"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                        {"token_endpoint", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                        {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                      0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                      0,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr};
   return &schema;
 }
 
@@ -29,10 +36,11 @@ const SecretSchema* Schema() {
 // hangs must not hang the program with it.
 class Deadline {
  public:
-  Deadline() : cancellable_(g_cancellable_new()), watch_([this] {
-    std::unique_lock lock(mutex_);
-    if (!done_.wait_for(lock, kMostWait, [this] { return finished_; })) g_cancellable_cancel(cancellable_);
-  }) {}
+  Deadline()
+      : cancellable_(g_cancellable_new()), watch_([this] {
+          std::unique_lock lock(mutex_);
+          if (!done_.wait_for(lock, kMostWait, [this] { return finished_; })) g_cancellable_cancel(cancellable_);
+        }) {}
   ~Deadline() {
     {
       std::lock_guard lock(mutex_);
@@ -152,8 +160,9 @@ bool DesktopKeyring::Store(const KeyringEntry& entry, const std::string& secret,
   SecretValue* value = secret_value_new(secret.c_str(), static_cast<gssize>(secret.size()), "text/plain");
   const std::string label = "Zentavo OAuth 2.0 (" + entry.account + ")";
   GError* error = nullptr;
-  const bool stored = secret_service_store_sync(call.service.get(), Schema(), call.attributes.get(), SECRET_COLLECTION_DEFAULT,
-                                                label.c_str(), value, call.deadline.cancellable(), &error);
+  const bool stored =
+      secret_service_store_sync(call.service.get(), Schema(), call.attributes.get(), SECRET_COLLECTION_DEFAULT,
+                                label.c_str(), value, call.deadline.cancellable(), &error);
   secret_value_unref(value);
   if (!stored) why = Explain(error, "the keyring did not store the token");
   return stored;
@@ -164,8 +173,8 @@ std::optional<std::string> DesktopKeyring::Lookup(const KeyringEntry& entry, std
   if (!call.Usable(why)) return std::nullopt;
   // Searched without unlocking: a locked item would mean a prompt.
   GError* error = nullptr;
-  GList* items = secret_service_search_sync(call.service.get(), Schema(), call.attributes.get(), SECRET_SEARCH_LOAD_SECRETS,
-                                            call.deadline.cancellable(), &error);
+  GList* items = secret_service_search_sync(call.service.get(), Schema(), call.attributes.get(),
+                                            SECRET_SEARCH_LOAD_SECRETS, call.deadline.cancellable(), &error);
   if (error) {
     why = Explain(error, "the keyring could not be searched");
     return std::nullopt;

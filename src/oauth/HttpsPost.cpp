@@ -36,9 +36,8 @@ bool HostName(std::string_view host) {
 }
 
 bool Ipv6Text(std::string_view host) {
-  return host.find(':') != std::string_view::npos && std::all_of(host.begin(), host.end(), [](char c) {
-    return HexValue(c) >= 0 || c == ':' || c == '.';
-  });
+  return host.find(':') != std::string_view::npos &&
+         std::all_of(host.begin(), host.end(), [](char c) { return HexValue(c) >= 0 || c == ':' || c == '.'; });
 }
 
 }  // namespace
@@ -247,7 +246,8 @@ std::string ReadChunked(ResponseReader& reader, std::size_t maxBody) {
     std::string line = reader.Line(1024);
     line = line.substr(0, line.find(';'));  // chunk extensions are ignored
     while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.pop_back();
-    if (line.empty() || line.size() > 8 || !std::all_of(line.begin(), line.end(), [](char c) { return HexValue(c) >= 0; }))
+    if (line.empty() || line.size() > 8 ||
+        !std::all_of(line.begin(), line.end(), [](char c) { return HexValue(c) >= 0; }))
       throw HttpError("a malformed chunk size");
     const std::size_t size = std::stoul(line, nullptr, 16);
     if (size == 0) break;
@@ -262,8 +262,7 @@ std::string ReadChunked(ResponseReader& reader, std::size_t maxBody) {
 
 }  // namespace
 
-HttpResponse ReadHttpResponse(const std::function<std::size_t(char*, std::size_t)>& receive,
-                              std::size_t maxBody) {
+HttpResponse ReadHttpResponse(const std::function<std::size_t(char*, std::size_t)>& receive, std::size_t maxBody) {
   ResponseReader reader(receive);
   const ResponseHead head = ReadHead(reader);
   HttpResponse response{head.status, {}};
@@ -271,8 +270,7 @@ HttpResponse ReadHttpResponse(const std::function<std::size_t(char*, std::size_t
   if (head.chunked) {
     response.body = ReadChunked(reader, maxBody);
   } else if (head.contentLength) {
-    if (*head.contentLength > maxBody)
-      throw HttpError("the body is larger than " + std::to_string(maxBody) + " bytes");
+    if (*head.contentLength > maxBody) throw HttpError("the body is larger than " + std::to_string(maxBody) + " bytes");
     response.body = reader.Take(*head.contentLength);
   } else {
     response.body = reader.Rest(maxBody);

@@ -69,8 +69,7 @@ struct HttpError : std::runtime_error {
 // interim 1xx answers skipped, the body by Content-Length, chunked, or up
 // to the end of the connection. Throws HttpError for a malformed answer,
 // one cut short, or a body over `maxBody`.
-HttpResponse ReadHttpResponse(const std::function<std::size_t(char*, std::size_t)>& receive,
-                              std::size_t maxBody);
+HttpResponse ReadHttpResponse(const std::function<std::size_t(char*, std::size_t)>& receive, std::size_t maxBody);
 
 // POSTs the form to `url` (https) and returns the answer, whatever its
 // status. Throws MailServerError when the server cannot be reached, its

@@ -29,11 +29,10 @@ struct Visitor {
 };
 
 void Reply(Poco::Net::StreamSocket& socket, std::string_view status, const std::string& page) {
-  const std::string response = "HTTP/1.1 " + std::string(status) +
-                               "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                               std::to_string(page.size()) +
-                               "\r\nCache-Control: no-store\r\nReferrer-Policy: no-referrer\r\nConnection: close\r\n\r\n" +
-                               page;
+  const std::string response =
+      "HTTP/1.1 " + std::string(status) +
+      "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " + std::to_string(page.size()) +
+      "\r\nCache-Control: no-store\r\nReferrer-Policy: no-referrer\r\nConnection: close\r\n\r\n" + page;
   try {
     socket.setSendTimeout(Poco::Timespan(5, 0));
     for (std::size_t sent = 0; sent < response.size();) {
@@ -50,7 +49,8 @@ void Reply(Poco::Net::StreamSocket& socket, std::string_view status, const std::
 
 std::string Page(std::string_view text) {
   return "<!DOCTYPE html>\n<html lang=\"ja\"><head><meta charset=\"utf-8\"><title>Zentavo</title></head>"
-         "<body><p>" + std::string(text) + "</p></body></html>\n";
+         "<body><p>" +
+         std::string(text) + "</p></body></html>\n";
 }
 
 // Reads what the visitor sent: its head is complete, more must come, or it
@@ -61,9 +61,7 @@ Heard Listen(Visitor& visitor) {
   int got = 0;
   try {
     got = visitor.socket.receiveBytes(buffer, sizeof buffer);
-  } catch (const Poco::Exception&) {
-    return Heard::Gone;
-  }
+  } catch (const Poco::Exception&) { return Heard::Gone; }
   if (got <= 0) return Heard::Gone;
   visitor.head.append(buffer, static_cast<std::size_t>(got));
   if (visitor.head.find("\r\n\r\n") != std::string::npos || visitor.head.find("\n\n") != std::string::npos)
@@ -111,14 +109,16 @@ std::optional<std::map<std::string, std::string>> LoopbackRedirect::Await(
   while (std::chrono::steady_clock::now() < deadline && !(cancel && cancel->load())) {
     Poco::Net::Socket::SocketList readable{listener_}, writable, failed;
     for (const Visitor& visitor : visitors) readable.push_back(visitor.socket);
-    Poco::Net::Socket::select(readable, writable, failed, Poco::Timespan(std::chrono::microseconds(kPollSlice).count()));
+    Poco::Net::Socket::select(readable, writable, failed,
+                              Poco::Timespan(std::chrono::microseconds(kPollSlice).count()));
     for (const Poco::Net::Socket& ready : readable) {
       if (ready == listener_) {
         if (visitors.size() >= kMostVisitors) visitors.erase(visitors.begin());
         visitors.push_back({listener_.acceptConnection(), {}, std::chrono::steady_clock::now()});
         continue;
       }
-      const auto visitor = std::find_if(visitors.begin(), visitors.end(), [&](const Visitor& v) { return v.socket == ready; });
+      const auto visitor =
+          std::find_if(visitors.begin(), visitors.end(), [&](const Visitor& v) { return v.socket == ready; });
       if (visitor == visitors.end()) continue;
       const Heard heard = Listen(*visitor);
       if (heard == Heard::More) continue;

@@ -43,7 +43,7 @@ class LoopbackRedirect {
   // `deadline` has passed or `cancel` (checked a few times a second) is
   // set. The browser's connection stays open for Answer.
   std::optional<std::map<std::string, std::string>> Await(std::chrono::steady_clock::time_point deadline,
-                                                           const std::atomic<bool>* cancel);
+                                                          const std::atomic<bool>* cancel);
 
   // Tells the user in the browser (in Japanese) whether the sign-in went
   // through, and that the window may be closed.

@@ -56,10 +56,12 @@ OAuthClient ClientFor(const OAuthSettings& settings) {
       // A desktop program is a public client there: Microsoft refuses a
       // secret from it.
       const std::string base = "https://login.microsoftonline.com/" + settings.tenant + "/oauth2/v2.0/";
-      endpoints = {base + "authorize", base + "token",
+      endpoints = {base + "authorize",
+                   base + "token",
                    "https://outlook.office.com/POP.AccessAsUser.All https://outlook.office.com/SMTP.Send "
                    "offline_access",
-                   {}, false};
+                   {},
+                   false};
       break;
     }
     case AuthMethod::Google:
@@ -67,8 +69,10 @@ OAuthClient ClientFor(const OAuthSettings& settings) {
       // on the consent screen: without both, a second sign-in comes back
       // with an access token alone. Its desktop clients have a "secret"
       // that is part of the registration, not a secret.
-      endpoints = {"https://accounts.google.com/o/oauth2/v2/auth", "https://oauth2.googleapis.com/token",
-                   "https://mail.google.com/", {{"access_type", "offline"}, {"prompt", "consent"}},
+      endpoints = {"https://accounts.google.com/o/oauth2/v2/auth",
+                   "https://oauth2.googleapis.com/token",
+                   "https://mail.google.com/",
+                   {{"access_type", "offline"}, {"prompt", "consent"}},
                    !settings.clientSecret.empty()};
       break;
     case AuthMethod::Manual:

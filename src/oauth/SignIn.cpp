@@ -4,10 +4,10 @@
 
 #include <stdexcept>
 
+#include "base/DiagnosticLog.h"
+#include "net/MailConnection.h"
 #include "oauth/LoopbackRedirect.h"
 #include "oauth/Pkce.h"
-#include "net/MailConnection.h"
-#include "base/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -37,7 +37,8 @@ std::string AuthorizationUrl(const OAuthClient& client, const std::string& accou
   // The provider's sign-in page starts at this account instead of asking
   // which one; the settings hold the name as Shift_JIS, URLs carry UTF-8.
   if (!account.empty()) params.emplace_back("login_hint", SjisToUtf8(account));
-  params.insert(params.end(), client.endpoints.extraAuthorizeParams.begin(), client.endpoints.extraAuthorizeParams.end());
+  params.insert(params.end(), client.endpoints.extraAuthorizeParams.begin(),
+                client.endpoints.extraAuthorizeParams.end());
   const std::string& base = client.endpoints.authorizeUrl;
   return base + (base.find('?') == std::string::npos ? "?" : "&") + FormBody(params);
 }
@@ -76,15 +77,17 @@ SignInResult Conclude(const OAuthClient& client, const Attempt& attempt,
   TokenReply reply;
   try {
     reply = RequestTokens(client,
-                          {{"grant_type", "authorization_code"}, {"code", field("code")},
-                           {"redirect_uri", attempt.redirectUri}, {"code_verifier", attempt.verifier}},
+                          {{"grant_type", "authorization_code"},
+                           {"code", field("code")},
+                           {"redirect_uri", attempt.redirectUri},
+                           {"code_verifier", attempt.verifier}},
                           http);
   } catch (const MailServerError& e) {
     return Failed(TokenServerUnreachable(client), std::string("exchanging the code: ") + e.what());
   }
   if (!reply.grant)
-    return Failed(Sj("サインインに失敗しました") + (reply.error.empty() ? "" : Sj("（") + ErrorCode(reply.error) + Sj("）")) +
-                      Sj("。"),
+    return Failed(Sj("サインインに失敗しました") +
+                      (reply.error.empty() ? "" : Sj("（") + ErrorCode(reply.error) + Sj("）")) + Sj("。"),
                   "exchanging the code: " + reply.detail);
   if (reply.grant->refreshToken.empty())
     LogDiagnostic("OAuth 2.0 sign-in: no refresh token came; the sign-in lasts as long as its access token");
@@ -102,9 +105,7 @@ SignInResult SignIn(const OAuthClient& client, const std::string& account, Brows
     listener.emplace();
   } catch (const Poco::Exception& e) {
     return Failed(Sj("サインインの準備ができませんでした。"), "no loopback listener: " + e.displayText());
-  } catch (const std::runtime_error& e) {
-    return Failed(Sj("サインインの準備ができませんでした。"), e.what());
-  }
+  } catch (const std::runtime_error& e) { return Failed(Sj("サインインの準備ができませんでした。"), e.what()); }
   attempt->redirectUri = listener->RedirectUri();
   if (!browser.Open(AuthorizationUrl(client, account, *attempt)))
     return Failed(Sj("ブラウザを開けませんでした。"), "the browser could not be started");

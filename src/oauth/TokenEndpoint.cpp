@@ -35,9 +35,7 @@ Poco::JSON::Object::Ptr JsonObject(const std::string& body) {
     const Poco::Dynamic::Var value = parser.parse(body);
     if (value.type() != typeid(Poco::JSON::Object::Ptr)) return nullptr;
     return value.extract<Poco::JSON::Object::Ptr>();
-  } catch (const Poco::Exception&) {
-    return nullptr;
-  } catch (const std::exception&) {
+  } catch (const Poco::Exception&) { return nullptr; } catch (const std::exception&) {
     return nullptr;
   }
 }
@@ -56,8 +54,7 @@ std::chrono::seconds Lifetime(const Poco::JSON::Object& object) {
       const long long seconds = value.convert<long long>();
       if (seconds > 0 && seconds <= 366LL * 24 * 3600) return std::chrono::seconds(seconds);
     }
-  } catch (const Poco::Exception&) {
-  }
+  } catch (const Poco::Exception&) {}
   return kUsualLifetime;
 }
 
@@ -87,7 +84,8 @@ TokenReply ReadTokenReply(const HttpResponse& response) {
   if (!Printable(error) || error.size() > 64) error.clear();
   if (error.empty()) return {std::nullopt, {}, status};
   const std::string description = StringField(*object, "error_description");
-  return {std::nullopt, error, status + ": " + error + (description.empty() ? "" : " (" + OneLine(description, 300) + ")")};
+  return {std::nullopt, error,
+          status + ": " + error + (description.empty() ? "" : " (" + OneLine(description, 300) + ")")};
 }
 
 TokenReply RequestTokens(const OAuthClient& client, FormFields grant, const HttpOptions& http) {

@@ -5,9 +5,9 @@
 
 #include <cstdlib>
 
+#include "base/DiagnosticLog.h"
 #include "oauth/DesktopKeyring.h"
 #include "oauth/HttpsPost.h"
-#include "base/DiagnosticLog.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 
@@ -31,7 +31,8 @@ TokenStore::TokenStore(fs::path configFolder, KeyringUse keyring)
 fs::path TokenStore::DefaultConfigFolder() {
   // The XDG base directory rules: a relative XDG_CONFIG_HOME is to be
   // ignored.
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/') return fs::path(config) / "zentavo";
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
+    return fs::path(config) / "zentavo";
   const char* home = std::getenv("HOME");
   if (!home || !*home) {
     const passwd* user = getpwuid(getuid());
@@ -95,9 +96,7 @@ bool TokenStore::KeepInFile(const TokenKey& key, const std::string* token) {
     return WriteFile(tokens);
   } catch (const FileError& e) {
     LogDiagnostic(std::string("the sign-in's token file: ") + e.what());
-  } catch (const fs::filesystem_error& e) {
-    LogDiagnostic(std::string("the sign-in's token file: ") + e.what());
-  }
+  } catch (const fs::filesystem_error& e) { LogDiagnostic(std::string("the sign-in's token file: ") + e.what()); }
   return false;
 }
 
@@ -134,9 +133,7 @@ std::optional<StoredToken> TokenStore::Load(const TokenKey& key) {
     const Tokens file = ReadFile();
     if (const auto found = file.find({SjisToUtf8(key.account), key.tokenUrl}); found != file.end())
       return StoredToken{found->second, TokenPlace::File};
-  } catch (const FileError& e) {
-    LogDiagnostic(std::string("the sign-in's token file: ") + e.what());
-  }
+  } catch (const FileError& e) { LogDiagnostic(std::string("the sign-in's token file: ") + e.what()); }
   if (const auto found = session_.find({key.account, key.tokenUrl}); found != session_.end())
     return StoredToken{found->second, TokenPlace::Session};
   return std::nullopt;

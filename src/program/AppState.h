@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "base/Grid.h"
 #include "receive/RunReception.h"
 #include "reserve/ReservationEditor.h"
 #include "reserve/Scheduler.h"
-#include "store/SendPage.h"
 #include "store/DataFolder.h"
-#include "base/Grid.h"
 #include "store/Groups.h"
+#include "store/SendPage.h"
 #include "store/Settings.h"
 #include "store/Staff.h"
 #include "store/Templates.h"
@@ -31,12 +31,12 @@ struct AppState {
   StaffList staff;
   GroupState groups;
   TemplateState templates;
-  std::vector<std::string> signature;   // "署名"
+  std::vector<std::string> signature;  // "署名"
 
   // The send page.
   SendPage send;
   SendRunState run;
-  Grid recipients{3, 30};               // "伝達者名"
+  Grid recipients{3, 30};  // "伝達者名"
 
   // The reception page: the received-mail list and the body pane.
   ReceptionState reception;

@@ -1,8 +1,8 @@
 #include "program/ConnectionCheck.h"
 
-#include "send/SendRun.h"
-#include "net/ServerTrust.h"
 #include "base/DiagnosticLog.h"
+#include "net/ServerTrust.h"
+#include "send/SendRun.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -11,8 +11,7 @@ std::string DescribeCheck(std::string_view role, const std::string& server, cons
                           const std::string& failure) {
   std::string text = std::string(role) + " " + Utf8ToSjis(server).text + "\r" + Sj("　");
   if (!security) return text + Sj("接続できませんでした：") + failure;
-  text += security->tls ? Utf8ToSjis(security->version).text + Sj(" で暗号化しています。")
-                        : Sj("暗号化していません。");
+  text += security->tls ? Utf8ToSjis(security->version).text + Sj(" で暗号化しています。") : Sj("暗号化していません。");
   return text + Sj("ログインできました。");
 }
 

@@ -8,12 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "base/Operator.h"
+#include "base/Steps.h"
 #include "net/Pop3Transport.h"
 #include "net/SmtpTransport.h"
 #include "store/DataFolder.h"
-#include "base/Operator.h"
 #include "store/Settings.h"
-#include "base/Steps.h"
 
 namespace zentavo {
 

@@ -34,8 +34,7 @@ const char kUsage[] =
 
 using LineFn = std::function<std::string(const std::string&)>;
 
-int EachLine(const std::string& input, const LineFn& fn, std::ostream& out, std::ostream& err,
-             const char* failure) {
+int EachLine(const std::string& input, const LineFn& fn, std::ostream& out, std::ostream& err, const char* failure) {
   size_t number = 0;
   for (const std::string& line : SplitLines(input)) {
     ++number;
@@ -53,8 +52,7 @@ int EachLine(const std::string& input, const LineFn& fn, std::ostream& out, std:
 
 }  // namespace
 
-int RunDataTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-                std::ostream& err) {
+int RunDataTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     out << kUsage;
     return 0;
@@ -65,8 +63,8 @@ int RunDataTool(const std::vector<std::string>& args, std::istream& in, std::ost
   }
   static const std::map<std::string, KanjiTarget> kTargets = {
       {"to-jis", KanjiTarget::Jis}, {"to-sjis", KanjiTarget::Sjis}, {"to-euc", KanjiTarget::Euc}};
-  const bool known = !args.empty() && (args[0] == "decipher" || args[0] == "encipher" ||
-                                       args[0] == "decode-header" || kTargets.count(args[0]));
+  const bool known = !args.empty() && (args[0] == "decipher" || args[0] == "encipher" || args[0] == "decode-header" ||
+                                       kTargets.count(args[0]));
   if (!known || args.size() > 2) {
     if (args.empty()) {
       err << "zentavo-data: no command given\n";
@@ -94,14 +92,15 @@ int RunDataTool(const std::vector<std::string>& args, std::istream& in, std::ost
   const std::string& command = args[0];
   int status = 0;
   if (command == "decipher") {
-    status = EachLine(input, [](const std::string& l) { return DecryptLine(l); }, out, err,
-                      "not a stored line (cannot be deciphered)");
+    status = EachLine(
+        input, [](const std::string& l) { return DecryptLine(l); }, out, err,
+        "not a stored line (cannot be deciphered)");
   } else if (command == "encipher") {
-    status = EachLine(input, [](const std::string& l) { return EncryptLine(l); }, out, err,
-                      "cannot be enciphered");
+    status = EachLine(
+        input, [](const std::string& l) { return EncryptLine(l); }, out, err, "cannot be enciphered");
   } else if (command == "decode-header") {
-    status = EachLine(input, [](const std::string& l) { return DecodeEncodedWords(l); }, out, err,
-                      "cannot be decoded");
+    status = EachLine(
+        input, [](const std::string& l) { return DecodeEncodedWords(l); }, out, err, "cannot be decoded");
   } else {
     out << ConvertKanjiCode(input, kTargets.at(command));
   }

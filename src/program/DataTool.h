@@ -10,7 +10,6 @@ namespace zentavo {
 
 // `args` without the program name. Returns the exit status: 0 done, 1 a line
 // that cannot be deciphered or an unreadable file, 2 a wrong call.
-int RunDataTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
-                std::ostream& err);
+int RunDataTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace zentavo

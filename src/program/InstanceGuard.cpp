@@ -19,7 +19,7 @@ fs::path DefaultLockFolder() {
   // ours and not reachable by others, or another user could hold our lock.
   fs::path dir = fs::path("/tmp") / ("zentavo-" + std::to_string(::getuid()));
   ::mkdir(dir.c_str(), 0700);
-  struct stat st{};
+  struct stat st {};
   if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
   return dir;
 }

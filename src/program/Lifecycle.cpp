@@ -88,15 +88,11 @@ void SaveAll(AppState& state, Operator& op) {
     }
     try {
       SaveServerSecurity(state.folder.SecurityFile(), state.settings.security);
-    } catch (const std::exception& e) {
-      LogDiagnostic(e.what());
-    }
+    } catch (const std::exception& e) { LogDiagnostic(e.what()); }
     if (!state.settings.seen.account.empty()) {
       try {
         SaveSeenMail(state.folder.SeenMailFile(), state.settings.seen);
-      } catch (const std::exception& e) {
-        LogDiagnostic(e.what());
-      }
+      } catch (const std::exception& e) { LogDiagnostic(e.what()); }
     }
   }
 }

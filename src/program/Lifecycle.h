@@ -2,8 +2,8 @@
 // everything at shut-down.
 #pragma once
 
-#include "program/AppState.h"
 #include "base/Operator.h"
+#include "program/AppState.h"
 
 namespace zentavo {
 

@@ -11,8 +11,8 @@
 namespace zentavo {
 
 struct ProgramLocation {
-  std::filesystem::path folder;   // the data folder
-  std::string programName;        // the program file's name, for "<name>.ini"
+  std::filesystem::path folder;  // the data folder
+  std::string programName;       // the program file's name, for "<name>.ini"
 };
 
 // `exe` is the running program file (normally read from /proc/self/exe); it

@@ -1,8 +1,8 @@
 #include "program/SignInRun.h"
 
-#include "oauth/AccessTokens.h"
-#include "net/SaslOAuth.h"
 #include "base/DiagnosticLog.h"
+#include "net/SaslOAuth.h"
+#include "oauth/AccessTokens.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -73,10 +73,10 @@ RunTask SignInToMail(SignInContext c) {
 }
 
 void UseSignIn(Settings& settings, std::shared_ptr<TokenStore> store) {
-  settings.tokens = settings.security.oauth.method == AuthMethod::Password ||
-                            !OAuthSettingsProblem(settings.security.oauth).empty()
-                        ? nullptr
-                        : TokensOf(settings, std::move(store));
+  settings.tokens =
+      settings.security.oauth.method == AuthMethod::Password || !OAuthSettingsProblem(settings.security.oauth).empty()
+          ? nullptr
+          : TokensOf(settings, std::move(store));
 }
 
 void SignOut(Settings& settings, TokenStore& store) {

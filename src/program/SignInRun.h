@@ -7,11 +7,11 @@
 #include <functional>
 #include <memory>
 
+#include "base/Operator.h"
+#include "base/Steps.h"
 #include "oauth/SignIn.h"
 #include "oauth/TokenStore.h"
-#include "base/Operator.h"
 #include "store/Settings.h"
-#include "base/Steps.h"
 
 namespace zentavo {
 

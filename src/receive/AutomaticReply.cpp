@@ -47,7 +47,8 @@ bool Says(const std::optional<std::string>& field) {
 
 // The subject without leading blanks and opening brackets, ASCII in lower case.
 std::string SubjectStart(std::string_view subject) {
-  static const std::array<std::string, 7> kSkipped = {Sj("　"), Sj("【"), Sj("［"), Sj("（"), Sj("＜"), Sj("《"), Sj("〔")};
+  static const std::array<std::string, 7> kSkipped = {Sj("　"), Sj("【"), Sj("［"), Sj("（"),
+                                                      Sj("＜"), Sj("《"), Sj("〔")};
   for (bool skipped = true; skipped;) {
     skipped = false;
     if (!subject.empty() && std::string_view(" \t[(<").find(subject.front()) != std::string_view::npos) {
@@ -71,10 +72,18 @@ std::string SubjectStart(std::string_view subject) {
 }
 
 bool SubjectSaysAutomatic(std::string_view subject) {
-  static const std::array<std::string, 12> kPrefixes = {
-      "automatic reply:", "auto:",          "autoreply:",       "auto-reply:",
-      "auto reply:",      "out of office:", "out of office autoreply:", "out of office reply:",
-      Sj("自動応答"),     Sj("自動返信"),   Sj("不在通知"),     Sj("不在のお知らせ")};
+  static const std::array<std::string, 12> kPrefixes = {"automatic reply:",
+                                                        "auto:",
+                                                        "autoreply:",
+                                                        "auto-reply:",
+                                                        "auto reply:",
+                                                        "out of office:",
+                                                        "out of office autoreply:",
+                                                        "out of office reply:",
+                                                        Sj("自動応答"),
+                                                        Sj("自動返信"),
+                                                        Sj("不在通知"),
+                                                        Sj("不在のお知らせ")};
   const std::string start = SubjectStart(subject);
   return std::any_of(kPrefixes.begin(), kPrefixes.end(), [&](const std::string& p) { return start.starts_with(p); });
 }

@@ -42,9 +42,10 @@ std::string_view TrimWhite(std::string_view s) { return TrimAscii(s, " \t\r\n");
 
 // What a bounce subject says, in lower case, anywhere in the subject.
 constexpr std::array<std::string_view, 10> kBounceSubjects = {
-    "undelivered mail", "undeliverable",        "delivery status notification", "returned mail",
-    "failure notice",   "mail delivery failed", "delivery failure",             "non-delivery",
-    "returned to sender", "delivery has failed",
+    "undelivered mail",    "undeliverable",  "delivery status notification",
+    "returned mail",       "failure notice", "mail delivery failed",
+    "delivery failure",    "non-delivery",   "returned to sender",
+    "delivery has failed",
 };
 
 // The first word of a field's value, lower case: "failed" of "Failed
@@ -260,8 +261,7 @@ std::optional<DeliveryReport> ReadDeliveryReport(std::string_view raw) {
   GMimeObject* top = message.get() ? g_mime_message_get_mime_part(message.get()) : nullptr;
   if (!top) return std::nullopt;
   const ReportParts parts = PartsOf(top);
-  if (IsType(top, "multipart", "report"))
-    return IsDeliveryReport(top) ? ReadStandardReport(parts) : std::nullopt;
+  if (IsType(top, "multipart", "report")) return IsDeliveryReport(top) ? ReadStandardReport(parts) : std::nullopt;
   return ReadPlainBounce(GMIME_OBJECT(message.get()), parts);
 }
 

@@ -24,8 +24,10 @@ ResolvedMessages ResolveListed(const MailboxListing& then, const MailboxListing&
     for (const int number : numbers) {
       const auto listed = then.ids.find(number);
       const auto found = listed == then.ids.end() ? byId.end() : byId.find(listed->second);
-      if (found == byId.end()) resolved.gone.push_back(number);
-      else resolved.now[number] = found->second;
+      if (found == byId.end())
+        resolved.gone.push_back(number);
+      else
+        resolved.now[number] = found->second;
     }
     return resolved;
   }
@@ -36,8 +38,10 @@ ResolvedMessages ResolveListed(const MailboxListing& then, const MailboxListing&
     return resolved;
   }
   for (const int number : numbers) {
-    if (number >= 1 && number <= now.count) resolved.now[number] = number;
-    else resolved.gone.push_back(number);
+    if (number >= 1 && number <= now.count)
+      resolved.now[number] = number;
+    else
+      resolved.gone.push_back(number);
   }
   return resolved;
 }

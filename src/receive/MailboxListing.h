@@ -17,10 +17,10 @@
 namespace zentavo {
 
 struct MailboxListing {
-  bool uniqueIds = false;                  // the server keeps UIDL ids
-  int count = 0;                           // the number of messages then
-  std::map<int, std::string> ids;          // number -> unique id (with uniqueIds)
-  std::map<int, long long> sizes;          // number -> octets (without uniqueIds)
+  bool uniqueIds = false;          // the server keeps UIDL ids
+  int count = 0;                   // the number of messages then
+  std::map<int, std::string> ids;  // number -> unique id (with uniqueIds)
+  std::map<int, long long> sizes;  // number -> octets (without uniqueIds)
 };
 
 // UIDL, or LIST for a server without it, in an open session of `count`

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "receive/StructuredHeaders.h"
 #include "base/LocalTime.h"
+#include "receive/StructuredHeaders.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -56,7 +56,8 @@ const std::string& AutomaticReplyMark() {
 }
 
 const std::vector<std::string>& ReceivedListHeader() {
-  static const std::vector<std::string> header = {Sj("番号"), Sj("送信者"), Sj("職員"), "MailNo", Sj("件名"), Sj("受信日時")};
+  static const std::vector<std::string> header = {Sj("番号"), Sj("送信者"), Sj("職員"),
+                                                  "MailNo",   Sj("件名"),   Sj("受信日時")};
   return header;
 }
 
@@ -200,9 +201,12 @@ bool IsIntegerText(std::string_view text) {
   for (; i < text.size(); ++i) {
     const char c = text[i];
     int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
     if (digit < 0) return false;
     value = value * base + digit;
     if (value > (base == 16 ? 0xFFFFFFFFLL : 2147483648LL)) return false;

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "receive/ReceivedMail.h"
 #include "base/Grid.h"
+#include "receive/ReceivedMail.h"
 
 namespace zentavo {
 

@@ -38,7 +38,8 @@ constexpr int kDeepestPart = 32;
 // nothing, never a made-up 1970.
 std::optional<LocalDateTime> DateOf(std::optional<std::string> raw) {
   if (!raw) return std::nullopt;
-  std::replace_if(raw->begin(), raw->end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  std::replace_if(
+      raw->begin(), raw->end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   GDateTime* utc = g_mime_utils_header_decode_date(raw->c_str());
   if (!utc) return std::nullopt;
   GDateTime* local = g_date_time_to_local(utc);
@@ -137,7 +138,10 @@ class Reader {
     int best = -1;
     for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
       GMimeObject* part = g_mime_multipart_get_part(multipart, i);
-      const int rank = IsType(part, "text", "plain") ? 3 : IsType(part, "text", "html") ? 2 : GMIME_IS_MULTIPART(part) ? 1 : 0;
+      const int rank = IsType(part, "text", "plain")  ? 3
+                       : IsType(part, "text", "html") ? 2
+                       : GMIME_IS_MULTIPART(part)     ? 1
+                                                      : 0;
       if (rank > best) chosen = part, best = rank;
     }
     return chosen;
@@ -194,9 +198,9 @@ ReceivedMail ReadReceivedMail(std::string_view raw, bool withText) {
   if ((top && IsType(top, "multipart", "report")) || from.find("mailer-daemon") != std::string::npos ||
       from.find("postmaster") != std::string::npos || RawField(headers, "Auto-Submitted"))
     mail.report = ReadDeliveryReport(raw);
-  mail.automatic = IsAutomaticReply({RawField(headers, "Auto-Submitted"), RawField(headers, "X-Autoreply"),
-                                     RawField(headers, "X-Autorespond"), RawField(headers, "Precedence"),
-                                     mail.subject});
+  mail.automatic =
+      IsAutomaticReply({RawField(headers, "Auto-Submitted"), RawField(headers, "X-Autoreply"),
+                        RawField(headers, "X-Autorespond"), RawField(headers, "Precedence"), mail.subject});
   return mail;
 }
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "receive/DeliveryReport.h"
 #include "base/LocalTime.h"
+#include "receive/DeliveryReport.h"
 
 namespace zentavo {
 
@@ -26,10 +26,10 @@ struct ReceivedMail {
   std::string messageId;               // "<...>", "" when none
   std::vector<std::string> threadIds;  // what In-Reply-To and References name, nearest first
   std::string subject;
-  std::optional<LocalDateTime> date;   // nothing when the Date field is missing or unreadable
-  std::string body;                    // the text of a message that is not multipart
-  std::vector<MailPart> parts;         // the parts of a multipart message, in order
-  bool automatic = false;              // an automatic reply (out of office and the like)
+  std::optional<LocalDateTime> date;     // nothing when the Date field is missing or unreadable
+  std::string body;                      // the text of a message that is not multipart
+  std::vector<MailPart> parts;           // the parts of a multipart message, in order
+  bool automatic = false;                // an automatic reply (out of office and the like)
   std::optional<DeliveryReport> report;  // a report of failed delivery (a bounce)
 };
 

@@ -1,8 +1,8 @@
 #include "receive/RegisterReply.h"
 
-#include "receive/ReceivedList.h"
 #include "history/ReplyLogs.h"
 #include "history/TransmissionLogs.h"
+#include "receive/ReceivedList.h"
 #include "store/StoredFile.h"
 #include "text/SjisUnicode.h"
 

@@ -5,9 +5,9 @@
 
 #include <string_view>
 
-#include "store/DataFolder.h"
 #include "base/Grid.h"
 #include "base/Operator.h"
+#include "store/DataFolder.h"
 
 namespace zentavo {
 
@@ -19,16 +19,15 @@ bool CanRegisterReply(const Grid& received, int row);
 enum class Registration {
   Registered,         // "伝達履歴に登録しました"
   AlreadyRegistered,  // "既に伝達履歴に登録済みです"
-  NotARecipient,      // "選択した伝達履歴に送信者が登録されていません\r別の伝達履歴を選択してください"
-  NotAReply,          // the row cannot be registered (CanRegisterReply); nothing shown
-  NotWritten,         // the log could be read only in part, or not written; the operator is told
+  NotARecipient,  // "選択した伝達履歴に送信者が登録されていません\r別の伝達履歴を選択してください"
+  NotAReply,   // the row cannot be registered (CanRegisterReply); nothing shown
+  NotWritten,  // the log could be read only in part, or not written; the operator is told
 };
 
 // "登録": the first line of notice `key`'s recipient log whose name is the
 // row's sender gets the row's receive time, unless it has one already; the
 // message of the outcome is shown. A log read only in part is never
 // rewritten. Afterwards the window refreshes the reply results.
-Registration RegisterReply(const DataFolder& folder, std::string_view key, const Grid& received, int row,
-                           Operator& op);
+Registration RegisterReply(const DataFolder& folder, std::string_view key, const Grid& received, int row, Operator& op);
 
 }  // namespace zentavo

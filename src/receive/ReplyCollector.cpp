@@ -51,8 +51,8 @@ ListedTie ReplyCollector::TakeReport(const DeliveryReport& report, const std::st
   // A report that cannot be tied to a notice stays ordinary mail.
   if (mailNo.empty()) return {};
   for (const FailedDelivery& failed : report.failed)
-    found_.bounces.push_back({failed.address, key.empty() ? mailNo : std::string(), key, failed.status,
-                              failed.reason, time.empty() ? FormatDisplayTime(NowLocal()) : time});
+    found_.bounces.push_back({failed.address, key.empty() ? mailNo : std::string(), key, failed.status, failed.reason,
+                              time.empty() ? FormatDisplayTime(NowLocal()) : time});
   return {mailNo, true};
 }
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
+#include "history/DeliveryRecord.h"
+#include "history/RecordRepliesInLogs.h"
 #include "receive/ReceivedList.h"
 #include "receive/ReceivedMail.h"
-#include "history/RecordRepliesInLogs.h"
-#include "history/DeliveryRecord.h"
 
 namespace zentavo {
 

@@ -140,8 +140,8 @@ std::string StatusIn(std::string_view text) {
     if (i > 0 && (IsAlnum(text[i - 1]) || text[i - 1] == '.')) continue;
     const std::size_t n = StatusCodeLength(text, i);
     const std::size_t end = i + n;
-    if (n == 0 || (end < text.size() && (IsAlnum(text[end]) ||
-                                         (text[end] == '.' && end + 1 < text.size() && IsDigit(text[end + 1])))))
+    if (n == 0 || (end < text.size() &&
+                   (IsAlnum(text[end]) || (text[end] == '.' && end + 1 < text.size() && IsDigit(text[end + 1])))))
       continue;
     return std::string(text.substr(i, n));
   }

@@ -2,12 +2,12 @@
 
 #include <span>
 
+#include "base/DiagnosticLog.h"
+#include "net/ServerTrust.h"
 #include "receive/ReceivedList.h"
 #include "receive/ReplyCollector.h"
 #include "receive/UnseenMail.h"
-#include "net/ServerTrust.h"
 #include "store/DataFolder.h"
-#include "base/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -57,9 +57,7 @@ void KeepSeen(const DataFolder& folder, const Settings& settings) {
   if (settings.seen.account.empty()) return;
   try {
     SaveSeenMail(folder.SeenMailFile(), settings.seen);
-  } catch (const std::exception& e) {
-    LogDiagnostic(std::string("the messages read could not be noted: ") + e.what());
-  }
+  } catch (const std::exception& e) { LogDiagnostic(std::string("the messages read could not be noted: ") + e.what()); }
 }
 
 }  // namespace
@@ -146,9 +144,7 @@ RunTask RunReception(ReceptionContext c) {
     // continuous reception goes on, so every run lists all that came since
     // it began; ending it marks what the latest run read.
     if (!(options.unseenOnly && options.continuous)) EndReceptionMarking(c.settings, c.folder, c.state);
-  } catch (const std::exception& e) {
-    failure = FailureOf(e);
-  }
+  } catch (const std::exception& e) { failure = FailureOf(e); }
   mailbox.reset();  // a session left without QUIT is closed; the server keeps every message
   CleanTempFiles(c.folder);
   // Whatever ended the run, the replies it listed are recorded now, before

@@ -17,25 +17,25 @@
 #include <string_view>
 #include <vector>
 
-#include "receive/MailboxListing.h"
-#include "net/Pop3Transport.h"
-#include "receive/ReceivedMail.h"
-#include "history/RecordRepliesInLogs.h"
-#include "store/DataFolder.h"
 #include "base/Grid.h"
 #include "base/Operator.h"
-#include "store/Settings.h"
 #include "base/Steps.h"
+#include "history/RecordRepliesInLogs.h"
+#include "net/Pop3Transport.h"
+#include "receive/MailboxListing.h"
+#include "receive/ReceivedMail.h"
+#include "store/DataFolder.h"
+#include "store/Settings.h"
 
 namespace zentavo {
 
 // The check boxes of the reception tab, as they stand when a run starts.
 struct ReceptionOptions {
-  bool staffBodies = false;   // <職員メール> "本文表示"
-  bool listOthers = false;    // <職員以外メール> "件名表示"
-  bool otherBodies = false;   // <職員以外メール> "本文表示"
-  bool unseenOnly = false;    // "未受信受信"
-  bool continuous = false;    // "連続受信"
+  bool staffBodies = false;  // <職員メール> "本文表示"
+  bool listOthers = false;   // <職員以外メール> "件名表示"
+  bool otherBodies = false;  // <職員以外メール> "本文表示"
+  bool unseenOnly = false;   // "未受信受信"
+  bool continuous = false;   // "連続受信"
 };
 
 struct ReceptionState {
@@ -60,7 +60,7 @@ class ReceptionOperator : public Operator {
 
 struct ReceptionContext {
   const DataFolder& folder;
-  Settings& settings;                  // the account, the own address, the identifier, the last seen count
+  Settings& settings;  // the account, the own address, the identifier, the last seen count
   const Grid& staff;
   ReceptionOptions options;
   ReceptionState& state;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <span>
 
-#include "receive/ReceivedList.h"
-#include "net/ServerTrust.h"
-#include "store/DataFolder.h"
 #include "base/DiagnosticLog.h"
+#include "net/ServerTrust.h"
+#include "receive/ReceivedList.h"
+#include "store/DataFolder.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -24,8 +24,7 @@ DeletionTexts TextsFor(Deletion kind) {
       return {"職員以外メール削除中", "職員以外メール削除中にエラーが発生しました\r「受信確認」で確認してください"};
     case Deletion::Selected:
       return {"メール削除中", "メール削除中にエラーが発生しました\r「受信確認」で確認してください"};
-    default:
-      return {"職員メール削除中", "職員メール削除中にエラーが発生しました\r「受信確認」で確認してください"};
+    default: return {"職員メール削除中", "職員メール削除中にエラーが発生しました\r「受信確認」で確認してください"};
   }
 }
 
@@ -76,7 +75,8 @@ OffThread<MailboxListing> Relist(StepRunner& runner, std::shared_ptr<Mailbox> ma
 }  // namespace
 
 std::string MailboxChangedNotice() {
-  return Sj("受信一覧を作成した後にサーバのメールが変わっているため、削除しませんでした\r「受信確認」で確認してください");
+  return Sj(
+      "受信一覧を作成した後にサーバのメールが変わっているため、削除しませんでした\r「受信確認」で確認してください");
 }
 
 std::string GoneNotice(std::size_t gone) {
@@ -100,17 +100,17 @@ RunTask RetrieveSelectedMessage(ReceptionContext c, int row) {
       std::unique_ptr<Mailbox> box = transport->Open(account);
       const ResolvedMessages resolved = ResolveListed(listing, ListMailbox(*box, box->Count()), {n});
       std::optional<std::string> raw;
-      if (const auto now = resolved.now.find(n); now != resolved.now.end()) raw = box->Retrieve(now->second);
-      else LogDiagnostic("listed message " + std::to_string(n) + " is no longer on the server as listed");
+      if (const auto now = resolved.now.find(n); now != resolved.now.end())
+        raw = box->Retrieve(now->second);
+      else
+        LogDiagnostic("listed message " + std::to_string(n) + " is no longer on the server as listed");
       box->Quit();
       return raw ? ReadReceivedMail(*raw) : ReceivedMail{};
     });
     const ReceivedMail mail = co_await fetch;
     c.op.SetProgress(10);
     c.state.bodyLines = BodyDisplayLines(c.state.received, row, mail, settings.identifier, false);
-  } catch (const std::exception& e) {
-    LogDiagnostic(std::string("fetching a listed message failed: ") + e.what());
-  }
+  } catch (const std::exception& e) { LogDiagnostic(std::string("fetching a listed message failed: ") + e.what()); }
   CleanTempFiles(c.folder);
   c.op.CloseProgress();
   c.state.running = false;
@@ -158,14 +158,12 @@ RunTask DeleteServerMail(ReceptionContext c, Deletion kind, std::set<int> rows) 
     // Only QUIT makes the deletions final; a session that broke before it
     // deleted nothing, and the count stays. It drops by the deleted
     // messages it counted, so that it still points at the same mail.
-    const auto below = std::count_if(deleted.begin(), deleted.end(),
-                                     [&](int d) { return d <= c.settings.lastSeenCount; });
+    const auto below =
+        std::count_if(deleted.begin(), deleted.end(), [&](int d) { return d <= c.settings.lastSeenCount; });
     c.settings.lastSeenCount = std::max(0, c.settings.lastSeenCount - static_cast<int>(below));
     c.state.listing = AfterDeletion(now, deleted);
     c.state.serverCount = c.state.listing.count;
-  } catch (const std::exception& e) {
-    failure = FailureOf(e);
-  }
+  } catch (const std::exception& e) { failure = FailureOf(e); }
   c.op.CloseProgress();
   std::size_t gone = 0;
   for (const int n : numbers) gone += !resolved.changed && !resolved.now.contains(n);
@@ -175,8 +173,10 @@ RunTask DeleteServerMail(ReceptionContext c, Deletion kind, std::set<int> rows) 
     LogDiagnostic("the mailbox changed since it was listed and keeps no unique ids; nothing was deleted");
     Warn(c.op, MailboxChangedNotice());
   } else {
-    if (kind == Deletion::All) ClearReceivedList(c.state.received);
-    else RenumberAfterDeletion(c.state.received, resolved, deleted);
+    if (kind == Deletion::All)
+      ClearReceivedList(c.state.received);
+    else
+      RenumberAfterDeletion(c.state.received, resolved, deleted);
     if (gone > 0) Warn(c.op, GoneNotice(gone));
   }
   c.state.bodyLines.clear();

@@ -5,10 +5,10 @@
 #include <numeric>
 #include <span>
 
+#include "net/ServerTrust.h"
 #include "receive/ReceivedList.h"
 #include "receive/ReplyCollector.h"
 #include "receive/ServerMail.h"
-#include "net/ServerTrust.h"
 #include "store/DataFolder.h"
 #include "text/SjisUnicode.h"
 
@@ -39,7 +39,7 @@ namespace {
 OffThread<ResolvedMessages> DeleteListedReplies(ReceptionContext& c, const Settings& settings,
                                                 std::vector<int> replies) {
   return OffThread<ResolvedMessages>(c.runner, [account = Pop3AccountFor(settings), transport = c.transport,
-                                           listing = c.state.listing, replies = std::move(replies)] {
+                                                listing = c.state.listing, replies = std::move(replies)] {
     std::unique_ptr<Mailbox> box = transport->Open(account);
     const ResolvedMessages resolved = ResolveListed(listing, ListMailbox(*box, box->Count()), replies);
     std::vector<int> numbers;
@@ -51,11 +51,11 @@ OffThread<ResolvedMessages> DeleteListedReplies(ReceptionContext& c, const Setti
 }
 
 const std::string& DeletionQuestion() {
-  static const std::string question = Sj(
-      "これまでの送信に対する返信メールの存在を確認しました\r"
-      "この返信メールを削除しておかなければ\r"
-      "今回の送信に対する返信と区別が出来なくなる恐れがあります。\r"
-      "「受信確認」でも削除は可能ですが、ここで、返信メールを削除しますか？");
+  static const std::string question =
+      Sj("これまでの送信に対する返信メールの存在を確認しました\r"
+         "この返信メールを削除しておかなければ\r"
+         "今回の送信に対する返信と区別が出来なくなる恐れがあります。\r"
+         "「受信確認」でも削除は可能ですが、ここで、返信メールを削除しますか？");
   return question;
 }
 
@@ -118,9 +118,7 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
     }
     OffThread<void> quit(c.runner, [mailbox] { mailbox->Quit(); });
     co_await quit;
-  } catch (const std::exception& e) {
-    failure = FailureOf(e);
-  }
+  } catch (const std::exception& e) { failure = FailureOf(e); }
   // The replies count before the operator is asked whether to delete them.
   if (collector) c.state.recorded = RecordFoundMail(c, collector->Found());
   c.op.CloseProgress();
@@ -133,9 +131,7 @@ RunTask CheckRepliesAtStartup(ReceptionContext c) {
     try {
       OffThread<ResolvedMessages> remove = DeleteListedReplies(c, settings, replies);
       deleted = co_await remove;
-    } catch (const std::exception& e) {
-      failure = FailureOf(e);
-    }
+    } catch (const std::exception& e) { failure = FailureOf(e); }
     c.op.CloseProgress();
     if (failure.failed) {
       ReportServerFailure(c.op, Sj("返信メール削除中にエラーが発生しました\r「受信確認」で確認してください"), failure,

@@ -8,8 +8,13 @@
 namespace zentavo {
 
 // Columns of the start-up screen's list.
-enum StartupColumn { kStartupNumberColumn = 0, kStartupNameColumn, kStartupMailNoColumn, kStartupSubjectColumn,
-                     kStartupDateColumn };
+enum StartupColumn {
+  kStartupNumberColumn = 0,
+  kStartupNameColumn,
+  kStartupMailNoColumn,
+  kStartupSubjectColumn,
+  kStartupDateColumn
+};
 
 // "番号", "氏名", "MailNo", "件名", "受信日時" (Shift_JIS).
 const std::vector<std::string>& StartupListHeader();

@@ -82,11 +82,14 @@ std::string MailboxAsShown(std::string_view mailbox) {
   std::size_t open = std::string_view::npos;
   std::size_t close = std::string_view::npos;
   Outside(mailbox, [&](std::size_t i) {
-    if (mailbox[i] == '<') open = i, close = std::string_view::npos;
-    else if (mailbox[i] == '>' && open != std::string_view::npos && close == std::string_view::npos) close = i;
+    if (mailbox[i] == '<')
+      open = i, close = std::string_view::npos;
+    else if (mailbox[i] == '>' && open != std::string_view::npos && close == std::string_view::npos)
+      close = i;
   });
   if (open == std::string_view::npos) return DecodeHeaderText(TrimAscii(mailbox));
-  const std::string address = AddressText(mailbox.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
+  const std::string address =
+      AddressText(mailbox.substr(open + 1, close == std::string_view::npos ? close : close - open - 1));
   // A quoted name keeps its quotes: the reception run tells a sender whose
   // address a mail program split into a quoted name and "<@domain>" by them.
   const std::string name = DecodeHeaderText(TrimAscii(mailbox.substr(0, open)));
@@ -95,7 +98,7 @@ std::string MailboxAsShown(std::string_view mailbox) {
 }
 
 struct Parameter {
-  std::string name;  // lower case
+  std::string name;   // lower case
   std::string value;  // without quotes
 };
 
@@ -209,16 +212,18 @@ std::string SenderAddress(std::string_view rawFrom) {
   std::size_t open = std::string_view::npos, close = std::string_view::npos, end = s.size();
   Outside(s, [&](std::size_t i) {
     if (end != s.size()) return;
-    if (s[i] == '<' && open == std::string_view::npos) open = i;
-    else if (s[i] == '>' && open != std::string_view::npos && close == std::string_view::npos) close = i;
-    else if (s[i] == ',' && (open == std::string_view::npos || close != std::string_view::npos)) end = i;
+    if (s[i] == '<' && open == std::string_view::npos)
+      open = i;
+    else if (s[i] == '>' && open != std::string_view::npos && close == std::string_view::npos)
+      close = i;
+    else if (s[i] == ',' && (open == std::string_view::npos || close != std::string_view::npos))
+      end = i;
   });
   if (open != std::string_view::npos && open < end)
     return NormalAddress(s.substr(open + 1, (close == std::string_view::npos ? end : close) - open - 1));
   const std::string address = NormalAddress(s.substr(0, end));
   // A group ("name: a@x;") or a name without an address is no sender.
-  return address.find('@') == std::string::npos || address.find(':') != std::string::npos ? std::string()
-                                                                                         : address;
+  return address.find('@') == std::string::npos || address.find(':') != std::string::npos ? std::string() : address;
 }
 
 std::vector<std::string> MessageIds(std::string_view rawField, std::size_t limit) {

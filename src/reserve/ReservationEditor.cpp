@@ -1,13 +1,13 @@
 #include "reserve/ReservationEditor.h"
 
 #include <algorithm>
-#include <tuple>
 #include <exception>
+#include <tuple>
 
-#include "send/SplitSend.h"
-#include "history/TransmissionLogs.h"
-#include "store/Staff.h"
 #include "base/DiagnosticLog.h"
+#include "history/TransmissionLogs.h"
+#include "send/SplitSend.h"
+#include "store/Staff.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
 
@@ -222,15 +222,15 @@ Booking RegisterReservation(ReservationEditor& editor, const DataFolder& folder,
   return overwritten != 0 ? Booking::Overwritten : Booking::New;
 }
 
-void LoadReservationIntoEditor(ReservationEditor& editor, const DataFolder& folder, int row,
-                               const LocalDateTime& now) {
+void LoadReservationIntoEditor(ReservationEditor& editor, const DataFolder& folder, int row, const LocalDateTime& now) {
   const Grid& list = editor.list;
   if (row < 1 || row >= list.RowCount() || list.Cell(kReservationDateColumn, row).empty()) return;
   ReservationInput& in = editor.input;
   in.body.clear();
   in.recipients.Clear(30);
   const std::string fileName = RowFileName(list, row);
-  const ReservationFileRead read = fileName.empty() ? ReservationFileRead{} : ReadReservationFile(ReservationPath(folder, fileName));
+  const ReservationFileRead read =
+      fileName.empty() ? ReservationFileRead{} : ReadReservationFile(ReservationPath(folder, fileName));
   if (!read.lines.empty()) {
     const Reservation r = ParseReservation(read.lines);
     if (r.scheduled) {
@@ -246,9 +246,9 @@ void LoadReservationIntoEditor(ReservationEditor& editor, const DataFolder& fold
     }
     in.recipients.SetRowCount(30 + static_cast<int>(r.recipients.size()));
   }
-  const ShownResultText shown = ShownResult(list.Cell(kReservationDateColumn, row), list.Cell(kReservationTimeColumn, row),
-                                            list.Cell(kReservationResultColumn, row),
-                                            list.Cell(kReservationDetailColumn, row), now);
+  const ShownResultText shown =
+      ShownResult(list.Cell(kReservationDateColumn, row), list.Cell(kReservationTimeColumn, row),
+                  list.Cell(kReservationResultColumn, row), list.Cell(kReservationDetailColumn, row), now);
   editor.resultLine = shown.status.empty() ? "" : shown.status + Sj("：") + shown.detail;
 }
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "reserve/ReservationFile.h"
-#include "store/SendPage.h"
-#include "store/DataFolder.h"
 #include "base/Grid.h"
 #include "base/LocalTime.h"
 #include "base/Operator.h"
+#include "reserve/ReservationFile.h"
+#include "store/DataFolder.h"
+#include "store/SendPage.h"
 #include "store/Settings.h"
 
 namespace zentavo {
@@ -47,7 +47,7 @@ struct ReservationInput {
 
 struct ReservationEditor {
   ReservationEditor();
-  Grid list;                    // header row, then one row per reservation (one empty row when none)
+  Grid list;  // header row, then one row per reservation (one empty row when none)
   ReservationInput input;
   bool deleteWhenSent = false;  // "正常送信時は予約リストから削除する": off at every start
   std::string resultLine;       // "結果詳細" of the reservation loaded last
@@ -73,13 +73,12 @@ enum class Booking { Refused, New, Overwritten };
 // MailNo (and the settings file keeps it), a reservation for a moment already
 // booked replaces that one and keeps its MailNo. Tells the operator either
 // way. Nothing is listed when the file could not be written.
-Booking RegisterReservation(ReservationEditor& editor, const DataFolder& folder, Settings& settings,
-                            Operator& op, const LocalDateTime& now);
+Booking RegisterReservation(ReservationEditor& editor, const DataFolder& folder, Settings& settings, Operator& op,
+                            const LocalDateTime& now);
 
 // A double click on list row `row`: the reservation's file fills the input
 // area (as far as it can be read) and the result line tells its result.
-void LoadReservationIntoEditor(ReservationEditor& editor, const DataFolder& folder, int row,
-                               const LocalDateTime& now);
+void LoadReservationIntoEditor(ReservationEditor& editor, const DataFolder& folder, int row, const LocalDateTime& now);
 
 // "削除": the files of the chosen rows are deleted without asking and the
 // rows leave the list.

@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "store/DataFolder.h"
 #include "base/LocalTime.h"
+#include "store/DataFolder.h"
 
 namespace zentavo {
 
@@ -81,10 +81,10 @@ void WriteReservationFile(const std::filesystem::path& file, const Reservation& 
 
 struct ReservationFileRead {
   bool exists = false;
-  bool whole = false;                      // every line was read and deciphered
-  std::vector<std::string> lines;          // plain lines up to the first failure
-  std::vector<std::string> afterDamage;    // what could still be deciphered after it
-  std::string stored;                      // the file's bytes as read
+  bool whole = false;                    // every line was read and deciphered
+  std::vector<std::string> lines;        // plain lines up to the first failure
+  std::vector<std::string> afterDamage;  // what could still be deciphered after it
+  std::string stored;                    // the file's bytes as read
 };
 
 // Reads and deciphers a reservation file. A line that cannot be deciphered

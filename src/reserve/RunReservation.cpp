@@ -3,11 +3,11 @@
 #include <exception>
 #include <filesystem>
 
+#include "base/DiagnosticLog.h"
+#include "history/TransmissionLogs.h"
 #include "send/NoticeSend.h"
 #include "send/SendRun.h"
 #include "send/SplitSend.h"
-#include "history/TransmissionLogs.h"
-#include "base/DiagnosticLog.h"
 #include "store/StoredFile.h"
 #include "store/TextFile.h"
 #include "text/SjisUnicode.h"
@@ -170,8 +170,10 @@ void RecordDrawnMailNo(Reservation& r, ReservationFileRead& read, const std::str
 // part says so, with how many batches.
 void RecordOutcome(const NoticeSent& sent, const TakenMailNo& mailNo, bool cancelled,
                    const std::function<void(const std::string&, std::string_view)>& record) {
-  if (sent.failure.failed) record(NotSentStatus(), "送信中にエラーが発生しました");
-  else if (!sent.complete()) record(NotSentStatus(), cancelled ? "終了のため送信を中断しました" : "送信できませんでした");
+  if (sent.failure.failed)
+    record(NotSentStatus(), "送信中にエラーが発生しました");
+  else if (!sent.complete())
+    record(NotSentStatus(), cancelled ? "終了のため送信を中断しました" : "送信できませんでした");
   if (!sent.anythingOut()) return;
   if (!sent.complete()) {
     record(AttentionStatus(), "一部のみ送信しました " + std::to_string(sent.sent) + "/" + std::to_string(sent.batches));

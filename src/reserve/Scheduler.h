@@ -15,14 +15,14 @@
 #include <set>
 #include <string>
 
-#include "reserve/ReservationEditor.h"
-#include "store/SendPage.h"
-#include "net/SmtpTransport.h"
-#include "store/DataFolder.h"
 #include "base/Grid.h"
 #include "base/LocalTime.h"
-#include "store/Settings.h"
 #include "base/Steps.h"
+#include "net/SmtpTransport.h"
+#include "reserve/ReservationEditor.h"
+#include "store/DataFolder.h"
+#include "store/SendPage.h"
+#include "store/Settings.h"
 
 namespace zentavo {
 
@@ -62,8 +62,8 @@ struct ReservationContext {
   const DataFolder& folder;
   Settings& settings;
   SendPage& page;
-  Grid& recipients;       // the send page's
-  SendRunState& run;      // shared with the send button: one send at a time
+  Grid& recipients;   // the send page's
+  SendRunState& run;  // shared with the send button: one send at a time
   ReservationEditor& editor;
   SchedulerState& scheduler;
   ReservationObserver& observer;

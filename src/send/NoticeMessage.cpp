@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <random>
 
-#include "send/SplitSend.h"
 #include "base/Base64.h"
+#include "send/SplitSend.h"
 #include "store/TextFile.h"
 #include "text/SjisToMailJis.h"
 #include "text/SjisUnicode.h"
@@ -17,9 +17,6 @@
 namespace zentavo {
 
 namespace {
-
-
-
 
 // ---- Subject header -------------------------------------------------------
 
@@ -33,9 +30,7 @@ constexpr size_t kMaxWord = 75;
 constexpr std::string_view kSubjectName = "Subject: ";
 constexpr std::string_view kFold = "\r\n ";
 
-size_t EncodedWordLength(size_t bytes) {
-  return kWordStart.size() + (bytes + 2) / 3 * 4 + kWordEnd.size();
-}
+size_t EncodedWordLength(size_t bytes) { return kWordStart.size() + (bytes + 2) / 3 * 4 + kWordEnd.size(); }
 
 // One character of the subject in JIS: ASCII as it is, anything else as its
 // JIS X 0208 pair without escapes, by the same rules as the body. A
@@ -201,8 +196,7 @@ std::vector<std::string> WrapJisLine(const std::string& line) {
 // ---- Message-ID -------------------------------------------------------------
 
 bool IsDomainCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '_';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
 }
 
 // `text` cut down to what the right side of a message id may hold: labels of
@@ -239,9 +233,9 @@ std::string MessageIdDomain(std::string_view sender) {
 
 std::string NewMessageId(std::string_view sender) {
   static std::atomic<unsigned> count{0};
-  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::system_clock::now().time_since_epoch())
-                          .count();
+  const auto micros =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
   std::random_device random;
   const unsigned long long bits = (static_cast<unsigned long long>(random()) << 32) ^ random();
   char local[64];
@@ -264,11 +258,7 @@ std::string JoinAddresses(const std::vector<std::string>& addresses) {
 
 }  // namespace
 
-
-
-
-NoticeMessage BuildNoticeMessage(const Settings& settings, const SendPage& page,
-                                 std::string_view mailNo) {
+NoticeMessage BuildNoticeMessage(const Settings& settings, const SendPage& page, std::string_view mailNo) {
   NoticeMessage m;
   // The sender's name stays out of From: the address alone is what staff
   // reply to and what their mail programs show.
@@ -277,8 +267,8 @@ NoticeMessage BuildNoticeMessage(const Settings& settings, const SendPage& page,
   return m;
 }
 
-std::vector<std::string> ComposeNoticeBody(const SendPage& page, const Grid& recipients,
-                                           std::string_view groupName, const LocalDateTime& now) {
+std::vector<std::string> ComposeNoticeBody(const SendPage& page, const Grid& recipients, std::string_view groupName,
+                                           const LocalDateTime& now) {
   std::vector<std::string> lines = page.body;
   lines.emplace_back(" ");
   lines.push_back("SEND:" + FormatDisplayTime(now));

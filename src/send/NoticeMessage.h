@@ -12,15 +12,14 @@
 #include <string_view>
 #include <vector>
 
-#include "history/TransmissionLogs.h"
-#include "store/SendPage.h"
-#include "net/SmtpTransport.h"
 #include "base/Grid.h"
 #include "base/LocalTime.h"
+#include "history/TransmissionLogs.h"
+#include "net/SmtpTransport.h"
+#include "store/SendPage.h"
 #include "store/Settings.h"
 
 namespace zentavo {
-
 
 struct NoticeMessage {
   std::string from;               // the bare sender address
@@ -38,16 +37,15 @@ std::string NewMessageId(std::string_view sender);
 
 // From (the bare sender address) and Subject; To, Bcc and the body are the
 // send run's to fill in for each batch.
-NoticeMessage BuildNoticeMessage(const Settings& settings, const SendPage& page,
-                                 std::string_view mailNo);
+NoticeMessage BuildNoticeMessage(const Settings& settings, const SendPage& page, std::string_view mailNo);
 
 // The body as sent, in Shift_JIS: the body box's lines, " ", the send stamp
 // "SEND:yyyy/MM/dd HH:mm:ss" of `now`, " ", then the recipient names and the
 // group name when the page asks for them. `groupName` is the group to name
 // ("" gives "個別伝達"): the page's group for the interactive send, the
 // reservation's for the unattended one.
-std::vector<std::string> ComposeNoticeBody(const SendPage& page, const Grid& recipients,
-                                           std::string_view groupName, const LocalDateTime& now);
+std::vector<std::string> ComposeNoticeBody(const SendPage& page, const Grid& recipients, std::string_view groupName,
+                                           const LocalDateTime& now);
 
 // The composed lines joined with CR LF, converted to the ISO-2022-JP of
 // outgoing mail (SjisToMailJis) and split into lines again; a line longer

@@ -17,10 +17,9 @@ namespace {
 // its own share of the transport, nothing of the window's state.
 OffThread<SessionSecurity> BatchSession(StepRunner& runner, std::shared_ptr<SmtpTransport> transport,
                                         const Settings& settings, BatchMail& mail) {
-  return OffThread<SessionSecurity>(runner, [account = SmtpAccountFor(settings), envelope = mail.envelope,
-                                             data = std::move(mail.data), transport = std::move(transport)] {
-    return transport->Send(account, envelope, data);
-  });
+  return OffThread<SessionSecurity>(
+      runner, [account = SmtpAccountFor(settings), envelope = mail.envelope, data = std::move(mail.data),
+               transport = std::move(transport)] { return transport->Send(account, envelope, data); });
 }
 
 // Nothing went out: no notice to record, and a number drawn for it is free
@@ -30,9 +29,7 @@ void Withdraw(NoticeSendContext& c, const NoticeOut& n, const NoticeSent& sent) 
     c.settings.lastMailNo = n.mailNo.lastBefore;
     try {
       SaveSettings(c.folder.SettingsFile(), c.settings);
-    } catch (const std::exception& e) {
-      LogDiagnostic(std::string("the MailNo could not be given back: ") + e.what());
-    }
+    } catch (const std::exception& e) { LogDiagnostic(std::string("the MailNo could not be given back: ") + e.what()); }
   }
   if (!sent.key.empty()) RemoveTransmissionLogs(c.folder, sent.key);
 }
@@ -43,9 +40,7 @@ void Prepare(NoticeSendContext& c, const NoticeOut& n, NoticeSent& sent) {
   try {
     sent.key = WriteTransmissionLogs(c.folder, n.settings.identifier, n.mailNo.mailNo, n.page.subject, n.recipients,
                                      n.page.body, c.clock());
-  } catch (const std::exception& e) {
-    sent.logFailure = e.what();
-  }
+  } catch (const std::exception& e) { sent.logFailure = e.what(); }
   WriteSendJournal(c.folder, {sent.key, 0, n.batches});
 }
 
@@ -53,9 +48,7 @@ void RecordMessageId(NoticeSendContext& c, const NoticeOut& n, NoticeSent& sent,
   if (sent.key.empty()) return;
   try {
     AddSentMessageId(c.folder, sent.key, n.settings.identifier, n.mailNo.mailNo, id);
-  } catch (const std::exception& e) {
-    sent.logFailure = e.what();
-  }
+  } catch (const std::exception& e) { sent.logFailure = e.what(); }
 }
 
 // After the run: the text log holds the body as sent, and the journal goes
@@ -65,9 +58,7 @@ void Conclude(NoticeSendContext& c, const NoticeOut& n, NoticeSent& sent) {
   if (sent.complete() && !sent.key.empty()) {
     try {
       RewriteTextLog(c.folder, sent.key, sent.composed);
-    } catch (const std::exception& e) {
-      sent.logFailure = e.what();
-    }
+    } catch (const std::exception& e) { sent.logFailure = e.what(); }
   }
   if (!sent.anythingOut()) Withdraw(c, n, sent);
   const bool cutShort = c.run.cancel && sent.anythingOut() && !sent.complete();
@@ -86,8 +77,9 @@ SmtpAccount SmtpAccountFor(const Settings& settings) {
   if (!ParseInt32(settings.smtpPort, port) || port < 0 || port > 65535) {
     throw SmtpError("the SMTP port is not a port number");
   }
-  return {settings.smtpHost, settings.smtpPort, settings.user, settings.password,
-          SecurityFor(settings, MailServer::Smtp), TokensFor(settings)};
+  return {
+      settings.smtpHost,  settings.smtpPort, settings.user, settings.password, SecurityFor(settings, MailServer::Smtp),
+      TokensFor(settings)};
 }
 
 std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limit) {
@@ -111,8 +103,8 @@ std::vector<std::string> TakeBatch(const Grid& recipients, int& cursor, int limi
 }
 
 BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const Grid& recipients,
-                         std::string_view mailNo, std::string_view groupName,
-                         const std::vector<std::string>& addresses, const LocalDateTime& now) {
+                         std::string_view mailNo, std::string_view groupName, const std::vector<std::string>& addresses,
+                         const LocalDateTime& now) {
   NoticeMessage message = BuildNoticeMessage(settings, page, mailNo);
   message.bcc = addresses;
   if (page.copyToSelf) message.to.push_back(settings.senderAddress);

@@ -48,8 +48,8 @@ struct BatchMail {
 // Builds the message of one batch composed at `now`. Throws SmtpError when
 // the batch would go to nobody.
 BatchMail BuildBatchMail(const Settings& settings, const SendPage& page, const Grid& recipients,
-                         std::string_view mailNo, std::string_view groupName,
-                         const std::vector<std::string>& addresses, const LocalDateTime& now);
+                         std::string_view mailNo, std::string_view groupName, const std::vector<std::string>& addresses,
+                         const LocalDateTime& now);
 
 // The MailNo a notice goes out with.
 struct TakenMailNo {
@@ -78,8 +78,8 @@ struct NoticeOut {
 
 // How far it got.
 struct NoticeSent {
-  std::string key;                    // the logs' key; "" when they could not be written
-  int sent = 0;                       // batches that went out
+  std::string key;  // the logs' key; "" when they could not be written
+  int sent = 0;     // batches that went out
   int batches = 1;
   ServerFailure failure;              // the batch that failed, if one did
   std::string logFailure;             // a log that could not be written

@@ -40,15 +40,13 @@ std::optional<SendJournal> TakeSendJournal(const DataFolder& folder) {
   try {
     journal.sent = std::stoi(read.lines[1]);
     journal.batches = std::stoi(read.lines[2]);
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   return journal;
 }
 
 std::string PartlySentNotice(const SendJournal& journal) {
-  const std::string counts = journal.batches > 0
-                                 ? std::to_string(journal.sent) + "/" + std::to_string(journal.batches)
-                                 : Sj("一部");
+  const std::string counts =
+      journal.batches > 0 ? std::to_string(journal.sent) + "/" + std::to_string(journal.batches) : Sj("一部");
   return Sj("前回の終了時に送信中だった伝達は、") + counts + Sj(" のみ送信されました。\r") + journal.key +
          Sj("\r送信されなかった宛先は「伝達履歴」の伝達職員で確かめてください。");
 }

@@ -2,10 +2,10 @@
 
 #include <exception>
 
+#include "base/DiagnosticLog.h"
 #include "history/DeliveryRecord.h"
 #include "history/TransmissionLogs.h"
 #include "send/SplitSend.h"
-#include "base/DiagnosticLog.h"
 #include "text/SjisUnicode.h"
 
 namespace zentavo {
@@ -19,8 +19,7 @@ void EndRun(SendContext& c) {
 
 }  // namespace
 
-std::optional<std::string> FailedSendCheck(const Settings& settings, const SendPage& page,
-                                           const Grid& recipients) {
+std::optional<std::string> FailedSendCheck(const Settings& settings, const SendPage& page, const Grid& recipients) {
   // Nothing is trimmed: a value of blanks counts as given.
   if (settings.smtpHost.empty()) return Sj("SMTPサーバが指定されていません");
   if (settings.smtpPort.empty()) return Sj("SMTPサーバのポートが指定されていません");
@@ -30,8 +29,7 @@ std::optional<std::string> FailedSendCheck(const Settings& settings, const SendP
     return Sj("ユーザ情報のパスワードが指定されていません");
   if (page.subject.empty()) return Sj("伝達件名が指定されていません");
   if (page.body.empty()) return Sj("伝達内容が指定されていません");
-  if (recipients.RowCount() < 2 || RecipientCell(recipients, 0, 1).empty())
-    return Sj("伝達者が指定されていません");
+  if (recipients.RowCount() < 2 || RecipientCell(recipients, 0, 1).empty()) return Sj("伝達者が指定されていません");
   if (settings.identifier.empty()) return Sj("伝達件名の識別が指定されていません");
   return std::nullopt;
 }
@@ -93,7 +91,8 @@ void ReportSend(SendContext& c, const NoticeSent& sent, const Grid& recipients) 
     ReportServerFailure(c.op, Sj("伝達の送信に失敗しました"), sent.failure, c.settings, c.folder, MailServer::Smtp);
   }
   if (sent.sent > 0 && HasUnregistered(recipients)) c.op.ShowUnregistered(UnregisteredRows(recipients));
-  if (!sent.logFailure.empty() && sent.anythingOut()) ReportFailure(c.op, Sj("ログの出力に失敗しました"), sent.logFailure);
+  if (!sent.logFailure.empty() && sent.anythingOut())
+    ReportFailure(c.op, Sj("ログの出力に失敗しました"), sent.logFailure);
 }
 
 }  // namespace
@@ -124,12 +123,13 @@ RunTask SendNotice(SendContext c) {
     n.mailNo = *taken;
     c.page.shownMailNo = taken->mailNo;
     c.op.Progress(n.settings.identifier + taken->mailNo + Sj("を送信します"));
-    Task<NoticeSent> out = SendNoticeOut(
-        {c.folder, c.settings, c.run, c.transport, c.runner, c.clock,
-         [&c](int b, int of) {
-           if (of != 1) c.op.Progress(std::to_string(b) + "/" + std::to_string(of) + Sj("を送信しています"));
-         }},
-        n);
+    Task<NoticeSent> out =
+        SendNoticeOut({c.folder, c.settings, c.run, c.transport, c.runner, c.clock,
+                       [&c](int b, int of) {
+                         if (of != 1)
+                           c.op.Progress(std::to_string(b) + "/" + std::to_string(of) + Sj("を送信しています"));
+                       }},
+                      n);
     sent = co_await out;
   } else {
     sent.failure = FailureOf(SmtpError("the last MailNo \"" + c.settings.lastMailNo + "\" is not a number"));

@@ -19,17 +19,17 @@
 #include <string_view>
 #include <vector>
 
-#include "send/NoticeMessage.h"
-#include "send/NoticeSend.h"
-#include "store/SendPage.h"
-#include "net/SmtpTransport.h"
-#include "net/ServerTrust.h"
-#include "send/SplitSend.h"
-#include "store/DataFolder.h"
 #include "base/Grid.h"
 #include "base/Operator.h"
-#include "store/Settings.h"
 #include "base/Steps.h"
+#include "net/ServerTrust.h"
+#include "net/SmtpTransport.h"
+#include "send/NoticeMessage.h"
+#include "send/NoticeSend.h"
+#include "send/SplitSend.h"
+#include "store/DataFolder.h"
+#include "store/SendPage.h"
+#include "store/Settings.h"
 
 namespace zentavo {
 
@@ -61,7 +61,7 @@ class SendOperator : public Operator {
 struct SendContext {
   const DataFolder& folder;
   Settings& settings;
-  const Grid& recipients;   // the send page's recipient grid
+  const Grid& recipients;  // the send page's recipient grid
   SendPage& page;
   SendRunState& run;
   SendOperator& op;
@@ -72,8 +72,7 @@ struct SendContext {
 
 // The eight checks before anything is asked, in order: the warning of the
 // first that fails (Shift_JIS), or nullopt.
-std::optional<std::string> FailedSendCheck(const Settings& settings, const SendPage& page,
-                                           const Grid& recipients);
+std::optional<std::string> FailedSendCheck(const Settings& settings, const SendPage& page, const Grid& recipients);
 
 // The notice the send page holds.
 SendPageContent SendPageContentOf(const SendPage& page, const Grid& recipients);

@@ -13,7 +13,6 @@
 
 namespace zentavo {
 
-
 // Data rows whose mail address (column 1) is not empty.
 int CountAddressedRows(const Grid& recipients);
 

@@ -11,21 +11,13 @@ DataFolder::DataFolder(fs::path root, std::string programName)
 
 fs::path DataFolder::Path(std::string_view relative) const { return root_ / fs::path(relative); }
 
-fs::path DataFolder::SettingsFile() const {
-  return root_ / fs::path(programName_).replace_extension(".ini");
-}
+fs::path DataFolder::SettingsFile() const { return root_ / fs::path(programName_).replace_extension(".ini"); }
 
-fs::path DataFolder::SeenMailFile() const {
-  return root_ / fs::path(programName_).replace_extension(".uid");
-}
+fs::path DataFolder::SeenMailFile() const { return root_ / fs::path(programName_).replace_extension(".uid"); }
 
-fs::path DataFolder::SecurityFile() const {
-  return root_ / fs::path(programName_).replace_extension(".sec");
-}
+fs::path DataFolder::SecurityFile() const { return root_ / fs::path(programName_).replace_extension(".sec"); }
 
-fs::path DataFolder::DiagnosticLogFile() const {
-  return root_ / fs::path(programName_).replace_extension(".log");
-}
+fs::path DataFolder::DiagnosticLogFile() const { return root_ / fs::path(programName_).replace_extension(".log"); }
 
 namespace {
 

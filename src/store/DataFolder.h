@@ -11,8 +11,8 @@
 
 namespace zentavo {
 
-inline constexpr std::array<const char*, 8> kDataSubdirectories = {
-    "SYOKUIN", "JIAN", "KANREN", "TEIKEI", "SYOMEI", "LOG", "TEMP", "RESERVE"};
+inline constexpr std::array<const char*, 8> kDataSubdirectories = {"SYOKUIN", "JIAN", "KANREN", "TEIKEI",
+                                                                   "SYOMEI",  "LOG",  "TEMP",   "RESERVE"};
 
 inline constexpr std::string_view kStaffFile = "SYOKUIN/name";
 inline constexpr std::string_view kGroupListFile = "JIAN/jian";

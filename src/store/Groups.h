@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "store/DataFolder.h"
 #include "base/Operator.h"
+#include "store/DataFolder.h"
 #include "store/StoredFile.h"
 
 namespace zentavo {
 
 struct GroupState {
-  std::vector<std::string> groups;    // the group list, in the operator's order
-  std::string editGroup;              // the group chosen in the member editor ("" for none)
-  std::vector<std::string> members;   // the member editor's entries
-  bool memberEditEnabled = false;     // "職員追加" and "登録" may be used
+  std::vector<std::string> groups;   // the group list, in the operator's order
+  std::string editGroup;             // the group chosen in the member editor ("" for none)
+  std::vector<std::string> members;  // the member editor's entries
+  bool memberEditEnabled = false;    // "職員追加" and "登録" may be used
 };
 
 // The marker line of a new group's member file.
@@ -38,7 +38,6 @@ bool AddGroup(const DataFolder& folder, GroupState& state, std::string& nameBox,
 // the send page names in its body line) is cleared when it was deleted.
 void DeleteGroups(const DataFolder& folder, GroupState& state, const std::set<int>& selected,
                   std::string& sendPageGroup);
-
 
 // The member editor's group chosen: loads its members into the editor.
 void LoadMembers(const DataFolder& folder, GroupState& state, Operator& op);

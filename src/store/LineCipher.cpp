@@ -15,8 +15,7 @@ namespace {
 
 // Changing either constant makes every existing data file unreadable.
 constexpr std::string_view kLineKey = "KovrinZetaHarborKey42";
-constexpr std::array<std::uint8_t, 8> kLineIV = {0xA7, 0x3C, 0x5E, 0x19,
-                                                 0xD2, 0x84, 0x6B, 0xF0};
+constexpr std::array<std::uint8_t, 8> kLineIV = {0xA7, 0x3C, 0x5E, 0x19, 0xD2, 0x84, 0x6B, 0xF0};
 
 // The Blowfish key schedule costs 521 block encryptions, far more than a
 // line, so it runs once. The keyed cipher is read-only afterwards; each call
@@ -31,9 +30,7 @@ const Cipher& LineBlowFish() {
   return *cipher;
 }
 
-const std::uint8_t* Bytes(std::string_view s) {
-  return reinterpret_cast<const std::uint8_t*>(s.data());
-}
+const std::uint8_t* Bytes(std::string_view s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
 }  // namespace
 
@@ -41,16 +38,15 @@ std::string EncryptLine(std::string_view plain) {
   CryptCBC engine(LineBlowFish(), kLineIV);
   std::vector<std::uint8_t> out(engine.EncryptedSize(plain.size()));
   out.resize(engine.EncryptBuffer(Bytes(plain), out.data(), plain.size()));
-  return EncodeBase64(
-      std::string_view(reinterpret_cast<const char*>(out.data()), out.size()));
+  return EncodeBase64(std::string_view(reinterpret_cast<const char*>(out.data()), out.size()));
 }
 
 std::string DecryptLine(std::string_view stored) {
   const std::string cipherText = DecodeBase64(stored);
   CryptCBC engine(LineBlowFish(), kLineIV);
   std::string out(cipherText.size(), '\0');
-  const std::ptrdiff_t length = engine.DecryptBuffer(
-      Bytes(cipherText), reinterpret_cast<std::uint8_t*>(out.data()), cipherText.size());
+  const std::ptrdiff_t length =
+      engine.DecryptBuffer(Bytes(cipherText), reinterpret_cast<std::uint8_t*>(out.data()), cipherText.size());
   // Damaged input can claim more padding than there is text.
   if (length <= 0) return {};
   out.resize(static_cast<std::size_t>(length));

@@ -29,8 +29,8 @@ std::string UnusableNameMessage(const std::string& what) {
   return what + Sj("に使用できない名前です\r「/」を含む名前や「.」「..」は登録できません");
 }
 
-bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names,
-                  std::string& nameBox, const std::string& firstLine, const AddNameTexts& texts, Operator& op) {
+bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names, std::string& nameBox,
+                  const std::string& firstLine, const AddNameTexts& texts, Operator& op) {
   const std::string name = nameBox;
   if (name.empty()) {
     Warn(op, texts.emptyText);
@@ -52,9 +52,7 @@ bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<st
   names.push_back(name);
   try {
     WriteStoredFile(*file, {firstLine});
-  } catch (const std::exception& e) {
-    LogDiagnostic(e.what());
-  }
+  } catch (const std::exception& e) { LogDiagnostic(e.what()); }
   nameBox.clear();
   return true;
 }

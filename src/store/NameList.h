@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "store/DataFolder.h"
 #include "base/Operator.h"
+#include "store/DataFolder.h"
 #include "store/StoredFile.h"
 
 namespace zentavo {
@@ -34,8 +34,8 @@ struct AddNameTexts {
   std::string takenText;
   std::string what;
 };
-bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names,
-                  std::string& nameBox, const std::string& firstLine, const AddNameTexts& texts, Operator& op);
+bool AddNamedFile(const DataFolder& folder, std::string_view dir, std::vector<std::string>& names, std::string& nameBox,
+                  const std::string& firstLine, const AddNameTexts& texts, Operator& op);
 
 // Removes the selected names and deletes their files (failures ignored);
 // returns the names removed.

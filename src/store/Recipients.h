@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "store/DataFolder.h"
 #include "base/Grid.h"
 #include "base/Operator.h"
+#include "store/DataFolder.h"
 
 namespace zentavo {
 

@@ -16,25 +16,25 @@ namespace zentavo {
 class AccessTokenSource;
 
 struct Settings {
-  std::string smtpHost;              // "送信(SMTP)サーバ"
-  std::string smtpPort = "25";       // decimal text
-  std::string popHost;               // "受信(POP)サーバ"
-  std::string popPort = "110";       // decimal text
-  std::string user;                  // one account for SMTP and POP3
+  std::string smtpHost;         // "送信(SMTP)サーバ"
+  std::string smtpPort = "25";  // decimal text
+  std::string popHost;          // "受信(POP)サーバ"
+  std::string popPort = "110";  // decimal text
+  std::string user;             // one account for SMTP and POP3
   std::string password;
-  std::string senderName;            // "送信者"
-  std::string senderAddress;         // "E-メール"
-  std::string lastMailNo;            // the last MailNo used, decimal text
-  int startupScreen = 0;             // "起動画面": 0 "表示", 1 "非表示"
-  std::string programLabel;          // "プログラム表記" as typed
-  std::string banner;                // the label the window's banner shows ("反映" copies it)
-  bool splitSend = false;            // "分割有"
-  std::string splitIndicator;        // the send page's "分割：無" / "分割:有" / "分割:無"
-  int splitSize = 30;                // people per message, 2..9999
-  bool confirmSplit = false;         // "分割送信時、確認画面を表示する"
-  std::string identifierSetting;     // "メール識別文字変更" as typed
-  std::string identifier;            // the identifier subjects carry ("反映" copies it)
-  std::int32_t lastSeenCount = 0;    // server messages already received
+  std::string senderName;          // "送信者"
+  std::string senderAddress;       // "E-メール"
+  std::string lastMailNo;          // the last MailNo used, decimal text
+  int startupScreen = 0;           // "起動画面": 0 "表示", 1 "非表示"
+  std::string programLabel;        // "プログラム表記" as typed
+  std::string banner;              // the label the window's banner shows ("反映" copies it)
+  bool splitSend = false;          // "分割有"
+  std::string splitIndicator;      // the send page's "分割：無" / "分割:有" / "分割:無"
+  int splitSize = 30;              // people per message, 2..9999
+  bool confirmSplit = false;       // "分割送信時、確認画面を表示する"
+  std::string identifierSetting;   // "メール識別文字変更" as typed
+  std::string identifier;          // the identifier subjects carry ("反映" copies it)
+  std::int32_t lastSeenCount = 0;  // server messages already received
   // Kept in a file of its own (store/ServerSecurity.h), never in the
   // 17-line settings file.
   ServerSecurity security;

@@ -33,7 +33,7 @@ ReadResult LoadStaff(StaffList& staff, Operator& op) {
   const StoredFile read = ReadStoredFile(staff.path, staff.enciphered);
   int row = 0;
   for (size_t i = 1; i < read.lines.size(); ++i) {  // line 1 is the header, whatever it holds
-    ++row;                                            // an empty line still uses up its row
+    ++row;                                          // an empty line still uses up its row
     std::vector<std::string> f = SplitRecord(read.lines[i], 3);
     if (f[0].empty() && f[1].empty() && f[2].empty()) continue;
     for (int c = 0; c < 3; ++c) grid.Cell(c, row) = f[c];
@@ -67,11 +67,11 @@ FileChoice StaffFileChoice() { return {Sj("職員ﾌｧｲﾙ"), Sj("CSVﾌｧ�
 }  // namespace
 
 void ImportStaffCsv(StaffList& staff, Operator& op) {
-  const std::string question = Sj(
-      "職員情報を読み込むと、これまで設定した\r"
-      "事案情報と職員情報の関連に不一致が発生します。\r"
-      "必ず「関連設定」を確認してください。\r"
-      "職員情報を読込ますか？");
+  const std::string question =
+      Sj("職員情報を読み込むと、これまで設定した\r"
+         "事案情報と職員情報の関連に不一致が発生します。\r"
+         "必ず「関連設定」を確認してください。\r"
+         "職員情報を読込ますか？");
   if (!AskYesNo(op, question)) return;
   auto file = op.ChooseOpenFile(StaffFileChoice());
   if (!file) return;
@@ -96,8 +96,8 @@ std::vector<std::string> StaffNames(const Grid& staff) {
   return names;
 }
 
-bool RegisterStaff(Grid& staff, std::string_view name, std::string_view address,
-                   std::string_view telephone, Operator& op) {
+bool RegisterStaff(Grid& staff, std::string_view name, std::string_view address, std::string_view telephone,
+                   Operator& op) {
   if (name.empty()) {
     Warn(op, Sj("項目が入力されていません"));
     return false;

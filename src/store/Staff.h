@@ -15,9 +15,9 @@
 namespace zentavo {
 
 struct StaffList {
-  Grid grid{3, 30};                  // name, address, telephone
-  std::filesystem::path path;        // the file LoadStaff and SaveStaff use
-  bool enciphered = true;            // false while the path is a plain CSV file
+  Grid grid{3, 30};            // name, address, telephone
+  std::filesystem::path path;  // the file LoadStaff and SaveStaff use
+  bool enciphered = true;      // false while the path is a plain CSV file
 };
 
 // "氏名", "メールアドレス", "電話番号" (Shift_JIS): the header of the staff grid
@@ -49,8 +49,8 @@ std::vector<std::string> StaffNames(const Grid& staff);
 // to the list). Returns true when the dialog closes (added, or refused
 // because the name or address is taken), false when it stays open (no name
 // entered).
-bool RegisterStaff(Grid& staff, std::string_view name, std::string_view address,
-                   std::string_view telephone, Operator& op);
+bool RegisterStaff(Grid& staff, std::string_view name, std::string_view address, std::string_view telephone,
+                   Operator& op);
 
 // Splits a comma record into exactly `count` fields (missing ones empty,
 // further ones dropped). No quoting: every comma splits.

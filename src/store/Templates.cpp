@@ -111,8 +111,8 @@ void PreviewTemplate(const DataFolder& folder, TemplateChooser& chooser, int ind
   if (read.result == ReadResult::Whole) chooser.loaded = true;
 }
 
-bool ChooseTemplate(const DataFolder& folder, TemplateChooser& chooser, int index,
-                    std::vector<std::string>& body, std::string& subject, Operator& op) {
+bool ChooseTemplate(const DataFolder& folder, TemplateChooser& chooser, int index, std::vector<std::string>& body,
+                    std::string& subject, Operator& op) {
   chooser.loaded = false;
   PreviewTemplate(folder, chooser, index);
   if (!chooser.loaded) {

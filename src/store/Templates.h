@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "store/DataFolder.h"
 #include "base/Operator.h"
+#include "store/DataFolder.h"
 #include "store/StoredFile.h"
 
 namespace zentavo {
 
 struct TemplateState {
-  std::vector<std::string> names;     // the template list, in the operator's order
-  std::string editTemplate;           // the template chosen for editing ("" for none)
-  std::vector<std::string> body;      // the body being edited
+  std::vector<std::string> names;  // the template list, in the operator's order
+  std::string editTemplate;        // the template chosen for editing ("" for none)
+  std::vector<std::string> body;   // the body being edited
 };
 
 ReadResult LoadTemplateList(const DataFolder& folder, TemplateState& state);
@@ -40,8 +40,8 @@ void SaveTemplateBody(const DataFolder& folder, TemplateState& state, Operator& 
 
 // The chooser "定型文選択".
 struct TemplateChooser {
-  std::vector<std::string> names;     // "定型伝達文書"
-  std::string chosen;                 // the name last previewed
+  std::vector<std::string> names;  // "定型伝達文書"
+  std::string chosen;              // the name last previewed
   std::vector<std::string> preview;
   bool loaded = false;
 };
@@ -51,7 +51,7 @@ TemplateChooser OpenTemplateChooser(const TemplateState& state);
 void PreviewTemplate(const DataFolder& folder, TemplateChooser& chooser, int index);
 // "設定": puts the template into the send page's body and subject. Returns
 // true when the chooser closes.
-bool ChooseTemplate(const DataFolder& folder, TemplateChooser& chooser, int index,
-                    std::vector<std::string>& body, std::string& subject, Operator& op);
+bool ChooseTemplate(const DataFolder& folder, TemplateChooser& chooser, int index, std::vector<std::string>& body,
+                    std::string& subject, Operator& op);
 
 }  // namespace zentavo

@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <atomic>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -43,9 +43,7 @@ std::string ReadFileBytes(const fs::path& path) {
 
 std::vector<std::string> ReadTextLines(const fs::path& path) { return SplitLines(ReadFileBytes(path)); }
 
-bool IsTempFileName(std::string_view fileName) {
-  return fileName.find(kTempMark) != std::string_view::npos;
-}
+bool IsTempFileName(std::string_view fileName) { return fileName.find(kTempMark) != std::string_view::npos; }
 
 namespace {
 
@@ -109,7 +107,7 @@ fs::path WriteTemporary(const fs::path& path, std::string_view bytes, bool flush
     throw FileError(message);
   };
   // Keep the old file's permissions (the settings file holds the password).
-  struct stat old{};
+  struct stat old {};
   if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
   size_t done = 0;
   while (done < bytes.size()) {
@@ -165,9 +163,7 @@ std::vector<std::pair<fs::path, std::string>> WriteFilesAtomic(
     for (std::size_t i = next++; i < files.size(); i = next++) {
       try {
         temps[i] = WriteTemporary(files[i].first, files[i].second, true);
-      } catch (const FileError& e) {
-        errors[i] = e.what();
-      }
+      } catch (const FileError& e) { errors[i] = e.what(); }
     }
   };
   std::vector<std::thread> workers;
@@ -182,9 +178,7 @@ std::vector<std::pair<fs::path, std::string>> WriteFilesAtomic(
       if (!temps[i]) throw FileError(errors[i]);
       Replace(*temps[i], files[i].first);
       folders.insert(files[i].first.parent_path());
-    } catch (const FileError& e) {
-      failures.emplace_back(files[i].first, e.what());
-    }
+    } catch (const FileError& e) { failures.emplace_back(files[i].first, e.what()); }
   }
   for (const auto& folder : folders) FlushFolder(folder);
   return failures;

@@ -57,15 +57,11 @@ constexpr std::array<Pair, 63> kHalfWidthKana = {{
     {0x21, 0x2B}, {0x21, 0x2C},                                            // ﾞﾟ
 }};
 
-bool InRange(std::uint8_t c, std::uint8_t lo, std::uint8_t hi) {
-  return c >= lo && c <= hi;
-}
+bool InRange(std::uint8_t c, std::uint8_t lo, std::uint8_t hi) { return c >= lo && c <= hi; }
 
 bool IsHalfWidthKana(std::uint8_t c) { return InRange(c, 0xA1, 0xDF); }
 
-std::uint8_t At(std::string_view text, std::size_t i) {
-  return static_cast<std::uint8_t>(text[i]);
-}
+std::uint8_t At(std::string_view text, std::size_t i) { return static_cast<std::uint8_t>(text[i]); }
 
 void Append(std::string& out, Pair p) {
   out.push_back(static_cast<char>(p[0]));

@@ -16,9 +16,7 @@ namespace zentavo {
 
 namespace {
 
-bool InRange(std::uint8_t c, std::uint8_t lo, std::uint8_t hi) {
-  return c >= lo && c <= hi;
-}
+bool InRange(std::uint8_t c, std::uint8_t lo, std::uint8_t hi) { return c >= lo && c <= hi; }
 
 bool IsControlOrFF(std::uint8_t c) { return c < 0x08 || c == 0xFF; }
 
@@ -116,8 +114,7 @@ KanjiCode DetectKanjiCode(std::string_view text) {
   KanjiCode code = KanjiCode::Ascii;
   // pos < n: the last byte is never taken as a lead byte, which also means
   // the byte after a lead byte always exists.
-  for (Walk walk{text}; (code == KanjiCode::Ascii || code == KanjiCode::EucOrSjis) && walk.BeforeLast();
-       ++walk.pos) {
+  for (Walk walk{text}; (code == KanjiCode::Ascii || code == KanjiCode::EucOrSjis) && walk.BeforeLast(); ++walk.pos) {
     code = Step(walk).value_or(code);
   }
   return code;

@@ -109,8 +109,7 @@ std::optional<EncodedWord> WordAt(std::string_view s, std::size_t at) {
 }
 
 bool SameCharset(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return (x | 0x20) == (y | 0x20); });
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return (x | 0x20) == (y | 0x20); });
 }
 
 }  // namespace

@@ -25,10 +25,10 @@ bool OneOf(std::string_view name, const std::string_view (&names)[N]) {
   return std::find(std::begin(names), std::end(names), name) != std::end(names);
 }
 
-constexpr std::string_view kBlocks[] = {"p",     "div",   "tr",         "li",      "ul",     "ol",      "dl",
-                                        "dt",    "dd",    "h1",         "h2",      "h3",     "h4",      "h5",
-                                        "h6",    "table", "blockquote", "pre",     "hr",     "address", "center",
-                                        "form",  "section", "article",  "header",  "footer", "body",    "caption"};
+constexpr std::string_view kBlocks[] = {"p",    "div",     "tr",         "li",     "ul",     "ol",      "dl",
+                                        "dt",   "dd",      "h1",         "h2",     "h3",     "h4",      "h5",
+                                        "h6",   "table",   "blockquote", "pre",    "hr",     "address", "center",
+                                        "form", "section", "article",    "header", "footer", "body",    "caption"};
 constexpr std::string_view kCells[] = {"td", "th"};
 constexpr std::string_view kHidden[] = {"script", "style", "title"};
 
@@ -37,12 +37,11 @@ struct NamedReference {
   char32_t code;
 };
 constexpr NamedReference kNamed[] = {
-    {"amp", '&'},      {"lt", '<'},       {"gt", '>'},        {"quot", '"'},     {"apos", '\''},
-    {"nbsp", 0xA0},    {"yen", 0xA5},     {"copy", 0xA9},     {"reg", 0xAE},     {"deg", 0xB0},
-    {"plusmn", 0xB1},  {"times", 0xD7},   {"divide", 0xF7},   {"sect", 0xA7},    {"middot", 0xB7},
-    {"laquo", 0xAB},   {"raquo", 0xBB},   {"ndash", 0x2013},  {"mdash", 0x2014}, {"lsquo", 0x2018},
-    {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D},  {"bull", 0x2022},  {"hellip", 0x2026},
-    {"larr", 0x2190},  {"uarr", 0x2191},  {"rarr", 0x2192},   {"darr", 0x2193},
+    {"amp", '&'},       {"lt", '<'},       {"gt", '>'},       {"quot", '"'},     {"apos", '\''},    {"nbsp", 0xA0},
+    {"yen", 0xA5},      {"copy", 0xA9},    {"reg", 0xAE},     {"deg", 0xB0},     {"plusmn", 0xB1},  {"times", 0xD7},
+    {"divide", 0xF7},   {"sect", 0xA7},    {"middot", 0xB7},  {"laquo", 0xAB},   {"raquo", 0xBB},   {"ndash", 0x2013},
+    {"mdash", 0x2014},  {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"bull", 0x2022},
+    {"hellip", 0x2026}, {"larr", 0x2190},  {"uarr", 0x2191},  {"rarr", 0x2192},  {"darr", 0x2193},
 };
 
 std::string Utf8(char32_t c) {
@@ -105,8 +104,7 @@ class TextWriter {
     // White space with a line break in it between two two-byte characters
     // goes altogether, as CSS renders it: Japanese text that the sender's
     // program wrapped in the source reads on without a gap.
-    if (gap_ == Gap::Blank || (gap_ == Gap::LineBreak && !(lastWide_ && IsLeadByte(t.front()))))
-      out_.push_back(' ');
+    if (gap_ == Gap::Blank || (gap_ == Gap::LineBreak && !(lastWide_ && IsLeadByte(t.front())))) out_.push_back(' ');
     gap_ = Gap::None;
     out_ += t;
     lastWide_ = t.size() == 2 && IsLeadByte(t.front());
@@ -153,9 +151,9 @@ class TextWriter {
 std::string HtmlToText(std::string_view html) {
   const std::string lower = LowerAscii(html);
   TextWriter out;
-  int pre = 0;               // depth of <pre>
-  bool tagsEnd = false;      // no ">" after here: the rest is text
-  bool commentsEnd = false;  // no "-->" after here
+  int pre = 0;                             // depth of <pre>
+  bool tagsEnd = false;                    // no ">" after here: the rest is text
+  bool commentsEnd = false;                // no "-->" after here
   bool unclosed[std::size(kHidden)] = {};  // hidden elements whose end tag is missing
   for (std::size_t i = 0; i < html.size();) {
     const char c = html[i];
@@ -171,10 +169,14 @@ std::string HtmlToText(std::string_view html) {
                           (IsAlnum(html[i + 1]) || html[i + 1] == '/' || html[i + 1] == '!' || html[i + 1] == '?');
     if (!tagStart) {
       const std::size_t n = IsLeadByte(c) && i + 1 < html.size() ? 2 : 1;
-      if (!IsSpace(c)) out.Text(html.substr(i, n));
-      else if (!pre) out.Space(c == '\n' || c == '\r');
-      else if (c == '\n') out.LineBreak();
-      else if (c != '\r') out.Text(html.substr(i, 1));
+      if (!IsSpace(c))
+        out.Text(html.substr(i, n));
+      else if (!pre)
+        out.Space(c == '\n' || c == '\r');
+      else if (c == '\n')
+        out.LineBreak();
+      else if (c != '\r')
+        out.Text(html.substr(i, 1));
       i += n;
       continue;
     }
@@ -206,8 +208,10 @@ std::string HtmlToText(std::string_view html) {
     } else if (const auto* h = std::find(std::begin(kHidden), std::end(kHidden), name);
                !ending && h != std::end(kHidden) && !unclosed[h - kHidden]) {
       const std::size_t end = lower.find("</" + std::string(name), i);
-      if (end == std::string::npos) unclosed[h - kHidden] = true;
-      else i = end;
+      if (end == std::string::npos)
+        unclosed[h - kHidden] = true;
+      else
+        i = end;
     }
   }
   return out.Take();

@@ -14,10 +14,10 @@ namespace zentavo {
 
 // What DetectKanjiCode finds in a text.
 enum class KanjiCode {
-  Ascii,      // no byte decided the code
-  Binary,     // control bytes
-  JisNew,     // holds ESC "$B"
-  JisOld,     // holds ESC "$@"
+  Ascii,   // no byte decided the code
+  Binary,  // control bytes
+  JisNew,  // holds ESC "$B"
+  JisOld,  // holds ESC "$@"
   Euc,
   Sjis,
   EucOrSjis,  // undecided

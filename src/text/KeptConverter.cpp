@@ -21,7 +21,8 @@ constexpr std::size_t kMostKept = 32;
 bool ReadsByteOrderMark(const std::string& name) {
   std::string plain;  // lower case, letters and digits only: "UTF-16LE" -> "utf16le"
   for (const char c : name)
-    if (std::isalnum(static_cast<unsigned char>(c))) plain += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (std::isalnum(static_cast<unsigned char>(c)))
+      plain += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const char* form : {"utf16", "utf32", "ucs2", "ucs4", "unicode", "utf7", "iso10646", "10646"})
     if (plain.starts_with(form)) return true;
   return false;

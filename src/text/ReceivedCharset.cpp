@@ -24,7 +24,7 @@ namespace zentavo {
 
 namespace {
 
-constexpr std::string_view kGeta = "\x81\xAC";         // 〓 in code page 932
+constexpr std::string_view kGeta = "\x81\xAC";          // 〓 in code page 932
 constexpr std::string_view kGetaUtf8 = "\xE3\x80\x93";  // 〓 in UTF-8
 
 bool InRange(std::uint8_t c, std::uint8_t lo, std::uint8_t hi) { return c >= lo && c <= hi; }
@@ -225,10 +225,8 @@ std::string ReceivedTextToSjis(std::string_view bytes, std::string_view label) {
   if (sevenBit) return std::string(bytes);
   if (IsUtf8(bytes)) return KeepCp932(Utf8ToCp932(bytes));
   switch (family) {
-    case Family::Sjis:
-      return KeepCp932(bytes);
-    case Family::Euc:
-      return KeepCp932(ReceivedEucToSjis(bytes));
+    case Family::Sjis: return KeepCp932(bytes);
+    case Family::Euc: return KeepCp932(ReceivedEucToSjis(bytes));
     case Family::Western:
       // Text that neither Japanese code can hold is taken to be what it says.
       if (!WellFormed(bytes, SjisLength) && !IsWellFormedEuc(bytes))

@@ -46,11 +46,11 @@ struct Designation {
 // ("-3", "-2004") is read by the pair rule for its JIS X 0208 part; Chinese,
 // Korean and JIS X 0213 plane 2 have next to nothing in code page 932.
 constexpr Designation kDesignations[] = {
-    {"\x1b(B", JisSet::Ascii},   {"\x1b(J", JisSet::Ascii},       {"\x1b(H", JisSet::Ascii},
-    {"\x1b(I", JisSet::Kana},    {"\x1b$@", JisSet::Kanji},       {"\x1b$B", JisSet::Kanji},
-    {"\x1b$(O", JisSet::Kanji},  {"\x1b$(Q", JisSet::Kanji},      {"\x1b$(D", JisSet::Supplement},
-    {"\x1b$A", JisSet::Foreign}, {"\x1b$(C", JisSet::Foreign},    {"\x1b$(P", JisSet::Foreign},
-    {"\x1b&@", std::nullopt},    {"\x1b.A", std::nullopt},        {"\x1b.F", std::nullopt},
+    {"\x1b(B", JisSet::Ascii},   {"\x1b(J", JisSet::Ascii},    {"\x1b(H", JisSet::Ascii},
+    {"\x1b(I", JisSet::Kana},    {"\x1b$@", JisSet::Kanji},    {"\x1b$B", JisSet::Kanji},
+    {"\x1b$(O", JisSet::Kanji},  {"\x1b$(Q", JisSet::Kanji},   {"\x1b$(D", JisSet::Supplement},
+    {"\x1b$A", JisSet::Foreign}, {"\x1b$(C", JisSet::Foreign}, {"\x1b$(P", JisSet::Foreign},
+    {"\x1b&@", std::nullopt},    {"\x1b.A", std::nullopt},     {"\x1b.F", std::nullopt},
 };
 
 bool IsEucByte(std::uint8_t c) { return InRange(c, 0xA1, 0xFE); }
@@ -106,8 +106,10 @@ std::string ReceivedJisToSjis(std::string_view s) {
       continue;
     }
     if (current == JisSet::Kana) {
-      if (c <= 0x5F) out.push_back(static_cast<char>(c + 0x80));
-      else out += kGeta;
+      if (c <= 0x5F)
+        out.push_back(static_cast<char>(c + 0x80));
+      else
+        out += kGeta;
       ++i;
       continue;
     }
@@ -117,9 +119,12 @@ std::string ReceivedJisToSjis(std::string_view s) {
       continue;
     }
     const std::uint8_t d = At(s, i + 1);
-    if (current == JisSet::Kanji) AppendPair(out, JisPairToSjis(c, d));
-    else if (current == JisSet::Supplement) out += Jis0212ToSjis(c, d);
-    else out += kGeta;
+    if (current == JisSet::Kanji)
+      AppendPair(out, JisPairToSjis(c, d));
+    else if (current == JisSet::Supplement)
+      out += Jis0212ToSjis(c, d);
+    else
+      out += kGeta;
     i += 2;
   }
   return out;

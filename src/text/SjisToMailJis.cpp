@@ -45,8 +45,7 @@ int CodeIndex(std::uint8_t s1, std::uint8_t s2) { return s1 * 188 + s2 - (s2 < 0
 
 Pair CodeAt(int index) {
   const int trail = index % 188;
-  return {static_cast<std::uint8_t>(index / 188),
-          static_cast<std::uint8_t>(trail + (trail < 0x3F ? 0x40 : 0x41))};
+  return {static_cast<std::uint8_t>(index / 188), static_cast<std::uint8_t>(trail + (trail < 0x3F ? 0x40 : 0x41))};
 }
 
 const int kIbmFirst = CodeIndex(0xFA, 0x40);
@@ -64,8 +63,8 @@ constexpr Pair kIbmSymbols[] = {{0x81, 0xCA}, {0xEE, 0xFA}, {0xEE, 0xFB}, {0xEE,
 // for the same character in the NEC rows or in JIS X 0208.
 Pair IbmToPairedCode(int index) {
   const int n = index - kIbmFirst;
-  if (n < 10) return CodeAt(kNecSelectedSmallRomanFirst + n);              // ⅰ..ⅹ
-  if (n < 20) return {0x87, static_cast<std::uint8_t>(0x54 + n - 10)};     // Ⅰ..Ⅹ
+  if (n < 10) return CodeAt(kNecSelectedSmallRomanFirst + n);           // ⅰ..ⅹ
+  if (n < 20) return {0x87, static_cast<std::uint8_t>(0x54 + n - 10)};  // Ⅰ..Ⅹ
   if (index < kIbmKanjiFirst) return kIbmSymbols[n - 20];
   return CodeAt(kNecSelectedKanjiFirst + index - kIbmKanjiFirst);
 }

@@ -89,9 +89,7 @@ SjisConversion Utf8ToMailSjis(std::string_view utf8) {
 
 std::string Sj(std::string_view utf8) {
   SjisConversion c = Utf8ToSjis(utf8);
-  if (!c.dropped.empty()) {
-    throw std::logic_error("text not representable in code page 932: " + std::string(utf8));
-  }
+  if (!c.dropped.empty()) { throw std::logic_error("text not representable in code page 932: " + std::string(utf8)); }
   return c.text;
 }
 

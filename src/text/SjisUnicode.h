@@ -16,8 +16,8 @@ namespace zentavo {
 std::string Sj(std::string_view utf8);
 
 struct SjisConversion {
-  std::string text;                   // Shift_JIS
-  std::vector<std::string> dropped;   // UTF-8 characters that were left out
+  std::string text;                  // Shift_JIS
+  std::vector<std::string> dropped;  // UTF-8 characters that were left out
 };
 
 // Operator text to Shift_JIS. Characters that code page 932 cannot hold are

@@ -13,10 +13,10 @@
 #include "history/PrepareResend.h"
 #include "history/RefreshHistoryList.h"
 #include "history/ShowHistoryEntry.h"
+#include "text/SjisUnicode.h"
 #include "ui/QtText.h"
 #include "ui/SortableGrid.h"
 #include "ui/Widgets.h"
-#include "text/SjisUnicode.h"
 
 namespace zentavo::ui {
 

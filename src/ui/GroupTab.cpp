@@ -18,7 +18,8 @@ GroupTab::GroupTab(WindowContext& context, QWidget* parent)
   auto* l = new QGridLayout(this);
   l->setContentsMargins(4, 4, 4, 2);
 
-  const NameListBox groups = BuildNameListBox(QStringLiteral("グループ一覧"), QStringLiteral("グループ"), "group", this);
+  const NameListBox groups =
+      BuildNameListBox(QStringLiteral("グループ一覧"), QStringLiteral("グループ"), "group", this);
   groupNameEdit_ = groups.nameEdit;
   groupList_ = groups.list;
 
@@ -46,10 +47,11 @@ GroupTab::GroupTab(WindowContext& context, QWidget* parent)
   l->addWidget(staffBox, 0, 1);
   l->addWidget(membersBox, 0, 2);
   for (int c = 0; c < 3; ++c) l->setColumnStretch(c, 1);
-  l->addWidget(StatusLine(QStringLiteral("事案一覧・伝達職員の削除は右クリックで削除。") + QStringLiteral("　　   ") +
-                              QStringLiteral("人事異動等で伝達職員に変更があった場合は、「事案別伝達職員」を再確認して下さい。"),
-                          this),
-               1, 0, 1, 3);
+  l->addWidget(
+      StatusLine(QStringLiteral("事案一覧・伝達職員の削除は右クリックで削除。") + QStringLiteral("　　   ") +
+                     QStringLiteral("人事異動等で伝達職員に変更があった場合は、「事案別伝達職員」を再確認して下さい。"),
+                 this),
+      1, 0, 1, 3);
 
   connect(PopupMenu(QStringLiteral("<<伝達事案>>"), groupList_)->addAction(QStringLiteral("行削除")),
           &QAction::triggered, this, &GroupTab::onDeleteGroups);

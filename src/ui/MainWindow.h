@@ -12,10 +12,10 @@
 #include <QTimer>
 #include <memory>
 
+#include "base/LocalTime.h"
 #include "program/AppState.h"
 #include "receive/RunReception.h"
 #include "send/SendRun.h"
-#include "base/LocalTime.h"
 #include "ui/QtOperator.h"
 #include "ui/Tab.h"
 

@@ -9,8 +9,8 @@
 
 namespace zentavo::ui {
 
-MsgAnswer QtOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                              MsgButtons buttons, std::string_view detail) {
+MsgAnswer QtOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons,
+                              std::string_view detail) {
   QMessageBox::Icon qicon = QMessageBox::Warning;
   switch (icon) {
     case MsgIcon::None: qicon = QMessageBox::NoIcon; break;
@@ -22,8 +22,7 @@ MsgAnswer QtOperator::Message(std::string_view caption, std::string_view text, M
   // "\r" breaks the line in the program's texts.
   QString body = ToQ(std::string(text)).replace(QChar('\r'), QChar('\n'));
   QMessageBox box(qicon, ToQ(std::string(caption)), body,
-                  buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                  parent_);
+                  buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent_);
   box.setObjectName(QStringLiteral("MessageBox"));
   if (!detail.empty()) box.setDetailedText(QString::fromUtf8(detail.data(), static_cast<int>(detail.size())));
   int result = box.exec();
@@ -54,10 +53,9 @@ std::optional<std::filesystem::path> QtOperator::ChooseSaveFile(const FileChoice
   return std::filesystem::path(dialog.selectedFiles().first().toStdString());
 }
 
-MsgAnswer SilentOperator::Message(std::string_view caption, std::string_view text, MsgIcon,
-                                  MsgButtons buttons, std::string_view detail) {
-  std::cerr << "zentavo: " << SjisToUtf8(std::string(caption)) << ": "
-            << SjisToUtf8(std::string(text));
+MsgAnswer SilentOperator::Message(std::string_view caption, std::string_view text, MsgIcon, MsgButtons buttons,
+                                  std::string_view detail) {
+  std::cerr << "zentavo: " << SjisToUtf8(std::string(caption)) << ": " << SjisToUtf8(std::string(text));
   if (!detail.empty()) std::cerr << " (" << detail << ")";
   std::cerr << "\n";
   return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;

@@ -12,8 +12,8 @@ namespace zentavo::ui {
 class QtOperator : public Operator {
  public:
   explicit QtOperator(QWidget* parent) : parent_(parent) {}
-  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                    MsgButtons buttons, std::string_view detail) override;
+  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons,
+                    std::string_view detail) override;
   void Progress(std::string_view text) override;
   std::optional<std::filesystem::path> ChooseOpenFile(const FileChoice& choice) override;
   std::optional<std::filesystem::path> ChooseSaveFile(const FileChoice& choice) override;
@@ -29,8 +29,8 @@ class QtOperator : public Operator {
 // a signal asked the program to stop): messages go to standard error.
 class SilentOperator : public Operator {
  public:
-  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                    MsgButtons buttons, std::string_view detail) override;
+  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons,
+                    std::string_view detail) override;
   void Progress(std::string_view) override {}
   std::optional<std::filesystem::path> ChooseOpenFile(const FileChoice&) override { return std::nullopt; }
   std::optional<std::filesystem::path> ChooseSaveFile(const FileChoice&) override { return std::nullopt; }

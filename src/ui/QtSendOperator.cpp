@@ -8,8 +8,8 @@ QtSendOperator::QtSendOperator(QWidget* mainWindow) : main_(mainWindow), boxes_(
 
 QtSendOperator::~QtSendOperator() { delete progress_.data(); }
 
-MsgAnswer QtSendOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                                  MsgButtons buttons, std::string_view detail) {
+MsgAnswer QtSendOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons,
+                                  std::string_view detail) {
   return boxes_.Message(caption, text, icon, buttons, detail);
 }
 

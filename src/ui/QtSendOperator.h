@@ -16,8 +16,8 @@ class QtSendOperator : public SendOperator {
   explicit QtSendOperator(QWidget* mainWindow);
   ~QtSendOperator() override;
 
-  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                    MsgButtons buttons, std::string_view detail) override;
+  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons,
+                    std::string_view detail) override;
   void Progress(std::string_view text) override;
   std::optional<std::filesystem::path> ChooseOpenFile(const FileChoice& choice) override;
   std::optional<std::filesystem::path> ChooseSaveFile(const FileChoice& choice) override;

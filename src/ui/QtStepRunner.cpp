@@ -18,7 +18,8 @@ void QtStepRunner::Start(std::function<void()> work, std::function<void()> done)
   step.done = std::move(done);
   step.worker = std::thread([this, id, work = std::move(work)] {
     work();
-    QMetaObject::invokeMethod(this, [this, id] { Finish(id); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, id] { Finish(id); }, Qt::QueuedConnection);
   });
 }
 

@@ -34,9 +34,7 @@ std::vector<std::string> LinesFromQ(const QString& text, QString* dropped) {
   return lines;
 }
 
-QString LinesToQ(const std::vector<std::string>& lines) {
-  return ToQ(lines).join(QChar('\n'));
-}
+QString LinesToQ(const std::vector<std::string>& lines) { return ToQ(lines).join(QChar('\n')); }
 
 namespace {
 DropReporter& Reporter() {
@@ -53,10 +51,10 @@ void ReportDropped(QWidget* parent, const QString& where, const QString& dropped
     Reporter()(parent, where, dropped);
     return;
   }
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("確認"),
-                  QStringLiteral("「%1」に入力された次の文字は保存できないため、取り除きました。\n%2")
-                      .arg(where, dropped),
-                  QMessageBox::Ok, parent);
+  QMessageBox box(
+      QMessageBox::Warning, QStringLiteral("確認"),
+      QStringLiteral("「%1」に入力された次の文字は保存できないため、取り除きました。\n%2").arg(where, dropped),
+      QMessageBox::Ok, parent);
   box.exec();
 }
 

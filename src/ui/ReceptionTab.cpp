@@ -9,19 +9,19 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "receive/ReceivedList.h"
 #include "history/ReplyLogs.h"
-#include "receive/RegisterReply.h"
 #include "history/ShowReplyResults.h"
 #include "history/TextOutput.h"
+#include "receive/ReceivedList.h"
+#include "receive/RegisterReply.h"
+#include "text/SjisUnicode.h"
 #include "ui/BodyWindow.h"
 #include "ui/ManualRegistrationWindow.h"
 #include "ui/Printing.h"
-#include "ui/ReplyStatusWindow.h"
-#include "text/SjisUnicode.h"
 #include "ui/QtStepRunner.h"
 #include "ui/QtText.h"
 #include "ui/ReceptionWindows.h"
+#include "ui/ReplyStatusWindow.h"
 #include "ui/SortableGrid.h"
 #include "ui/StaffRegisterWindow.h"
 #include "ui/Widgets.h"
@@ -142,8 +142,9 @@ QWidget* ReceptionTab::buildDeleteBox() {
   deleteStaffButton_ = Button("deleteStaffMailButton", QStringLiteral("職員メール削除"), box);
   deleteAllButton_ = Button("deleteAllMailButton", QStringLiteral("全削除"), box);
   deleteAllButton_->setAccessibleName(QStringLiteral("受信メール全削除"));
-  const std::pair<QPushButton*, Deletion> buttons[] = {
-      {deleteOthersButton_, Deletion::Others}, {deleteStaffButton_, Deletion::Staff}, {deleteAllButton_, Deletion::All}};
+  const std::pair<QPushButton*, Deletion> buttons[] = {{deleteOthersButton_, Deletion::Others},
+                                                       {deleteStaffButton_, Deletion::Staff},
+                                                       {deleteAllButton_, Deletion::All}};
   for (const auto& [button, kind] : buttons) {
     column->addWidget(button);
     connect(button, &QPushButton::clicked, this, [this, kind = kind] { deleteMail(kind); });
@@ -188,8 +189,8 @@ QWidget* ReceptionTab::buildShowBox() {
   staffSubject->setAccessibleName(QStringLiteral("職員メールの件名表示"));
   staffSubject->setChecked(true);
   staffSubject->setEnabled(false);
-  staffBodyCheck_ = Named(new QCheckBox(QStringLiteral("本文表示"), box), "staffBodyCheck",
-                          QStringLiteral("職員メールの本文表示"));
+  staffBodyCheck_ =
+      Named(new QCheckBox(QStringLiteral("本文表示"), box), "staffBodyCheck", QStringLiteral("職員メールの本文表示"));
   otherSubjectCheck_ = Named(new QCheckBox(QStringLiteral("件名表示"), box), "otherSubjectCheck",
                              QStringLiteral("職員以外メールの件名表示"));
   otherBodyCheck_ = Named(new QCheckBox(QStringLiteral("本文表示"), box), "otherBodyCheck",
@@ -237,8 +238,8 @@ void ReceptionTab::setBackends(std::shared_ptr<Pop3Transport> transport, StepRun
 }
 
 ReceptionContext ReceptionTab::Context(std::function<void(bool)> finished) {
-  return {state().folder, state().settings, state().staff.grid, options(), state().reception, *op_, transport_,
-          *runner_, std::move(finished)};
+  return {state().folder, state().settings, state().staff.grid, options(),          state().reception,
+          *op_,           transport_,       *runner_,           std::move(finished)};
 }
 
 ReceptionOptions ReceptionTab::options() const {
@@ -269,8 +270,10 @@ void ReceptionTab::onReceiveClicked() {
     // what it did not read stays unseen.
     if (state().reception.running) state().reception.cancel = true;
     stopContinuous();
-    if (!state().reception.running) EndReceptionMarking(state().settings, state().folder, state().reception);
-    else markWhenDone_ = true;
+    if (!state().reception.running)
+      EndReceptionMarking(state().settings, state().folder, state().reception);
+    else
+      markWhenDone_ = true;
     enableDeletions();
     return;
   }
@@ -314,7 +317,8 @@ void ReceptionTab::onContinuousTick() {
   if (state().reception.running) return;  // still at it, or its failure box is open
   RunReception(Context([this](bool ok) {
     runEnded(false);
-    emit statusChanged((ok ? QStringLiteral("受信待機中(前回受信:%1)") : QStringLiteral("受信エラー(前回受信:%1)")).arg(Now()));
+    emit statusChanged(
+        (ok ? QStringLiteral("受信待機中(前回受信:%1)") : QStringLiteral("受信エラー(前回受信:%1)")).arg(Now()));
   }));
 }
 
@@ -377,12 +381,15 @@ void ReceptionTab::onReplyStatusClicked() {
 
 void ReceptionTab::onRegisterByHand() {
   const int row = *SelectedGridRows(receivedList_).begin();
-  ManualRegistrationWindow window(historyKeys_, [this, row](const std::string& key) {
-    if (RegisterReply(state().folder, key, state().reception.received, row, op()) == Registration::Registered) {
-      showReplyResults();
-      emit repliesRecorded();
-    }
-  }, this);
+  ManualRegistrationWindow window(
+      historyKeys_,
+      [this, row](const std::string& key) {
+        if (RegisterReply(state().folder, key, state().reception.received, row, op()) == Registration::Registered) {
+          showReplyResults();
+          emit repliesRecorded();
+        }
+      },
+      this);
   window.exec();
 }
 

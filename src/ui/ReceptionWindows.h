@@ -40,8 +40,12 @@ class QtReceptionOperator : public ReceptionOperator {
     return boxes_().Message(caption, text, icon, buttons, detail);
   }
   void Progress(std::string_view) override {}
-  std::optional<std::filesystem::path> ChooseOpenFile(const FileChoice& c) override { return boxes_().ChooseOpenFile(c); }
-  std::optional<std::filesystem::path> ChooseSaveFile(const FileChoice& c) override { return boxes_().ChooseSaveFile(c); }
+  std::optional<std::filesystem::path> ChooseOpenFile(const FileChoice& c) override {
+    return boxes_().ChooseOpenFile(c);
+  }
+  std::optional<std::filesystem::path> ChooseSaveFile(const FileChoice& c) override {
+    return boxes_().ChooseSaveFile(c);
+  }
   void ShowProgress(std::string_view caption, int total) override;
   void SetProgress(int current) override;
   void CloseProgress() override;

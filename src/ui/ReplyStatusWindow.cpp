@@ -69,7 +69,8 @@ QLayout* ReplyStatusWindow::BuildSide(const char* kind, const QString& heading, 
   side->addWidget(view, 1);
   connect(printButton, &QPushButton::clicked, this, [this, &list, heading] { print(list, heading); });
   connect(copyButton, &QPushButton::clicked, this, [this, &list, heading] { copy(list, heading); });
-  connect(saveButton, &QPushButton::clicked, this, [this, &list, heading] { SaveReplyList(list, FromQ(heading), op_); });
+  connect(saveButton, &QPushButton::clicked, this,
+          [this, &list, heading] { SaveReplyList(list, FromQ(heading), op_); });
   return side;
 }
 

@@ -6,8 +6,8 @@
 
 #include <QDialog>
 
-#include "history/ShowReplyResults.h"
 #include "base/Operator.h"
+#include "history/ShowReplyResults.h"
 #include "ui/GridModel.h"
 
 namespace zentavo::ui {

@@ -50,9 +50,10 @@ ReservationEditorPage::ReservationEditorPage(WindowContext& context, const Clock
   middle->addWidget(buildRecipients(), 1);
   l->addLayout(middle, 2);
   l->addLayout(buildButtonBar());
-  l->addWidget(StatusLine(QStringLiteral("予約リストダブルクリックで編集可能。　日時が同じなら上書き、変更なら新規登録。"
-                                         "　予約リストの削除はリストを選択し右クリックから。"),
-                          this));
+  l->addWidget(
+      StatusLine(QStringLiteral("予約リストダブルクリックで編集可能。　日時が同じなら上書き、変更なら新規登録。"
+                                "　予約リストの削除はリストを選択し右クリックから。"),
+                 this));
 }
 
 // "送信予約", with the clock's time at its right.
@@ -65,8 +66,9 @@ QWidget* ReservationEditorPage::buildHeader() {
   clockLabel_->setAlignment(Qt::AlignCenter);
   clockLabel_->setFrameShape(QFrame::Panel);
   clockLabel_->setFrameShadow(QFrame::Sunken);
-  clockLabel_->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; font-weight: normal; font-size: 12px; }")
-                                 .arg(kWhite.name(), kBlack.name()));
+  clockLabel_->setStyleSheet(
+      QStringLiteral("QLabel { background: %1; color: %2; font-weight: normal; font-size: 12px; }")
+          .arg(kWhite.name(), kBlack.name()));
   row->addStretch();
   row->addWidget(clockLabel_);
   return header;
@@ -160,9 +162,9 @@ QWidget* ReservationEditorPage::buildInputArea() {
   area->setFixedWidth(340);
   ReservationInput& input = state().reservations.input;
   Bind(subjectEdit_, input.subject, QStringLiteral("件名"));
-  for (auto [check, option] : {std::pair{copyToSelfCheck_, &input.copyToSelf},
-                               std::pair{appendGroupCheck_, &input.appendGroup},
-                               std::pair{appendNamesCheck_, &input.appendNames}})
+  for (auto [check, option] :
+       {std::pair{copyToSelfCheck_, &input.copyToSelf}, std::pair{appendGroupCheck_, &input.appendGroup},
+        std::pair{appendNamesCheck_, &input.appendNames}})
     connect(check, &QCheckBox::toggled, this, [field = option](bool on) { *field = on; });
   connect(dateEdit_, &QDateEdit::dateChanged, this, &ReservationEditorPage::onDateChanged);
   connect(timeEdit_, &QTimeEdit::timeChanged, this, &ReservationEditorPage::onTimeChanged);

@@ -23,8 +23,7 @@ namespace {
 // run (the windows, or a test's script).
 class LockingSendOperator : public SendOperator {
  public:
-  LockingSendOperator(SendOperator& inner, std::function<void(bool)> lock)
-      : inner_(inner), lock_(std::move(lock)) {}
+  LockingSendOperator(SendOperator& inner, std::function<void(bool)> lock) : inner_(inner), lock_(std::move(lock)) {}
   MsgAnswer Message(std::string_view c, std::string_view t, MsgIcon i, MsgButtons b, std::string_view d) override {
     return inner_.Message(c, t, i, b, d);
   }
@@ -179,9 +178,9 @@ QLayout* SendTab::buildOptions() {
   appendGroupCheck_ = Check("appendGroupCheck", QStringLiteral("伝達内容に伝達グループ名を追加"), this);
   appendNamesCheck_ = Check("appendNamesCheck", QStringLiteral("伝達内容に同報伝達者名を追加"), this);
   SendPage& page = state().send;
-  for (auto [check, option] : {std::pair{copyToSelfCheck_, &page.copyToSelf},
-                               std::pair{appendGroupCheck_, &page.appendGroup},
-                               std::pair{appendNamesCheck_, &page.appendNames}}) {
+  for (auto [check, option] :
+       {std::pair{copyToSelfCheck_, &page.copyToSelf}, std::pair{appendGroupCheck_, &page.appendGroup},
+        std::pair{appendNamesCheck_, &page.appendNames}}) {
     column->addWidget(check);
     connect(check, &QCheckBox::toggled, this, [field = option](bool on) { *field = on; });
   }
@@ -214,8 +213,8 @@ SendTab::~SendTab() = default;
 void SendTab::setSendBackends(std::shared_ptr<SmtpTransport> transport, StepRunner* runner, SendOperator* op) {
   transport_ = transport ? std::move(transport) : smtp_;
   runner_ = runner ? runner : workerRunner_.get();
-  lockingOperator_ = std::make_unique<LockingSendOperator>(*(op ? op : windowsOperator_.get()),
-                                                          [this](bool locked) { lock(locked); });
+  lockingOperator_ =
+      std::make_unique<LockingSendOperator>(*(op ? op : windowsOperator_.get()), [this](bool locked) { lock(locked); });
 }
 
 void SendTab::refresh() {
@@ -289,8 +288,8 @@ void SendTab::lock(bool locked) {
 
 void SendTab::runScheduler() {
   AppState& s = state();
-  ReservationTimerTick(ReservationContext{s.folder, s.settings, s.send, s.recipients, s.run, s.reservations, s.scheduler,
-                                 *this, transport_, *runner_, clock_});
+  ReservationTimerTick(ReservationContext{s.folder, s.settings, s.send, s.recipients, s.run, s.reservations,
+                                          s.scheduler, *this, transport_, *runner_, clock_});
 }
 
 void SendTab::ReservationRunStarted() { sendButton_->setEnabled(false); }

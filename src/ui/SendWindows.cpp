@@ -18,13 +18,13 @@ constexpr Qt::WindowFlags kFixedDialog =
 
 }  // namespace
 
-SendProgressWindow::SendProgressWindow(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+SendProgressWindow::SendProgressWindow(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
   ProgressWindowLook(this, "sendProgressWindow");
   auto* l = new QHBoxLayout(this);
   auto* picture = new QLabel(this);
   picture->setPixmap(ProgramIcon().pixmap(32, 32));
-  progressText_ = Named(new QLabel(QStringLiteral("処理を開始しました"), this), "progressText", QStringLiteral("送信状況"));
+  progressText_ =
+      Named(new QLabel(QStringLiteral("処理を開始しました"), this), "progressText", QStringLiteral("送信状況"));
   progressText_->setFrameShape(QFrame::Panel);
   progressText_->setFrameShadow(QFrame::Sunken);
   progressText_->setAlignment(Qt::AlignCenter);

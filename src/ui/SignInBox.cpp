@@ -6,8 +6,8 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "program/SignInRun.h"
 #include "oauth/OAuthProvider.h"
+#include "program/SignInRun.h"
 #include "ui/QtText.h"
 #include "ui/Widgets.h"
 

@@ -20,9 +20,9 @@ StaffRegisterWindow::StaffRegisterWindow(Grid& staff, const std::string& sender,
   auto* registerButton = Button("registerButton", QStringLiteral("登録"), this);
   auto* closeButton = Button("closeButton", QStringLiteral("閉じる"), this);
   int row = 0;
-  for (auto [label, edit] : {std::pair{QStringLiteral("氏名"), nameEdit_},
-                             std::pair{QStringLiteral("メールアドレス"), addressEdit_},
-                             std::pair{QStringLiteral("電話"), telephoneEdit_}}) {
+  for (auto [label, edit] :
+       {std::pair{QStringLiteral("氏名"), nameEdit_}, std::pair{QStringLiteral("メールアドレス"), addressEdit_},
+        std::pair{QStringLiteral("電話"), telephoneEdit_}}) {
     l->addWidget(new QLabel(label, this), row, 0);
     l->addWidget(edit, row++, 1);
   }

@@ -23,7 +23,8 @@ StaffTab::StaffTab(WindowContext& context, QWidget* parent)
   auto* notes = new QHBoxLayout;
   auto* noteText = new QVBoxLayout;
   for (const QString& note :
-       {QStringLiteral("人事異動等で職員の修正を行う場合は、「CSV出力」したファイルを修正し、「CSV読込」してください。"),
+       {QStringLiteral(
+            "人事異動等で職員の修正を行う場合は、「CSV出力」したファイルを修正し、「CSV読込」してください。"),
         QStringLiteral("人事異動等で職員の追加・削除があった場合は、「事案別伝達職員」を修正して下さい。")}) {
     auto* label = new QLabel(note, this);
     label->setStyleSheet(QStringLiteral("color: %1;").arg(kDarkRed.name()));

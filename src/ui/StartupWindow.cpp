@@ -26,8 +26,8 @@ StartupWindow::StartupWindow(WindowContext& context, const ReceptionContext& bas
   auto* title = Named(new QLabel(ToQ(context.state.settings.programLabel), this), "startupTitle",
                       QStringLiteral("プログラム表記"));
   title->setAlignment(Qt::AlignCenter);
-  title->setStyleSheet(
-      QStringLiteral("QLabel { background: %1; font-size: 21px; font-weight: bold; padding: 6px; }").arg(kSkyBlue.name()));
+  title->setStyleSheet(QStringLiteral("QLabel { background: %1; font-size: 21px; font-weight: bold; padding: 6px; }")
+                           .arg(kSkyBlue.name()));
   auto* version = new QLabel(QStringLiteral("Zentavo Orvane Ver %1").arg(QString::fromLatin1(kVersion)), this);
   version->setAlignment(Qt::AlignRight);
   model_.setCentredColumns({kStartupNumberColumn, kStartupMailNoColumn, kStartupDateColumn});

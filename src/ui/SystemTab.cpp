@@ -52,10 +52,20 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
   for (QWidget* box : {BuildServerBox(page), BuildUserBox(page), BuildHeaderBox(page)}) left->addWidget(box);
   left->addStretch();
   auto* right = new QVBoxLayout;
-  const ApplyBox label{QStringLiteral("プログラム表記"), QStringLiteral("プログラム表記"), false, "programLabelEdit",
-                       FIELD(settings.programLabel), "applyLabelButton", &SystemTab::onLabelApplied};
-  const ApplyBox identifier{QStringLiteral("メール識別"), QStringLiteral("メール識別文字変更"), true, "identifierEdit",
-                            FIELD(settings.identifierSetting), "applyIdentifierButton", &SystemTab::onIdentifierApplied};
+  const ApplyBox label{QStringLiteral("プログラム表記"),
+                       QStringLiteral("プログラム表記"),
+                       false,
+                       "programLabelEdit",
+                       FIELD(settings.programLabel),
+                       "applyLabelButton",
+                       &SystemTab::onLabelApplied};
+  const ApplyBox identifier{QStringLiteral("メール識別"),
+                            QStringLiteral("メール識別文字変更"),
+                            true,
+                            "identifierEdit",
+                            FIELD(settings.identifierSetting),
+                            "applyIdentifierButton",
+                            &SystemTab::onIdentifierApplied};
   for (QWidget* box : {BuildSignatureBox(page), BuildApplyBox(page, label), BuildStartupBox(page), BuildSplitBox(page),
                        BuildApplyBox(page, identifier), BuildInfoBox(page)})
     right->addWidget(box);
@@ -64,7 +74,8 @@ SystemTab::SystemTab(WindowContext& context, QWidget* parent)
   columns->addLayout(right, 2);
   scroll->setWidget(page);
   outer->addWidget(scroll, 1);
-  outer->addWidget(StatusLine(QStringLiteral("SMTP及びPOPサーバのアドレス及びパスワードは管理者に確認してください。"), this));
+  outer->addWidget(
+      StatusLine(QStringLiteral("SMTP及びPOPサーバのアドレス及びパスワードは管理者に確認してください。"), this));
 
   for (const TextField& f : fields_) Bind(f.edit, f.field(state()), f.caption);
   Bind(signatureEdit_, state().signature, QStringLiteral("署名"));
@@ -97,8 +108,8 @@ QWidget* SystemTab::BuildServerBox(QWidget* page) {
     std::string& (*port)(AppState&);
     Security* security;
   } servers[] = {
-      {"smtpHostEdit", "smtpPortEdit", "smtpSecurityCombo", QStringLiteral("送信(SMTP)サーバ"), FIELD(settings.smtpHost),
-       FIELD(settings.smtpPort), &s.security.smtp},
+      {"smtpHostEdit", "smtpPortEdit", "smtpSecurityCombo", QStringLiteral("送信(SMTP)サーバ"),
+       FIELD(settings.smtpHost), FIELD(settings.smtpPort), &s.security.smtp},
       {"popHostEdit", "popPortEdit", "popSecurityCombo", QStringLiteral("受信(POP)サーバ"), FIELD(settings.popHost),
        FIELD(settings.popPort), &s.security.pop3},
   };
@@ -171,13 +182,14 @@ QWidget* SystemTab::BuildApplyBox(QWidget* page, const ApplyBox& wanted) {
 QWidget* SystemTab::BuildStartupBox(QWidget* page) {
   auto* box = Box(QStringLiteral("起動画面"), page);
   auto* row = new QHBoxLayout(box);
-  startupShowRadio_ = Named(new QRadioButton(QStringLiteral("表示"), box), "startupShowRadio",
-                            QStringLiteral("起動画面を表示"));
-  startupHideRadio_ = Named(new QRadioButton(QStringLiteral("非表示"), box), "startupHideRadio",
-                            QStringLiteral("起動画面を非表示"));
+  startupShowRadio_ =
+      Named(new QRadioButton(QStringLiteral("表示"), box), "startupShowRadio", QStringLiteral("起動画面を表示"));
+  startupHideRadio_ =
+      Named(new QRadioButton(QStringLiteral("非表示"), box), "startupHideRadio", QStringLiteral("起動画面を非表示"));
   row->addWidget(startupShowRadio_);
   row->addWidget(startupHideRadio_);
-  connect(startupShowRadio_, &QRadioButton::toggled, this, [this](bool on) { state().settings.startupScreen = on ? 0 : 1; });
+  connect(startupShowRadio_, &QRadioButton::toggled, this,
+          [this](bool on) { state().settings.startupScreen = on ? 0 : 1; });
   return box;
 }
 

@@ -15,9 +15,9 @@
 #include <memory>
 #include <vector>
 
+#include "base/Steps.h"
 #include "net/Pop3Transport.h"
 #include "net/SmtpTransport.h"
-#include "base/Steps.h"
 #include "ui/Tab.h"
 
 namespace zentavo::ui {
@@ -39,8 +39,8 @@ class SystemTab : public Tab {
   void finishRun();
 
  signals:
-  void labelApplied();       // "反映" beside the program label
-  void sendPageChanged();    // the identifier applied, or split sending switched
+  void labelApplied();     // "反映" beside the program label
+  void sendPageChanged();  // the identifier applied, or split sending switched
 
  private slots:
   void onCheckConnectionsClicked();

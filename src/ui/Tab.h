@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "program/AppState.h"
 #include "base/Operator.h"
+#include "program/AppState.h"
 
 namespace zentavo::ui {
 

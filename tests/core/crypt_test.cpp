@@ -19,7 +19,8 @@ namespace {
 
 std::vector<std::uint8_t> FromHex(std::string_view hex) {
   std::vector<std::uint8_t> out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
   return out;
 }
 
@@ -52,12 +53,14 @@ TEST(Blowfish, PublishedVectorsBothWays) {
 // Cross-checked against an independent Blowfish-CBC implementation. The
 // lengths 0, 7, 8 and 16 are PKCS#7's edges: a whole block of padding after
 // every multiple of 8, one byte after 7.
+// clang-format off
 const std::pair<std::string, const char*> kKnownLines[] = {
     {"", "Yx7RE+BNR70="}, {"abc", "IPWhgmNbmCg="}, {"1234567", "HmyKbePZls0="},
     {"12345678", "kHhf+hRf6sewB4GxaEZ90w=="}, {"MailNo=000123", "vEq2+9AOu2a8w1IgJW9dNw=="},
     {"0123456789ABCDEF", "fMGvvzbURDdCNs5sVPSZ6jm3VsB9UZYY"},
     {"\x89\xEF\x8B\x63\x82", "25VBSLQK1rA="},  // ends in a lead byte
 };
+// clang-format on
 
 TEST(LineCipher, KnownStoredLines) {
   for (const auto& [plain, stored] : kKnownLines) {
@@ -79,9 +82,14 @@ TEST(LineCipher, DamagedStoredLines) {
 }
 
 TEST(Base64, VectorsAndTheDecodersLeniency) {
-  const std::pair<std::string, std::string> both[] = {
-      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
-      {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xFB\xFF\xBF", "+/+/"}};
+  const std::pair<std::string, std::string> both[] = {{"", ""},
+                                                      {"f", "Zg=="},
+                                                      {"fo", "Zm8="},
+                                                      {"foo", "Zm9v"},
+                                                      {"foob", "Zm9vYg=="},
+                                                      {"fooba", "Zm9vYmE="},
+                                                      {"foobar", "Zm9vYmFy"},
+                                                      {"\xFB\xFF\xBF", "+/+/"}};
   for (const auto& [plain, text] : both) {
     EXPECT_EQ(EncodeBase64(plain), text);
     EXPECT_EQ(DecodeBase64(text), plain);
@@ -89,8 +97,8 @@ TEST(Base64, VectorsAndTheDecodersLeniency) {
   // Line breaks are skipped, "=" ends only its own group, a missing "=" is
   // harmless, unknown characters count as zero bits.
   const std::pair<std::string, std::string> decodeOnly[] = {
-      {"Zm9v\r\nYmFy\r\n", "foobar"}, {"Zm\n9vYg=\r=", "foob"}, {"Zm8=Zm8=", "fofo"},
-      {"Zm8", "fo"}, {"!!!!", std::string(3, '\0')}, {"A=BC", std::string("\0\0", 2)}};
+      {"Zm9v\r\nYmFy\r\n", "foobar"}, {"Zm\n9vYg=\r=", "foob"},        {"Zm8=Zm8=", "fofo"}, {"Zm8", "fo"},
+      {"!!!!", std::string(3, '\0')}, {"A=BC", std::string("\0\0", 2)}};
   for (const auto& [text, plain] : decodeOnly) EXPECT_EQ(DecodeBase64(text), plain) << text;
 }
 

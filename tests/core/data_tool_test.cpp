@@ -17,7 +17,13 @@ TEST(DataTool, Commands) {
   test::WriteFile(dir / "in", "abc");
   const std::string file = (dir / "in").string(), none = (dir / "none").string();
   const std::string head = S("氏名,メールアドレス,電話番号"), row = S("山田,y@x.jp,1");
-  struct Row { std::vector<std::string> args; std::string in, out; int status; std::string err; };
+  struct Row {
+    std::vector<std::string> args;
+    std::string in, out;
+    int status;
+    std::string err;
+  };
+  // clang-format off
   const Row rows[] = {
       // Line ends CR LF, LF or none; an empty line stays a line.
       {{"encipher"}, head + "\r\n" + row + "\n\nlast", EncryptLine(head) + "\r\n" + EncryptLine(row) + "\r\n" +
@@ -35,13 +41,16 @@ TEST(DataTool, Commands) {
       {{"frobnicate"}, "x", "", 2, "frobnicate"},
       {{"decipher", file, file}, "", "", 2, "--help"},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE((r.args.empty() ? std::string("(no command)") : r.args[0]) + " <- " + r.in);
     std::istringstream in(r.in);
     std::ostringstream out, err;
     EXPECT_EQ(RunDataTool(r.args, in, out, err), r.status);
     EXPECT_EQ(out.str(), r.out);
-    if (r.err.empty()) EXPECT_EQ(err.str(), "");
-    else EXPECT_NE(err.str().find(r.err), std::string::npos) << err.str();
+    if (r.err.empty())
+      EXPECT_EQ(err.str(), "");
+    else
+      EXPECT_NE(err.str().find(r.err), std::string::npos) << err.str();
   }
 }

@@ -22,7 +22,9 @@ std::string Shown(const std::optional<DeliveryReport>& report) {
 // Reports and bounces as mail servers write them, and mail that only looks
 // like one (tests/data/mail/bounces/).
 TEST(DeliveryReport, MessagesTable) {
-  struct Row { const char *name, *shown; };
+  struct Row {
+    const char *name, *shown;
+  };
   const Row rows[] = {
       {"postfix_headers",  // Diagnostic-Code folded with blanks
        "<1335832200000001.1.00c0ffee12345678@example.jp> MailNo1234_来週の会議について\n"
@@ -66,8 +68,9 @@ TEST(DeliveryReport, MessagesTable) {
 
 // A report or a bounce naming 150 failed recipients gives the first 100.
 TEST(DeliveryReport, FailedRecipientsAreBoundedTable) {
-  std::string report = "From: MAILER-DAEMON@mx.example.org\r\nContent-Type: multipart/report; boundary=b\r\n\r\n"
-                       "--b\r\nContent-Type: message/delivery-status\r\n\r\nReporting-MTA: dns; mx\r\n";
+  std::string report =
+      "From: MAILER-DAEMON@mx.example.org\r\nContent-Type: multipart/report; boundary=b\r\n\r\n"
+      "--b\r\nContent-Type: message/delivery-status\r\n\r\nReporting-MTA: dns; mx\r\n";
   std::string exim = "From: MAILER-DAEMON@mx.example.org\r\n\r\nThe following address(es) failed:\r\n\r\n";
   for (int i = 1; i <= 150; ++i) {
     report += "\r\nFinal-Recipient: rfc822; r" + std::to_string(i) + "@example.org\r\nAction: failed\r\n";

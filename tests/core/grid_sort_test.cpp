@@ -7,9 +7,18 @@
 namespace zentavo {
 namespace {
 using Rows = std::vector<std::string>;  // "column 0|column 1" of each data row, UTF-8
-struct Click { int column; Rows after; };
-struct Case { const char* name; SortOptions options; Rows rows; std::vector<Click> clicks; };
+struct Click {
+  int column;
+  Rows after;
+};
+struct Case {
+  const char* name;
+  SortOptions options;
+  Rows rows;
+  std::vector<Click> clicks;
+};
 
+// clang-format off
 const Case kCases[] = {
     {"one data row stays", SortOptions::Both, {"a|1"}, {{0, {"a|1"}}, {0, {"a|1"}}}},
     {"first click down, then up", SortOptions::Both, {"002|x", "001|y", "003|z"},
@@ -21,6 +30,7 @@ const Case kCases[] = {
     {"down only", SortOptions::DownOnly, {"a|1", "c|3"}, {{0, {"c|3", "a|1"}}, {0, {"c|3", "a|1"}}}},
     {"none ignores clicks", SortOptions::None, {"b|1", "a|2"}, {{0, {"b|1", "a|2"}}}},
 };
+// clang-format on
 TEST(GridSort, HeaderClicksSortTheDataRows) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);

@@ -2,16 +2,16 @@
 // deleted, a new notice or a reminder from it, a reply registered by hand.
 #include <gtest/gtest.h>
 
-#include "program/Lifecycle.h"
 #include "history/DeleteHistory.h"
-#include "history/PrepareFollowUp.h"
 #include "history/DeliveryRecord.h"
+#include "history/PrepareFollowUp.h"
 #include "history/PrepareResend.h"
 #include "history/RefreshHistoryList.h"
-#include "receive/RegisterReply.h"
 #include "history/ReplyLogs.h"
 #include "history/ShowHistoryEntry.h"
 #include "history/TransmissionLogs.h"
+#include "program/Lifecycle.h"
+#include "receive/RegisterReply.h"
 #include "support/TestSupport.h"
 
 namespace zentavo {
@@ -29,7 +29,8 @@ class HistoryTest : public ::testing::Test {
   }
   Lines Listed() {
     Lines listed;
-    for (const auto& e : RefreshHistoryList(folder)) listed.push_back(U(e.key) + (e.rate ? " " + FormatReplyRate(*e.rate) : ""));
+    for (const auto& e : RefreshHistoryList(folder))
+      listed.push_back(U(e.key) + (e.rate ? " " + FormatReplyRate(*e.rate) : ""));
     return listed;
   }
   fs::path Log(const char* prefix, const std::string& key) { return LogFilePath(folder, prefix, key); }
@@ -45,7 +46,8 @@ TEST_F(HistoryTest, NewestFirstWithReplyRatesAndRepliesRegisteredByHand) {
   Notice("MailNo1001", 1, "b", {"山田"});  // the same second: the rest decides, letter case aside
   fs::remove(Log("1_", Notice("MailNo1002", 2, "c", {})));
   test::WriteFile(Log("0_", "20130101 000000_MailNo1003_z.~zt3.tmp"), "");  // an interrupted write
-  const Lines listed = {"20120502 090000_MailNo1002_c", "20120501 090000_MailNo1001_b 0/1", "20120501 090000_mailno1000_a 0/2"};
+  const Lines listed = {"20120502 090000_MailNo1002_c", "20120501 090000_MailNo1001_b 0/1",
+                        "20120501 090000_mailno1000_a 0/2"};
   EXPECT_EQ(Listed(), listed);
   EXPECT_EQ(Listed(), listed);  // from the kept counts this time
   test::WriteEnciphered(Log("1_", "bad"), {"h", "山田,a0@x,t"});
@@ -89,8 +91,9 @@ TEST_F(HistoryTest, ShowingAndDeletingNotices) {
 }
 
 TEST_F(HistoryTest, ANewNoticeOrAReminderFromAnOldOne) {
-  const std::string key = Notice("MailNo1005", 5, "4/1 会議", {"山田", "佐藤", "鈴木"}, {"集合", " ", "SEND:x", " ",
-                                 "SEND:2012/05/05 09:00:00", " ", "≪本メールの同報伝達者≫", "山田", "≪本メールの伝達グループ名≫", "総務"});
+  const std::string key = Notice("MailNo1005", 5, "4/1 会議", {"山田", "佐藤", "鈴木"},
+                                 {"集合", " ", "SEND:x", " ", "SEND:2012/05/05 09:00:00", " ", "≪本メールの同報伝達者≫",
+                                  "山田", "≪本メールの伝達グループ名≫", "総務"});
   test::WriteEnciphered(Log("1_", key), {"h", "山田,a0@x,t", "佐藤,a1@x,t,2012/05/05 10:00:00 ", "鈴木,a2@x,t"});
   SendPage page{.group = "g", .subject = "s", .body = {"b"}};
   Grid to(3, 2);
@@ -98,10 +101,12 @@ TEST_F(HistoryTest, ANewNoticeOrAReminderFromAnOldOne) {
   // 鈴木's mail came back: the reminder leaves him out and says so.
   SaveDeliveryRecord(DeliveryRecordPath(folder, key), {"MailNo", "1005", {}, {{"A2@x", "5.1.1", "t", "unknown"}}});
   EXPECT_TRUE(PrepareResend(folder, key, page, to, text, op));
-  EXPECT_EQ(U(page.group + page.subject + to.Cell(0, 1) + to.Cell(0, 3) + text.at(9)) + std::to_string(page.body.size()),
-            "山田鈴木総務0");
+  EXPECT_EQ(
+      U(page.group + page.subject + to.Cell(0, 1) + to.Cell(0, 3) + text.at(9)) + std::to_string(page.body.size()),
+      "山田鈴木総務0");
   EXPECT_EQ(PrepareFollowUp(folder, key, page, to, op), FollowUp::Prepared);
-  EXPECT_EQ(U(page.subject + "|" + page.group + "|" + to.Cell(0, 1) + to.Cell(0, 2) + to.Cell(0, 3)), "【再通知】4/1 会議|総務|山田");
+  EXPECT_EQ(U(page.subject + "|" + page.group + "|" + to.Cell(0, 1) + to.Cell(0, 2) + to.Cell(0, 3)),
+            "【再通知】4/1 会議|総務|山田");
   EXPECT_EQ(page.body, (Lines{S("集合"), " ", "SEND:x"}));  // the operator's text, up to the last stamp
   EXPECT_EQ(SplitNoticeText({"x", " ", "SEND:1", " ", S("≪本メールの伝達グループ名≫"), S("個別伝達")}).group, "");
   test::WriteEnciphered(Log("1_", key), {"h", "山田,a0@x,t,2012/05/05 10:00:00 "});

@@ -36,8 +36,13 @@ const std::string kKai = "\x89\xEF";  // 会 in Shift_JIS, decides detection
 TEST(DetectKanjiCode, Table) {
   // A kanji in front decides the walk at once, so only the binary test (over
   // the first 512 bytes) finds a control byte after it.
-  const auto control = [](std::string t, size_t at) { t.resize(600, 'a'); t[at] = '\x01'; return t; };
+  const auto control = [](std::string t, size_t at) {
+    t.resize(600, 'a');
+    t[at] = '\x01';
+    return t;
+  };
   using enum KanjiCode;
+  // clang-format off
   const std::pair<std::string, KanjiCode> cases[] = {
       {"ab\x01z", Binary}, {"ab\xFFz", Binary}, {"a\x08\x09z", Ascii}, {"abc\x01", Ascii},
       {"abc\xFF", Ascii}, {control(kKai, 511), Binary}, {control(kKai, 512), Sjis},
@@ -54,23 +59,35 @@ TEST(DetectKanjiCode, Table) {
       {"\xB1\xB2\x89\xEF", Sjis}, {"\xB1\xB2\xB2\xF1", Euc}, {"\xB1\xE0\x41\x81", Sjis},
       {"\xB1\xE0\xFD\x41", Euc}, {"\xB1\xE0\x9D\x41", EucOrSjis}, {"\xB1\xE0\x20\x9D\x41", Sjis},
   };
+  // clang-format on
   for (const auto& [text, code] : cases) EXPECT_EQ(DetectKanjiCode(text), code) << testing::PrintToString(text);
 }
 
 using Convert = std::function<std::string(std::string_view)>;
-Convert To(KanjiTarget target) { return [target](std::string_view t) { return ConvertKanjiCode(t, target); }; }
+Convert To(KanjiTarget target) {
+  return [target](std::string_view t) { return ConvertKanjiCode(t, target); };
+}
 
 TEST(KanjiConversions, Table) {
   // Every half-width kana, marks included.
-  const std::string kana = [] { std::string k; for (int c = 0xA1; c <= 0xDF; ++c) k += char(c); return k; }();
-  const std::string full = "。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホ"
-                           "マミムメモヤユヨラリルレロワン゛゜";
+  const std::string kana = [] {
+    std::string k;
+    for (int c = 0xA1; c <= 0xDF; ++c) k += char(c);
+    return k;
+  }();
+  const std::string full =
+      "。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホ"
+      "マミムメモヤユヨラリルレロワン゛゜";
   const Convert closed = [](std::string_view t) { return SjisToJis(t) + "\x1b(B"; };  // as glibc ends
   // A mixed text through every code, glibc's EUC-JP for reference.
   const std::string mixed = "Re: 会議のお知らせ（第２回）\r\n漢字、鵬、熙、ー〜ｘ\r\nabc 〒100-0001\r\n";
   const std::string jis = ConvertKanjiCode(S(mixed), KanjiTarget::Jis), withKana = S(mixed + "ｱｲｳｶﾞﾊﾟ\r\n");
   const Convert toJis = To(KanjiTarget::Jis), toSjis = To(KanjiTarget::Sjis), toEuc = To(KanjiTarget::Euc);
-  struct Row { Convert convert; std::string in, out; };
+  struct Row {
+    Convert convert;
+    std::string in, out;
+  };
+  // clang-format off
   const Row rows[] = {
       {closed, kKai + kana, Glibc("ISO-2022-JP", "会" + full)}, {SjisToMailJis, kana, Glibc("ISO-2022-JP", full)},
       {closed, S("ｳﾞｶﾞｷﾞｸﾞｹﾞｺﾞｻﾞｼﾞｽﾞｾﾞｿﾞﾀﾞﾁﾞﾂﾞﾃﾞﾄﾞﾊﾞﾋﾞﾌﾞﾍﾞﾎﾞﾊﾟﾋﾟﾌﾟﾍﾟﾎﾟ"),
@@ -103,6 +120,7 @@ TEST(KanjiConversions, Table) {
       {SjisToMailJis, "\xF0\x40", "\x1b$B\".\x1b(B"}, {SjisToMailJis, "a\x89", "a\x1b$B\".\x1b(B"},
       {SjisToMailJis, "\x89\r\n\x80\xA0\xFD", "\x1b$B\".\x1b(B\r\n\x1b$B\".\".\".\x1b(B"},
   };
+  // clang-format on
   for (const Row& r : rows) EXPECT_EQ(r.convert(r.in), r.out) << testing::PrintToString(r.in);
 }
 
@@ -118,7 +136,7 @@ TEST(PairRules, AgreeWithGlibcForEveryJisX0208Character) {
       EXPECT_EQ(SjisPairToJis(sjis[0], sjis[1]), (std::array<std::uint8_t, 2>{std::uint8_t(j1), std::uint8_t(j2)}));
       ++checked;
     }
-  EXPECT_GT(checked, 6800);  // JIS X 0208 holds 6879 characters
+  EXPECT_GT(checked, 6800);                                                         // JIS X 0208 holds 6879 characters
   EXPECT_EQ(SjisPairToJis(0xFF, 0xFF), (std::array<std::uint8_t, 2>{0x9E, 0x81}));  // wraps
 }
 

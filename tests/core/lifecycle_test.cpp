@@ -67,7 +67,10 @@ TEST(Lifecycle, FilesReadOnlyInPartSurviveAStartAndAStop) {
     std::string message;
   } cases[] = {
       {"SYOKUIN/name", staff, 2, "職員読込に失敗しました"},
-      {"zentavo.ini", {"h", "25", "dumy", "p", "110", "u", "secret"}, 3, "次のファイルは途中までしか読み込めませんでした。"},
+      {"zentavo.ini",
+       {"h", "25", "dumy", "p", "110", "u", "secret"},
+       3,
+       "次のファイルは途中までしか読み込めませんでした。"},
       {"JIAN/jian", {"A", "B", "C", "D"}, 2, "次のファイルは途中までしか読み込めませんでした。"},
       {"SYOMEI/Syomei", {"a", "b", "c"}, 2, "次のファイルは途中までしか読み込めませんでした。"},
   };

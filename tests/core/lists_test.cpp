@@ -98,13 +98,15 @@ TEST_F(ListsTest, MemberEditorRoundTrip) {
 TEST_F(ListsTest, ChoosingAGroupFillsTheRecipientsAndReportsAMismatch) {
   test::WriteEnciphered(dir / "KANREN/G", {"//伝達者未登録", "A", "Gone", "", "B"});
   Grid recipients(3, 30);
-  EXPECT_EQ(FillRecipients(folder, "G", Staff({{"A", "a@x", "1"}, {"B", "b@x", "2"}, {"B", "b2@x", "3"}}), recipients, op),
-            (Lines{"A", "Gone", "", "B"}));
+  EXPECT_EQ(
+      FillRecipients(folder, "G", Staff({{"A", "a@x", "1"}, {"B", "b@x", "2"}, {"B", "b2@x", "3"}}), recipients, op),
+      (Lines{"A", "Gone", "", "B"}));
   EXPECT_EQ(recipients.Cell(1, 2), "b@x");  // a name twice in the staff list: two rows
   EXPECT_EQ(recipients.Cell(1, 3), "b2@x");
   EXPECT_EQ(recipients.RowCount(), 33);
   ASSERT_EQ(op.Texts().size(), 1u);
-  EXPECT_EQ(op.Texts()[0].substr(0, op.Texts()[0].find('\r')), "「職員リスト」が更新されたために、伝達者名と職員リストに");
+  EXPECT_EQ(op.Texts()[0].substr(0, op.Texts()[0].find('\r')),
+            "「職員リスト」が更新されたために、伝達者名と職員リストに");
 }
 
 TEST_F(ListsTest, AddedRecipientsNeverOverwriteAnyone) {

@@ -7,12 +7,12 @@
 
 #include <chrono>
 
+#include "net/MailConnection.h"
 #include "oauth/HttpsPost.h"
 #include "oauth/LoopbackRedirect.h"
 #include "oauth/OAuthProvider.h"
 #include "oauth/Pkce.h"
 #include "oauth/TokenEndpoint.h"
-#include "net/MailConnection.h"
 #include "support/ScriptedServer.h"
 #include "support/TestSupport.h"
 
@@ -20,9 +20,10 @@ namespace zentavo {
 namespace {
 
 OAuthSettings Typed(AuthMethod method, std::string clientId, std::string tenant = "organizations",
-                    std::string secret = "", std::string authorize = "", std::string token = "", std::string scope = "") {
-  return {method, std::move(clientId), std::move(tenant), std::move(secret), std::move(authorize), std::move(token),
-          std::move(scope)};
+                    std::string secret = "", std::string authorize = "", std::string token = "",
+                    std::string scope = "") {
+  return {method,           std::move(clientId), std::move(tenant), std::move(secret), std::move(authorize),
+          std::move(token), std::move(scope)};
 }
 
 TEST(OAuth, ProvidersEndpointsAndSecrets) {
@@ -33,28 +34,30 @@ TEST(OAuth, ProvidersEndpointsAndSecrets) {
     std::string problem, authorize = "", token = "", scope = "", extras = "", secret = "";
   } rows[] = {
       {"Microsoft, a tenant, a secret that must not go",
-       Typed(AuthMethod::Microsoft, "cid", "contoso.example", "typed"), "", ms + "contoso.example/oauth2/v2.0/authorize",
-       ms + "contoso.example/oauth2/v2.0/token",
+       Typed(AuthMethod::Microsoft, "cid", "contoso.example", "typed"), "",
+       ms + "contoso.example/oauth2/v2.0/authorize", ms + "contoso.example/oauth2/v2.0/token",
        "https://outlook.office.com/POP.AccessAsUser.All https://outlook.office.com/SMTP.Send offline_access", "", ""},
       {"Google with its secret", Typed(AuthMethod::Google, "cid", "organizations", "gs"), "",
        "https://accounts.google.com/o/oauth2/v2/auth", "https://oauth2.googleapis.com/token",
        "https://mail.google.com/", "access_type=offline&prompt=consent", "gs"},
-      {"manual, no secret", Typed(AuthMethod::Manual, "cid", "", "", "https://a.test/auth?x=1", "https://a.test/t", "mail"),
-       "", "https://a.test/auth?x=1", "https://a.test/t", "mail", "", ""},
+      {"manual, no secret",
+       Typed(AuthMethod::Manual, "cid", "", "", "https://a.test/auth?x=1", "https://a.test/t", "mail"), "",
+       "https://a.test/auth?x=1", "https://a.test/t", "mail", "", ""},
       {"password", Typed(AuthMethod::Password, "cid"), "OAuth 2.0 が選ばれていません"},
       {"no client id", Typed(AuthMethod::Google, ""), "クライアント ID を入力"},
       {"client id with a blank", Typed(AuthMethod::Google, "c id"), "使えない文字"},
       {"tenant leaving its path", Typed(AuthMethod::Microsoft, "cid", "a/../b"), "テナント"},
-      {"manual authorize in clear", Typed(AuthMethod::Manual, "cid", "", "", "http://a.test/auth", "https://a.test/t", "m"),
-       "認可エンドポイント"},
-      {"manual token with a fragment", Typed(AuthMethod::Manual, "cid", "", "", "https://a.test/", "https://a.test/#t", "m"),
-       "トークンエンドポイント"},
+      {"manual authorize in clear",
+       Typed(AuthMethod::Manual, "cid", "", "", "http://a.test/auth", "https://a.test/t", "m"), "認可エンドポイント"},
+      {"manual token with a fragment",
+       Typed(AuthMethod::Manual, "cid", "", "", "https://a.test/", "https://a.test/#t", "m"), "トークンエンドポイント"},
       {"manual without scope", Typed(AuthMethod::Manual, "cid", "", "", "https://a.test/", "https://a.test/t", " "),
        "スコープ"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    EXPECT_NE(U(OAuthSettingsProblem(row.settings)).find(row.problem), std::string::npos) << U(OAuthSettingsProblem(row.settings));
+    EXPECT_NE(U(OAuthSettingsProblem(row.settings)).find(row.problem), std::string::npos)
+        << U(OAuthSettingsProblem(row.settings));
     if (!row.problem.empty()) continue;
     EXPECT_EQ(OAuthSettingsProblem(row.settings), "");
     const OAuthClient client = ClientFor(row.settings);
@@ -69,17 +72,20 @@ TEST(OAuth, ProvidersEndpointsAndSecrets) {
 
 TEST(OAuth, PkceAndBase64Url) {
   // RFC 7636 appendix B.
-  EXPECT_EQ(CodeChallenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"), "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
+  EXPECT_EQ(CodeChallenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
+            "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
   for (const auto& [bytes, text] : std::vector<std::pair<std::string, std::string>>{
            {"f", "Zg"}, {"fo", "Zm8"}, {"foo", "Zm9v"}, {"foob", "Zm9vYg"}, {"\xFB\xFF", "-_8"}})
     EXPECT_EQ(EncodeBase64Url(bytes), text);
   const std::string verifier = NewCodeVerifier();
   EXPECT_EQ(verifier.size(), 64u);
-  EXPECT_EQ(verifier.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"), std::string::npos);
+  EXPECT_EQ(verifier.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"),
+            std::string::npos);
   EXPECT_NE(verifier, NewCodeVerifier());
 }
 
 TEST(OAuth, UrlsAndForms) {
+  // clang-format off
   const struct {
     const char* text;
     bool valid;
@@ -87,7 +93,8 @@ TEST(OAuth, UrlsAndForms) {
     std::uint16_t port = 0;
     std::string target = "", authority = "";
   } rows[] = {
-      {"https://Login.Example.COM/a/token?x=1", true, "https", "login.example.com", 443, "/a/token?x=1", "login.example.com"},
+      {"https://Login.Example.COM/a/token?x=1", true, "https", "login.example.com", 443, "/a/token?x=1",
+       "login.example.com"},
       {"HTTPS://h.test:8443", true, "https", "h.test", 8443, "/", "h.test:8443"},
       {"https://127.0.0.1:9?q=1", true, "https", "127.0.0.1", 9, "/?q=1", "127.0.0.1:9"},
       {"http://[::1]:80/p", true, "http", "::1", 80, "/p", "[::1]"},
@@ -96,6 +103,7 @@ TEST(OAuth, UrlsAndForms) {
       {"https:// h.test/", false}, {"https://h.test/\xC3\xA9", false}, {"https:///path", false},
       {"https://h_t/", false}, {"https://[::1/", false}, {"//h.test/", false},
   };
+  // clang-format on
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
     const std::optional<Url> url = ParseUrl(row.text);
@@ -124,10 +132,11 @@ TEST(OAuth, TokenEndpointAnswers) {
     long long expiresIn = 0;
     std::string error = "", detail = "";
   } rows[] = {
-      {"granted", 200, R"({"access_token":"at-secret","token_type":"Bearer","expires_in":3599,"refresh_token":"rt-secret"})",
+      {"granted", 200,
+       R"({"access_token":"at-secret","token_type":"Bearer","expires_in":3599,"refresh_token":"rt-secret"})",
        "at-secret", "rt-secret", 3599},
-      {"lifetime as text, no refresh token", 200, R"({"access_token":"at-secret","token_type":"bearer","expires_in":"120"})",
-       "at-secret", "", 120},
+      {"lifetime as text, no refresh token", 200,
+       R"({"access_token":"at-secret","token_type":"bearer","expires_in":"120"})", "at-secret", "", 120},
       {"no lifetime: an hour", 200, R"({"access_token":"at-secret"})", "at-secret", "", 3600},
       {"not a bearer token", 200, R"({"access_token":"at-secret","token_type":"mac"})", "", "", 0, "", "not Bearer"},
       {"a token with a blank", 200, R"({"access_token":"at secret"})", "", "", 0, "", "no usable access_token"},
@@ -157,6 +166,7 @@ TEST(OAuth, TokenEndpointAnswers) {
 }
 
 TEST(OAuth, HttpResponsesReadInPieces) {
+  // clang-format off
   const struct {
     const char* name;
     std::string bytes;
@@ -165,23 +175,28 @@ TEST(OAuth, HttpResponsesReadInPieces) {
   } rows[] = {
       {"length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", 200, "hello"},
       {"chunked with an extension and a trailer",
-       "HTTP/1.1 400 Bad Request\r\ntransfer-encoding:  Chunked \r\n\r\n5;x=1\r\nhello\r\n6\r\n world\r\n0\r\nT: 1\r\n\r\n",
+       "HTTP/1.1 400 Bad Request\r\ntransfer-encoding:  Chunked \r\n\r\n"
+       "5;x=1\r\nhello\r\n6\r\n world\r\n0\r\nT: 1\r\n\r\n",
        400, "hello world"},
       {"up to the close", "HTTP/1.0 200 OK\r\n\r\nall of it", 200, "all of it"},
-      {"interim answer first", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}", 200, "{}"},
+      {"interim answer first", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}", 200,
+       "{}"},
       {"bare line feeds, no reason", "HTTP/1.1 204\nContent-Length: 0\n\n", 204, ""},
       {"length over the limit", "HTTP/1.1 200 OK\r\nContent-Length: 17\r\n\r\n", 0, "", "larger than 16"},
-      {"chunks over the limit", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\na\r\n0123456789\r\n7\r\n0123456\r\n",
+      {"chunks over the limit",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\na\r\n0123456789\r\n7\r\n0123456\r\n",
        0, "", "larger than 16"},
       {"close over the limit", "HTTP/1.1 200 OK\r\n\r\n01234567890123456", 0, "", "larger than 16"},
       {"cut short", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", 0, "", "before the whole body"},
       {"head cut short", "HTTP/1.1 200 OK\r\nContent-Len", 0, "", "middle of the answer's head"},
       {"bad chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 0, "", "chunk size"},
-      {"chunk longer than said", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nhello\r\n", 0, "", "longer"},
+      {"chunk longer than said", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nhello\r\n", 0, "",
+       "longer"},
       {"not HTTP", "SSH-2.0-OpenSSH_9.2\r\n", 0, "", "status line"},
       {"two lengths", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab", 0, "", "two different"},
       {"compressed", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n", 0, "", "Transfer-Encoding"},
   };
+  // clang-format on
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     std::size_t at = 0;
@@ -205,6 +220,7 @@ TEST(OAuth, HttpResponsesReadInPieces) {
 
 TEST(OAuth, RequestsAtTheRedirect) {
   using Params = std::map<std::string, std::string>;
+  // clang-format off
   const struct {
     const char* head;
     bool valid;
@@ -219,6 +235,7 @@ TEST(OAuth, RequestsAtTheRedirect) {
       {"GET /signin?state=a&state=b HTTP/1.1\r\n\r\n", false}, {"GET /signin?code=%zz HTTP/1.1\r\n\r\n", false},
       {"GET signin HTTP/1.1\r\n\r\n", false}, {"GET /signin\r\n\r\n", false}, {"\r\n\r\n", false},
   };
+  // clang-format on
   for (const auto& row : rows) {
     SCOPED_TRACE(row.head);
     const std::optional<RedirectRequest> request = ParseRedirectRequest(row.head);

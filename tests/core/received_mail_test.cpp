@@ -51,7 +51,12 @@ long PeakMegabytes() {
 TEST(ReceivedMail, MessagesOfManyProgramsTable) {
   const std::string date = Local(2012, 5, 1, 0, 30, 0);  // 09:30 in Japan
   const char* const away = "不在にしております。\r\n";
-  struct Row { const char *file, *from, *subject; std::string date; const char* shown; bool automatic; };
+  struct Row {
+    const char *file, *from, *subject;
+    std::string date;
+    const char* shown;
+    bool automatic;
+  };
   const Row rows[] = {
       {"jis_words", "山田 太郎 <yamada@example.jp>", "Re: MailNo1234_来週の会議について", date,
        "出席します。\r\nよろしくお願いします。\r\n山田", false},
@@ -61,7 +66,8 @@ TEST(ReceivedMail, MessagesOfManyProgramsTable) {
        "了解です。\r\n～ 以上 ～", false},
       {"sjis_euc_words", "加藤 次郎 <kato@example.jp>", "Re: MailNo1236_確認①", date, "①ﾃｽﾄ完了\r\n", false},
       {"raw_utf8", "佐藤 一郎 <sato@example.jp>", "Re: MailNo1237_報告", date, "報告します。\r\n", false},
-      {"raw_sjis", "\"表 ソ\" <hyo@example.jp>", "Re: MailNo1238_表示ソフト", date, "<表示できました。>[表ソ.txt]", false},
+      {"raw_sjis", "\"表 ソ\" <hyo@example.jp>", "Re: MailNo1238_表示ソフト", date, "<表示できました。>[表ソ.txt]",
+       false},
       {"mislabelled", "伊藤 <ito@example.jp>", "Re: MailNo1239_確認", date, "確認しました。\r\n", false},
       {"html_only", "yamada@example.jp", "Re: MailNo1240", "", "出席します。\r\nよろしく&お願いしますあい\r\n山田 太郎",
        false},
@@ -77,7 +83,8 @@ TEST(ReceivedMail, MessagesOfManyProgramsTable) {
       {"person_reply", "ito@example.jp", "Re: MailNo1243_不在者の確認", date, away, false},
   };
   for (const Row& r : rows) {
-    const ReceivedMail mail = ReadReceivedMail(test::ReadFile(std::string(ZENTAVO_TEST_DATA "/mail/") + r.file + ".eml"));
+    const ReceivedMail mail =
+        ReadReceivedMail(test::ReadFile(std::string(ZENTAVO_TEST_DATA "/mail/") + r.file + ".eml"));
     EXPECT_EQ(U(mail.from), r.from) << r.file;
     EXPECT_EQ(U(mail.subject), r.subject) << r.file;
     EXPECT_EQ(mail.date ? FormatDisplayTime(*mail.date) : "", r.date) << r.file;
@@ -95,12 +102,13 @@ TEST(ReceivedMail, HeaderTextTable) {
       {"Re:=?utf-8?b?5Lya6K2w?=MailNo1234", "Re:会議MailNo1234"},  // glued to the text
       // Beyond code page 932: an emoji, the user-defined area, é.
       {"=?x-unknown?B?5Lya6K2w?= =?UTF-8?B?8J+YgO6AgA==?= caf\xC3\xA9", "会議〓〓 caf〓"},
-      {"=?UTF-8?Q?a=0D=0Ab?=", "a  b"},  // no line break inside a cell
+      {"=?UTF-8?Q?a=0D=0Ab?=", "a  b"},                    // no line break inside a cell
       {"\x1b$B2q5D\x1b(B MailNo1234", "会議 MailNo1234"},  // raw JIS
       // Row 13 as "-MS" writers send it; codes JIS leaves empty; no padding.
       {"=?ISO-2022-JP?B?GyRCLSEbKEI?= =?ISO-2022-JP?B?GyRCdCl0KhsoQg==?=", "①〓〓"},
       // Not words: kept as written.
-      {"=?UTF-8?B?5Lya6K2w =?x?Q?a b?= =?=?UTF-8?X?a?= 100%?=", "=?UTF-8?B?5Lya6K2w =?x?Q?a b?= =?=?UTF-8?X?a?= 100%?="},
+      {"=?UTF-8?B?5Lya6K2w =?x?Q?a b?= =?=?UTF-8?X?a?= 100%?=",
+       "=?UTF-8?B?5Lya6K2w =?x?Q?a b?= =?=?UTF-8?X?a?= 100%?="},
   };
   for (const auto& [raw, shown] : rows) EXPECT_EQ(U(DecodeHeaderText(raw)), shown) << raw;
 }
@@ -108,9 +116,15 @@ TEST(ReceivedMail, HeaderTextTable) {
 // Texts converted one after the other each start afresh: with their own
 // byte order mark, in no shift state left over from the text before.
 TEST(ReceivedText, EachTextStartsAfresh) {
-  const struct { std::string bytes, label, shown; } texts[] = {
-      {"\xFE\xFF\0a"s, "utf-16", "a"}, {"\xFF\xFE" "b\0"s, "utf-16", "b"},
-      {"\x1b$)C\x0e\x30\x21", "iso-2022-kr", "〓"}, {"\x1b$)Cb", "iso-2022-kr", "b"},
+  const struct {
+    std::string bytes, label, shown;
+  } texts[] = {
+      {"\xFE\xFF\0a"s, "utf-16", "a"},
+      {"\xFF\xFE"
+       "b\0"s,
+       "utf-16", "b"},
+      {"\x1b$)C\x0e\x30\x21", "iso-2022-kr", "〓"},
+      {"\x1b$)Cb", "iso-2022-kr", "b"},
   };
   for (const auto& t : texts) EXPECT_EQ(U(ReceivedTextToSjis(t.bytes, t.label)), t.shown) << t.label;
 }
@@ -119,10 +133,13 @@ TEST(ReceivedText, EachTextStartsAfresh) {
 TEST(ReceivedMail, HugeMessagesTable) {
   const std::string head = "From: a@example.jp\r\nSubject: Re: MailNo1234";
   const std::string words = Repeat("=?UTF-8?B?44GC?=", 100 << 10);
-  struct Row { std::string raw, subject, shown; };
+  struct Row {
+    std::string raw, subject, shown;
+  };
   const Row rows[] = {
-      {head + "\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\nhi\r\n--b\r\n"
-              "Content-Type: application/octet-stream; name=big.bin\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+      {head +
+           "\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\nhi\r\n--b\r\n"
+           "Content-Type: application/octet-stream; name=big.bin\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
            Repeat(std::string(76, 'Q') + "\r\n", (10 << 20) / 3 * 4) + "--b--\r\n",
        "Re: MailNo1234", "<hi>[big.bin]"},
       {head + "_" + words + "\r\n\r\nok", "Re: MailNo1234_" + Repeat("あ", words.size() / 16 * 3), "ok"},
@@ -143,7 +160,9 @@ TEST(ReceivedMail, FiftyMegabytesAreNotCopied) {
   const ReceivedMail mail = ReadReceivedMail(raw);
   EXPECT_LT(PeakMegabytes() - before, 25);
   EXPECT_LT(mail.body.size(), 4u << 20);
-  EXPECT_EQ(mail.body.substr(0, 12), "0123456789" "01");
+  EXPECT_EQ(mail.body.substr(0, 12),
+            "0123456789"
+            "01");
 }
 
 }  // namespace

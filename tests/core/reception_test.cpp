@@ -2,12 +2,12 @@
 // mail and the start-up check, against a mailbox held in memory.
 #include <gtest/gtest.h>
 
+#include "history/TransmissionLogs.h"
 #include "program/Lifecycle.h"
 #include "receive/ReceivedList.h"
 #include "receive/ServerMail.h"
 #include "receive/StartupCheck.h"
 #include "receive/StructuredHeaders.h"
-#include "history/TransmissionLogs.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 
@@ -15,7 +15,8 @@ namespace zentavo {
 namespace {
 
 std::string Mail(const std::string& from, const std::string& subject, const std::string& body = "hello") {
-  return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Tue, 01 May 2012 09:30:00 +0900\r\n\r\n" + body + "\r\n";
+  return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Tue, 01 May 2012 09:30:00 +0900\r\n\r\n" + body +
+         "\r\n";
 }
 
 struct Desk {
@@ -31,8 +32,7 @@ struct Desk {
     staff.Cell(0, 2) = S("佐藤");
     staff.Cell(1, 2) = "sato@example.jp";
     server->messages = {Mail("Yamada <YAMADA@example.jp>", "Re: mailno1234_kaigi", "<p>yes</p>\r\n\r\nsee you"),
-                        Mail("office@example.jp", "MailNo1234_kaigi"),
-                        Mail("shop@example.com", "sale"),
+                        Mail("office@example.jp", "MailNo1234_kaigi"), Mail("shop@example.com", "sale"),
                         Mail("\"sato\" <@example.jp>", "Re: MailNo12ab")};
   }
   ReceptionContext Context(StepRunner& with) {
@@ -108,8 +108,10 @@ TEST_F(ReceptionTest, StaffMailIsListedWithNameAndMailNoOtherMailOnlyWhenAsked) 
   options = {.staffBodies = true, .listOthers = true, .otherBodies = false};
   Receive();
   EXPECT_EQ(Rows().at(2), "003|shop@example.com||");
-  EXPECT_EQ(U(state.bodyLines.at(0)), "[受信]  番号：001  MailNo:1234  FROM:山田  件名:Re: mailno1234_kaigi  受信日時:2012/05/01 09:30:00");
-  EXPECT_EQ(Lines(state.bodyLines.begin() + 1, state.bodyLines.begin() + 4), (Lines{" ", "      yes", "      see you"}));
+  EXPECT_EQ(U(state.bodyLines.at(0)),
+            "[受信]  番号：001  MailNo:1234  FROM:山田  件名:Re: mailno1234_kaigi  受信日時:2012/05/01 09:30:00");
+  EXPECT_EQ(Lines(state.bodyLines.begin() + 1, state.bodyLines.begin() + 4),
+            (Lines{" ", "      yes", "      see you"}));
   EXPECT_EQ(state.bodyLines.at(4), "*" + std::string(80, '-') + "*");
 }
 
@@ -167,7 +169,7 @@ TEST_F(ReceptionTest, StopInAPipelineListsOnlyWhatWasRead) {
   test::HeldRunner held;
   Receive(held);
   for (int step = 0; step < 3; ++step) held.ReleaseOne();  // logged in, counted, message 1
-  state.cancel = true;  // while message 2 is on its way
+  state.cancel = true;                                     // while message 2 is on its way
   held.ReleaseAll();
   EXPECT_EQ(server->commands, (Lines{"OPEN office", "STAT", "UIDL", "LIST", "RETR 1", "RETR 2", "RETR 3", "QUIT"}));
   EXPECT_EQ(Rows(), (Lines{"001|山田|○|1234", "002|Zentavo -COPY-|○|1234"}));
@@ -240,7 +242,8 @@ TEST_F(ReceptionTest, DeletionFindsTheListedMailAgainOrRefuses) {
     if (ids) {
       EXPECT_EQ(Rows(), (Lines{"001|Zentavo -COPY-|○|1234", "002|佐藤|○|"}));
       EXPECT_EQ(server->messages.size(), 2u);
-      EXPECT_EQ(op.script.Texts().back(), "選択したメールのうち1件は既にサーバにないため削除しませんでした\r「受信確認」で確認してください");
+      EXPECT_EQ(op.script.Texts().back(),
+                "選択したメールのうち1件は既にサーバにないため削除しませんでした\r「受信確認」で確認してください");
     } else {
       EXPECT_EQ(Rows().size(), 4u);
       EXPECT_EQ(server->messages.size(), 3u);

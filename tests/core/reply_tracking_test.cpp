@@ -4,12 +4,12 @@
 
 #include <map>
 
-#include "program/Lifecycle.h"
-#include "receive/ReceivedList.h"
 #include "history/RecordRepliesInLogs.h"
 #include "history/ReplyLogs.h"
 #include "history/ShowReplyResults.h"
 #include "history/TransmissionLogs.h"
+#include "program/Lifecycle.h"
+#include "receive/ReceivedList.h"
 #include "support/TestSupport.h"
 
 namespace zentavo {
@@ -37,7 +37,8 @@ TEST(ReplyTracking, EachReplyGoesOnceIntoItsNoticeOnTheSendersLine) {
     Lines before, after;  // after empty: left byte for byte as it was
     bool damaged = false;
   } logs[] = {
-      {"20120501 090000_MailNo1234_old", {kHeader, "山田,y@x,1", "佐藤,s@x,2"},
+      {"20120501 090000_MailNo1234_old",
+       {kHeader, "山田,y@x,1", "佐藤,s@x,2"},
        {kHeader, "山田,y@x,1,2012/06/05 08:00:00 ", "佐藤,s@x,2"}},
       {"20120601 090000_MAILNO1234_会議",
        {kHeader, "山田,y@x,1", "佐藤,s@x,2,,memo", "鈴木,z@x,3,2012/06/01 10:00:00 ", "田中,t1@x,4", "田中,t2@x,5"},
@@ -59,13 +60,13 @@ TEST(ReplyTracking, EachReplyGoesOnceIntoItsNoticeOnTheSendersLine) {
 
   FoundMail found;
   found.replies = {Reply("山田", "y@x", "1234", "2012/06/02 08:00:00"),
-                   Reply("山田", "y@x", "1234", "2012/06/02 09:00:00"),          // a second reply does not count
-                   Reply("佐藤", "sato.home@x", "1234", "2012/06/02 08:30:00"),  // another address: by name
-                   Reply("鈴木", "z@x", "1234", "2012/06/02 11:00:00"),          // recorded before
-                   Reply("田中", "t2@x", "1234", "2012/06/02 09:30:00"),         // the other 田中 stays
+                   Reply("山田", "y@x", "1234", "2012/06/02 09:00:00"),           // a second reply does not count
+                   Reply("佐藤", "sato.home@x", "1234", "2012/06/02 08:30:00"),   // another address: by name
+                   Reply("鈴木", "z@x", "1234", "2012/06/02 11:00:00"),           // recorded before
+                   Reply("田中", "t2@x", "1234", "2012/06/02 09:30:00"),          // the other 田中 stays
                    Reply("山田", "y@x", "", "2012/06/05 08:00:00", logs[0].key),  // tied by its thread
-                   Reply("山田", "y@x", "2000", "2012/07/02 08:00:00"),          // into a damaged log
-                   Reply("田中", "t1@x", "1000", "2012/06/02 08:00:00")};        // no such notice
+                   Reply("山田", "y@x", "2000", "2012/07/02 08:00:00"),           // into a damaged log
+                   Reply("田中", "t1@x", "1000", "2012/06/02 08:00:00")};         // no such notice
   found.bounces = {{"T1@X", "1234", "", "5.1.1", S("ユーザ不明"), "2012/06/02 08:10:00"},
                    {"nobody@x", "1234", "", "5.1.1", "", "2012/06/02 08:10:00"}};  // no recipient of it
   const RecordedReplies done = RecordRepliesInLogs(folder, "mailno", found);
@@ -88,7 +89,8 @@ TEST(ReplyTracking, EachReplyGoesOnceIntoItsNoticeOnTheSendersLine) {
   Grid results(kResultColumns, 2);
   ShowReplyResults(folder, S(logs[1].key), results);
   EXPECT_EQ(U(results.Cell(kResultStatus, 4) + "|" + results.Cell(kResultReason, 4)), "不達|5.1.1 ユーザ不明");
-  EXPECT_EQ(U(ShowReplyStatus(S(logs[1].key), results).countLine), "返信確認　　返信あり：4件　　返信なし：0件　　不達：1件");
+  EXPECT_EQ(U(ShowReplyStatus(S(logs[1].key), results).countLine),
+            "返信確認　　返信あり：4件　　返信なし：0件　　不達：1件");
 }
 
 TEST(ReplyTracking, StatusCountsAndCsvOfTheResultList) {
@@ -103,9 +105,14 @@ TEST(ReplyTracking, StatusCountsAndCsvOfTheResultList) {
        "返信確認　　返信あり：2件　　返信なし：2件　　不達：0件",
        "氏名,受信日時,状態\r\n山田,2012/06/02 09:00:00  ,返信あり\r\n田中,\" say \"\"hi\"\"\",返信あり\r\n",
        "氏名,電話番号,状態\r\n佐藤,080,返信なし\r\n鈴木,070,返信なし\r\n"},
-      {{kHeader}, "返信確認　　返信あり：0件　　返信なし：0件　　不達：0件", "氏名,受信日時,状態\r\n",
+      {{kHeader},
+       "返信確認　　返信あり：0件　　返信なし：0件　　不達：0件",
+       "氏名,受信日時,状態\r\n",
        "氏名,電話番号,状態\r\n"},
-      {{}, "返信確認　　返信あり：0件　　返信なし：0件　　不達：0件", "氏名,受信日時,状態\r\n", "氏名,電話番号,状態\r\n"},
+      {{},
+       "返信確認　　返信あり：0件　　返信なし：0件　　不達：0件",
+       "氏名,受信日時,状態\r\n",
+       "氏名,電話番号,状態\r\n"},
   };
   int n = 0;
   for (const auto& c : cases) {

@@ -22,8 +22,11 @@ Lines Utf8(const Lines& sjis) {
 TEST(ReservationFile, NamesRecordsAndResults) {
   EXPECT_EQ(ReservationFileName("2024/03/15", "09:05:07"), "20240315 090507");
   EXPECT_EQ(ReservationFileName(DateText(kNow), TimeText(kNow)), "20240315 090507");
-  for (auto [date, time] : {std::pair{"2024/3/15", "09:05:07"}, {"2024/03/15", "9:05:07"}, {"../../../x", "09:05:07"},
-                            {"2024-03-15", "09:05:07"}, {"", ""}}) {
+  for (auto [date, time] : {std::pair{"2024/3/15", "09:05:07"},
+                            {"2024/03/15", "9:05:07"},
+                            {"../../../x", "09:05:07"},
+                            {"2024-03-15", "09:05:07"},
+                            {"", ""}}) {
     EXPECT_EQ(ReservationFileName(date, time), "") << date << " " << time;
   }
 
@@ -50,7 +53,8 @@ TEST(ReservationFile, NamesRecordsAndResults) {
   r.date = "2024/03/15";
   r.time = "09:05:07";
   r.group = S("総務,庶務");
-  r.recipients = {{S("山田"), "y@x.jp", "03-1,2"}, {"", "nobody@x.jp", ""}, {S("鈴木"), "", ""}, {S("佐藤"), "s@x.jp", ""}};
+  r.recipients = {
+      {S("山田"), "y@x.jp", "03-1,2"}, {"", "nobody@x.jp", ""}, {S("鈴木"), "", ""}, {S("佐藤"), "s@x.jp", ""}};
   r.identifier = "MailNo";
   r.mailNo = "1042";
   r.subject = S("会議,資料");
@@ -72,8 +76,8 @@ TEST(ReservationFile, NamesRecordsAndResults) {
   // A file as older installations leave it: two result pairs (the last
   // counts), an option only on when exactly "1", unknown tags ignored.
   test::WriteEnciphered(dir / "old", {"A0,2024/03/15,09:05:07", "B0,総務", "Z9,x", "C0,MailNo,1105,定例", "D0,1,on,0",
-                                      "X0,未送信,", "X1,2024/03/15 09:05:08　送信中にエラーが発生しました", "X0,送信済,",
-                                      "X1,2024/03/15 09:05:09　正常に送信しました"});
+                                      "X0,未送信,", "X1,2024/03/15 09:05:08　送信中にエラーが発生しました",
+                                      "X0,送信済,", "X1,2024/03/15 09:05:09　正常に送信しました"});
   Reservation old = ParseReservation(ReadReservationFile(dir / "old").lines);
   EXPECT_EQ(std::tuple(U(old.resultStatus), U(old.resultDetail), old.appendGroup),
             std::tuple("送信済", "2024/03/15 09:05:09　正常に送信しました", false));
@@ -152,11 +156,13 @@ TEST_F(Editor, BookingsAreCheckedNumberedAndListed) {
   } bookings[] = {
       {"2024/03/14", "10:00:00", Booking::Refused, "予約日が本日以前の指定となっています"},
       {"2024/03/15", "09:05:06", Booking::Refused, "予約時間が現時点以前の指定となっています"},
-      {"2024/03/15", "09:05:07", Booking::New, "送信予約日：2024/03/15\r　送信時間：09:05:07\r            \r予約を【新規登録】しました"},
+      {"2024/03/15", "09:05:07", Booking::New,
+       "送信予約日：2024/03/15\r　送信時間：09:05:07\r            \r予約を【新規登録】しました"},
       {"2024/03/15", "10:15:00", Booking::New, "送信予約日"},
       {"2024/03/15", "10:15:30", Booking::Refused, "予約時間が分単位で重複しています"},
       {"2024/03/16", "10:15:30", Booking::New, "送信予約日"},
-      {"2024/03/15", "10:15:00", Booking::Overwritten, "送信予約日：2024/03/15\r　送信時間：10:15:00\r            \r予約を【上書登録】しました"},
+      {"2024/03/15", "10:15:00", Booking::Overwritten,
+       "送信予約日：2024/03/15\r　送信時間：10:15:00\r            \r予約を【上書登録】しました"},
   };
   for (const auto& b : bookings) {
     op.messages.clear();
@@ -173,8 +179,9 @@ TEST_F(Editor, BookingsAreCheckedNumberedAndListed) {
   EXPECT_EQ(test::FileNames(dir / "RESERVE"), (Lines{"20240315 090507", "20240315 101500", "20240316 101530"}));
 
   // Without a name, subject or body nothing is booked.
-  for (auto clear : {+[](ReservationInput& in) { in.recipients.Cell(0, 1).clear(); },
-                     +[](ReservationInput& in) { in.subject.clear(); }, +[](ReservationInput& in) { in.body.clear(); }}) {
+  for (auto clear :
+       {+[](ReservationInput& in) { in.recipients.Cell(0, 1).clear(); },
+        +[](ReservationInput& in) { in.subject.clear(); }, +[](ReservationInput& in) { in.body.clear(); }}) {
     ShowReservationEditor(editor, folder, settings, page, sendRecipients, kNow);
     clear(editor.input);
     EXPECT_EQ(Book("2024/03/20", "08:00:00"), Booking::Refused);
@@ -196,9 +203,11 @@ TEST_F(Editor, ListLoadDeleteAndDamagedFiles) {
   // Older files: one without a moment, one whose moment passed unsent, one
   // sent; and what an interrupted write left.
   test::WriteEnciphered(dir / "RESERVE" / "orphan", {"X0,未送信,", "X1,2024/03/01 08:00:00　x"});
-  test::WriteEnciphered(dir / "RESERVE" / "20240315 080000", {"A0,2024/03/15,08:00:00", "B0,総務", "C0,MailNo,1001,朝"});
-  test::WriteEnciphered(dir / "RESERVE" / "20240314 080000",
-                        {"A0,2024/03/14,08:00:00", "C0,MailNo,1000,前日", "X0,送信済,", "X1,2024/03/14 08:00:01　正常に送信しました"});
+  test::WriteEnciphered(dir / "RESERVE" / "20240315 080000",
+                        {"A0,2024/03/15,08:00:00", "B0,総務", "C0,MailNo,1001,朝"});
+  test::WriteEnciphered(
+      dir / "RESERVE" / "20240314 080000",
+      {"A0,2024/03/14,08:00:00", "C0,MailNo,1000,前日", "X0,送信済,", "X1,2024/03/14 08:00:01　正常に送信しました"});
   test::WriteFile(dir / "RESERVE" / "20240317 080000.~zt123.tmp", "x");
   LoadReservationList(folder, editor, kNow);
   EXPECT_EQ(Column(kReservationDateColumn), (Lines{"2024/03/14", "2024/03/15", "2024/03/15", "2024/03/16"}));
@@ -207,7 +216,8 @@ TEST_F(Editor, ListLoadDeleteAndDamagedFiles) {
             (Lines{"2024/03/14 08:00:01　正常に送信しました", "予約時間が既に経過しました", "", ""}));
 
   LoadReservationIntoEditor(editor, folder, 2, kNow);
-  EXPECT_EQ(std::tuple(U(editor.input.group), editor.input.mailNo, U(editor.input.subject), editor.input.time, U(editor.resultLine)),
+  EXPECT_EQ(std::tuple(U(editor.input.group), editor.input.mailNo, U(editor.input.subject), editor.input.time,
+                       U(editor.resultLine)),
             std::tuple("総務", "1001", "朝", "08:00:00", "未処理：予約時間が既に経過しました"));
   LoadReservationIntoEditor(editor, folder, 3, kNow);
   EXPECT_EQ(std::tuple(U(editor.input.recipients.Cell(0, 1)), editor.input.mailNo, editor.resultLine),

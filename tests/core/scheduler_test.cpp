@@ -4,10 +4,10 @@
 
 #include <list>
 
+#include "history/TransmissionLogs.h"
 #include "program/Lifecycle.h"
 #include "reserve/RunReservation.h"
 #include "send/SendRun.h"
-#include "history/TransmissionLogs.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "support/SendDoubles.h"
@@ -25,9 +25,7 @@ class Observer : public ReservationObserver {
 };
 
 struct Office {
-  Office() : folder(dir.path()), settings(test::FakeServerSettings("1200")) {
-    CreateDataDirectories(folder);
-  }
+  Office() : folder(dir.path()), settings(test::FakeServerSettings("1200")) { CreateDataDirectories(folder); }
 
   // A reservation for `time` today, as the editor books it.
   Reservation& Book(const std::string& time, const std::string& mailNo = "1105") {
@@ -50,7 +48,8 @@ struct Office {
     LoadReservationList(folder, editor, now);
   }
   ReservationContext Context(StepRunner& with) {
-    return {folder, settings, page, recipients, run, editor, scheduler, observer, transport, with, [this] { return now; }};
+    return {
+        folder, settings, page, recipients, run, editor, scheduler, observer, transport, with, [this] { return now; }};
   }
   void SwitchOn(const LocalDateTime& t) {
     now = t;
@@ -150,6 +149,7 @@ TEST(Scheduler, MomentsPassedWithTheSwitchOffStayUnprocessed) {
 // batches sent, the MailNo counter and whether the file is still there.
 TEST(Scheduler, EveryOutcomeIsRecordedInTheFile) {
   const std::string sent = "X1,2024/03/15 09:00:05　正常に送信しました";
+  // clang-format off
   const struct {
     const char* label;
     std::function<void(Office&, Reservation&)> arrange;
@@ -170,7 +170,11 @@ TEST(Scheduler, EveryOutcomeIsRecordedInTheFile) {
        {"X0,未送信,", "X1,2024/03/15 09:00:05　伝達件名が指定されていません"}, 0, "1200"},
       {"no body", [](Office&, Reservation& r) { r.body.clear(); },
        {"X0,未送信,", "X1,2024/03/15 09:00:05　伝達内容が指定されていません"}, 0, "1200"},
-      {"no first name", [](Office&, Reservation& r) { r.recipients.erase(r.recipients.begin(), r.recipients.begin() + 2); r.recipients[0].name.clear(); },
+      {"no first name",
+       [](Office&, Reservation& r) {
+         r.recipients.erase(r.recipients.begin(), r.recipients.begin() + 2);
+         r.recipients[0].name.clear();
+       },
        {"X0,未送信,", "X1,2024/03/15 09:00:05　伝達者が指定されていません"}, 0, "1200"},
       {"no identifier", [](Office&, Reservation& r) { r.identifier.clear(); },
        {"X0,未送信,", "X1,2024/03/15 09:00:05　伝達件名の識別が指定されていません"}, 0, "1200"},
@@ -197,6 +201,7 @@ TEST(Scheduler, EveryOutcomeIsRecordedInTheFile) {
       // The booking took the number from the counter: the send takes none.
       {"sent", [](Office&, Reservation&) {}, {"X0,送信済,", sent}, 1, "1200"},
   };
+  // clang-format on
   for (const auto& outcome : outcomes) {
     SCOPED_TRACE(outcome.label);
     Office o;
@@ -230,7 +235,8 @@ TEST(Scheduler, CleanSendsLeaveTheListWhenAskedAndTheSendPageOnlyWhenFree) {
 
   o.page.subject.clear();
   o.Tick(At(9, 0, 10));
-  EXPECT_EQ(std::tuple(U(o.page.subject), o.page.shownMailNo, U(o.recipients.Cell(0, 3))), std::tuple("会議", "1106", "佐藤"));
+  EXPECT_EQ(std::tuple(U(o.page.subject), o.page.shownMailNo, U(o.recipients.Cell(0, 3))),
+            std::tuple("会議", "1106", "佐藤"));
   EXPECT_EQ(U(o.page.body.at(2)), "SEND:2024/03/15 09:00:10");  // the body as sent
   EXPECT_FALSE(HoldsUnsentNotice(o.page, o.recipients, o.run));
 }
@@ -240,7 +246,8 @@ TEST(Scheduler, NumbersAndFilesThatCannotBeTrusted) {
   // A notice sent after the booking already carries 1105: the reservation
   // goes out with the next free number, and its file says which.
   o.Book("09:00:05");
-  fs::last_write_time(ReservationPath(o.folder, "20240315 090005"), fs::file_time_type::clock::now() - std::chrono::hours(1));
+  fs::last_write_time(ReservationPath(o.folder, "20240315 090005"),
+                      fs::file_time_type::clock::now() - std::chrono::hours(1));
   WriteTransmissionLogs(o.folder, "MailNo", "1105", S("別件"), o.recipients, {}, At(8, 0, 0));
   // A file damaged after its first line: nothing is sent, the result goes
   // after what could not be read.
@@ -260,7 +267,8 @@ TEST(Scheduler, NumbersAndFilesThatCannotBeTrusted) {
   EXPECT_EQ(test::ReadFile(damaged).substr(0, stored.size() + 2), stored + "\r\n");
   LoadReservationList(o.folder, o.editor, o.now);
   EXPECT_EQ(U(o.editor.list.Cell(kReservationSubjectColumn, 1)), "MailNo1201_会議");
-  EXPECT_EQ(U(o.editor.list.Cell(kReservationDetailColumn, 2)), "2024/03/15 09:00:07　予約ファイル読み込みでエラーが発生しました");
+  EXPECT_EQ(U(o.editor.list.Cell(kReservationDetailColumn, 2)),
+            "2024/03/15 09:00:07　予約ファイル読み込みでエラーが発生しました");
 }
 
 }  // namespace

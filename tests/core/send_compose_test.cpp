@@ -28,7 +28,9 @@ Lines WireLines(std::string_view data) {
   return lines;
 }
 
-bool SevenBit(const std::string& data) { return std::ranges::none_of(data, [](char c) { return c & 0x80; }); }
+bool SevenBit(const std::string& data) {
+  return std::ranges::none_of(data, [](char c) { return c & 0x80; });
+}
 
 struct SendComposeTest : ::testing::Test {
   SendComposeTest() {
@@ -86,7 +88,8 @@ TEST(ConvertBodyToJis, KnownShiftJisWithEveryLineBackInAscii) {
   const std::pair<Lines, Lines> rows[] = {
       {{S("本日は会議"), S("会"), "ok"}, {"\x1b$BK\\F|$O2q5D\x1b(B", "\x1b$B2q\x1b(B", "ok"}},
       // Neither an IBM extension first nor kana alone make the text EUC-JP.
-      {{S("髙橋") + "abc"}, {"\x1b$B|b66\x1b(Babc"}}, {{S("ｱｲ")}, {"\x1b$B%\"%$\x1b(B"}},
+      {{S("髙橋") + "abc"}, {"\x1b$B|b66\x1b(Babc"}},
+      {{S("ｱｲ")}, {"\x1b$B%\"%$\x1b(B"}},
   };
   for (const auto& [in, out] : rows) EXPECT_EQ(ConvertBodyToJis(in), out);
 
@@ -108,6 +111,7 @@ TEST(SendSubject, SubjectsFoldIntoWordsThatComeBackExactly) {
   // which carry Base64 padding, as one- and two-byte characters in strict
   // turn offer no cut without it.
   enum Form { kPlain, kWords, kPadded };
+  // clang-format off
   const std::pair<std::string, Form> subjects[] = {
       {S("MailNo1000_本日の会議は第一会議室にて午後三時より行います。資料は各自で印刷のうえ持参してください。出欠は総務課まで連絡願います。"), kWords},
       {S("MailNo9999_Re: 予定 schedule 変更のお知らせ (second notice) 来週月曜日の朝礼は中止します ABC def ガイド"), kWords},
@@ -117,6 +121,7 @@ TEST(SendSubject, SubjectsFoldIntoWordsThatComeBackExactly) {
       {"MailNo1000_\ttab", kWords},
       {S("MailNo1000_漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a漢a"), kPadded},
   };
+  // clang-format on
   for (const auto& [subject, form] : subjects) {
     SCOPED_TRACE(U(subject));
     const std::string data = RenderNoticeMessage({"office@example.jp", {}, {}, subject, {"x"}}, kMay1);
@@ -146,8 +151,10 @@ TEST(SendSubject, SubjectsFoldIntoWordsThatComeBackExactly) {
 }
 
 TEST(SendSubject, LineBreaksNeverStartANewHeaderLine) {
-  const NoticeMessage m{"office@example.jp\r\nBcc: x@example.jp", {"office@example.jp\nX-Evil: 1"},
-                        {"a@example.jp\r\nRCPT TO:<b@example.jp>"}, S("MailNo1000_会議\r\nBcc: all@example.jp"),
+  const NoticeMessage m{"office@example.jp\r\nBcc: x@example.jp",
+                        {"office@example.jp\nX-Evil: 1"},
+                        {"a@example.jp\r\nRCPT TO:<b@example.jp>"},
+                        S("MailNo1000_会議\r\nBcc: all@example.jp"),
                         {"line\r\n.\r\nMAIL FROM:<x>", "bare\rcr"}};
   const std::string data = RenderNoticeMessage(m, kMay1);
   const Lines wire = WireLines(data);

@@ -2,10 +2,10 @@
 // unregistered lists computed from the recipient grid.
 #include <gtest/gtest.h>
 
+#include "base/Base64.h"
+#include "history/TransmissionLogs.h"
 #include "program/Lifecycle.h"
 #include "send/SplitSend.h"
-#include "history/TransmissionLogs.h"
-#include "base/Base64.h"
 #include "store/TextFile.h"
 #include "support/TestSupport.h"
 
@@ -35,7 +35,8 @@ TEST(SendLogs, NamesAndContentsOfOneNotice) {
   CreateDataDirectories(folder);
   Grid recipients = Recipients(2, 1);
   recipients.Cell(1, 9) = "nameless@example.jp";  // an address without a name: not logged
-  const std::string key = WriteTransmissionLogs(folder, "MailNo", "1234", S("4/1 会議"), recipients, {S("本日")}, kNoon);
+  const std::string key =
+      WriteTransmissionLogs(folder, "MailNo", "1234", S("4/1 会議"), recipients, {S("本日")}, kNoon);
   EXPECT_EQ(U(key), "20120501 120005_MailNo1234_4／1 会議");  // "/" cannot stand in a file name
   EXPECT_EQ(test::FileNames(dir / "LOG"), (Lines{"0_" + U(key), "1_" + U(key), "2_" + U(key)}));
   // The notice log is the subject as typed, in Base64 of its Shift_JIS, not enciphered.

@@ -2,15 +2,14 @@
 // is stored when, also when a run fails or is cut short.
 #include <gtest/gtest.h>
 
-#include "program/Lifecycle.h"
 #include "history/TransmissionLogs.h"
+#include "program/Lifecycle.h"
 #include "store/LineCipher.h"
 #include "store/TextFile.h"
 #include "support/SendDoubles.h"
 
 namespace zentavo {
 namespace {
-
 
 // One desk's worth of state: settings, send page, a fake server.
 struct Desk {
@@ -34,9 +33,8 @@ struct Desk {
     settings.splitSize = size;
   }
   void Send(StepRunner& with) {
-    SendNotice({folder, settings, recipients, page, run, op, transport, with, [this] {
-                  return LocalDateTime{2012, 5, 1, 9, 30, ticks++, 540};
-                }});
+    SendNotice({folder, settings, recipients, page, run, op, transport, with,
+                [this] { return LocalDateTime{2012, 5, 1, 9, 30, ticks++, 540}; }});
   }
   void Send() { Send(runner); }
 
@@ -98,8 +96,9 @@ TEST_F(SendRunTest, DeclinedOrNobodyAddressedSendsAndStoresNothing) {
   op.script.answers.push_back(MsgAnswer::No);
   Addressed(1);
   Send();
-  EXPECT_EQ(op.script.Texts(), (Lines{"送信の準備が完了しました\r送信を実行してよろしいですか？", "伝達者が選択されていません",
-                                      "送信の準備が完了しました\r送信を実行してよろしいですか？"}));
+  EXPECT_EQ(op.script.Texts(),
+            (Lines{"送信の準備が完了しました\r送信を実行してよろしいですか？", "伝達者が選択されていません",
+                   "送信の準備が完了しました\r送信を実行してよろしいですか？"}));
   EXPECT_EQ(transport->calls, 0);
   EXPECT_FALSE(fs::exists(folder.SettingsFile()));
   EXPECT_TRUE(test::FileNames(dir / "LOG").empty());
@@ -113,7 +112,8 @@ TEST_F(SendRunTest, Batches) {
   Split(2);
   page.copyToSelf = true;
   Send();
-  EXPECT_EQ(Batches(), (std::vector<Lines>{{"office@example.jp", "a@x.jp", "b@x.jp"}, {"office@example.jp", "c@x.jp"}}));
+  EXPECT_EQ(Batches(),
+            (std::vector<Lines>{{"office@example.jp", "a@x.jp", "b@x.jp"}, {"office@example.jp", "c@x.jp"}}));
   EXPECT_EQ(op.script.progress, (Lines{"処理を開始しました", "MailNo1000を送信します", "1/2を送信しています",
                                        "2/2を送信しています", "MailNo1000は正常に送信しました"}));
   for (const auto& subject : transport->Subjects()) EXPECT_EQ(subject, "MailNo1000_会議");  // one number for all
@@ -183,7 +183,7 @@ TEST_F(SendRunTest, AFirstBatchThatNeverReachedTheServerGivesItsNumberBack) {
   Send();
   EXPECT_EQ(op.script.messages.back().text, "伝達の送信に失敗しました");
   EXPECT_NE(op.script.messages.back().detail.find("550 5.1.1"), std::string::npos);  // the server's reason
-  EXPECT_EQ(page.shownMailNo, "1000");  // the number that was tried
+  EXPECT_EQ(page.shownMailNo, "1000");                                               // the number that was tried
   EXPECT_EQ(StoredLastMailNo(), "999");
   EXPECT_TRUE(test::FileNames(dir / "LOG").empty());
   EXPECT_TRUE(op.unregistered.empty());
@@ -208,7 +208,7 @@ TEST_F(SendRunTest, ALaterBatchFailingKeepsWhatWentOut) {
   EXPECT_EQ(*(warning - 1), "window closed");  // the warning stands alone
   EXPECT_EQ(StoredLastMailNo(), "1000");
   EXPECT_EQ(Log("2_"), Lines{"本日"});  // the operator's text, as the box keeps it
-  EXPECT_EQ(Log("1_").size(), 66u);  // every addressed row, sent or not
+  EXPECT_EQ(Log("1_").size(), 66u);     // every addressed row, sent or not
 }
 
 TEST_F(SendRunTest, StoringFailuresAreToldOrSilentAsTheyMatter) {
@@ -256,8 +256,10 @@ TEST_F(SendRunTest, OneRunAtATimeOnItsOwnCopiesAndEndingWhenTheProgramEnds) {
     next.folder = folder;
     test::ScriptedOperator told;
     StartUp(next, told);
-    const bool said = !told.Texts().empty() && told.Texts().back().starts_with(
-        "前回の終了時に送信中だった伝達は、2/3 のみ送信されました。\r20120501 093000_MailNo1000_会議");
+    const bool said =
+        !told.Texts().empty() &&
+        told.Texts().back().starts_with(
+            "前回の終了時に送信中だった伝達は、2/3 のみ送信されました。\r20120501 093000_MailNo1000_会議");
     EXPECT_EQ(said, start == 1) << ::testing::PrintToString(told.Texts());
   }
 }

@@ -2,10 +2,10 @@
 // file, and what the runs keep of a session or ask the operator.
 #include <gtest/gtest.h>
 
-#include "program/ConnectionCheck.h"
-#include "program/Lifecycle.h"
 #include "net/ServerTrust.h"
 #include "net/SmtpTransport.h"
+#include "program/ConnectionCheck.h"
+#include "program/Lifecycle.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 
@@ -19,14 +19,15 @@ TEST(ServerSecurity, PlanByChoicePortAndHistory) {
     std::uint16_t port;
     TlsPlan plan;
   } rows[] = {
-      {Security::Automatic, false, 465, TlsPlan::Implicit},    {Security::Automatic, false, 587, TlsPlan::Upgrade},
-      {Security::Automatic, false, 25, TlsPlan::Opportunistic}, {Security::Automatic, true, 25, TlsPlan::Upgrade},
-      {Security::None, true, 465, TlsPlan::Clear},               {Security::StartTls, false, 465, TlsPlan::Upgrade},
+      {Security::Automatic, false, 465, TlsPlan::Implicit},
+      {Security::Automatic, false, 587, TlsPlan::Upgrade},
+      {Security::Automatic, false, 25, TlsPlan::Opportunistic},
+      {Security::Automatic, true, 25, TlsPlan::Upgrade},
+      {Security::None, true, 465, TlsPlan::Clear},
+      {Security::StartTls, false, 465, TlsPlan::Upgrade},
       {Security::Tls, false, 25, TlsPlan::Implicit},
   };
-  for (const auto& r : rows) {
-    EXPECT_EQ(PlanTls({r.mode, r.seen, ""}, r.port, 465, 587), r.plan) << r.port;
-  }
+  for (const auto& r : rows) { EXPECT_EQ(PlanTls({r.mode, r.seen, ""}, r.port, 465, 587), r.plan) << r.port; }
   EXPECT_EQ(PlanTls({}, 995, 995, 0), TlsPlan::Implicit);
   EXPECT_EQ(PlanTls({}, 110, 995, 0), TlsPlan::Opportunistic);
 }
@@ -50,8 +51,9 @@ TEST(ServerSecurity, FileRunsAndTheOperatorsTrust) {
 
   // A certificate not accepted is put to the operator with the server, the
   // reason and the fingerprint; only "yes" keeps it, for that server.
-  SmtpError refused("TLS: the certificate of mail.example.jp:995 is not accepted: self-signed certificate",
-                    MailServerError({}, {}, CertificateProblem{"mail.example.jp:995", "self-signed certificate", "AB:CD"}));
+  SmtpError refused(
+      "TLS: the certificate of mail.example.jp:995 is not accepted: self-signed certificate",
+      MailServerError({}, {}, CertificateProblem{"mail.example.jp:995", "self-signed certificate", "AB:CD"}));
   test::ScriptedOperator op;
   op.answers = {MsgAnswer::No, MsgAnswer::Yes};
   for (int i = 0; i < 2; ++i)
@@ -107,9 +109,10 @@ TEST(ServerSecurity, ConnectionCheckSaysWhatEachServerDid) {
   bool running = false;
   CheckConnections({folder, settings, op, smtp, pop3, runner, running});
   ASSERT_EQ(op.Texts().size(), 1u);
-  EXPECT_EQ(op.Texts()[0], "接続確認の結果\r\r送信(SMTP)サーバ " + settings.smtpHost + ":" + settings.smtpPort +
-                               "\r　TLSv1.3 で暗号化しています。ログインできました。\r受信(POP)サーバ pop.example.jp:110"
-                               "\r　接続できませんでした：login refused: -ERR [AUTH] Authentication failed.");
+  EXPECT_EQ(op.Texts()[0],
+            "接続確認の結果\r\r送信(SMTP)サーバ " + settings.smtpHost + ":" + settings.smtpPort +
+                "\r　TLSv1.3 で暗号化しています。ログインできました。\r受信(POP)サーバ pop.example.jp:110"
+                "\r　接続できませんでした：login refused: -ERR [AUTH] Authentication failed.");
   EXPECT_TRUE(smtp->batches.empty());
   EXPECT_EQ(pop3->commands, std::vector<std::string>{"OPEN " + settings.user});
   EXPECT_TRUE(SecurityFor(settings, MailServer::Smtp).tlsSeen);  // it offered STARTTLS

@@ -18,16 +18,20 @@ void WriteSettings(const std::filesystem::path& file, const Lines& plain) {
 }
 
 Lines FullFile() {
+  // clang-format off
   return {"smtp.example.jp", "587", "dumy", "pop.example.jp", "995", "user1", "pw", S("総務課"), "soumu@example.jp",
           "1234", "1", S("総務連絡"), "1", "45", "1", "Kairan", "17"};
+  // clang-format on
 }
 
 // Every value, in the order of the file's lines.
 Lines Values(const Settings& s) {
+  // clang-format off
   return {s.smtpHost, s.smtpPort, s.popHost, s.popPort, s.user, s.password, s.senderName, s.senderAddress,
           s.lastMailNo, std::to_string(s.startupScreen), s.programLabel, s.banner, s.splitSend ? "1" : "0",
           s.splitIndicator, std::to_string(s.splitSize), s.confirmSplit ? "1" : "0", s.identifierSetting,
           s.identifier, std::to_string(s.lastSeenCount)};
+  // clang-format on
 }
 
 TEST(Settings, EveryLineAndTheDefaults) {
@@ -40,9 +44,9 @@ TEST(Settings, EveryLineAndTheDefaults) {
   WriteSettings(dir / "zentavo.ini", FullFile());
   Settings full;
   EXPECT_EQ(LoadSettings(dir / "zentavo.ini", full), ReadResult::Whole);
-  EXPECT_EQ(Values(full), (Lines{"smtp.example.jp", "587", "pop.example.jp", "995", "user1", "pw", S("総務課"),
-                                 "soumu@example.jp", "1234", "1", S("総務連絡"), S("総務連絡"), "1", S("分割:有"), "45",
-                                 "1", "Kairan", "Kairan", "17"}));
+  EXPECT_EQ(Values(full),
+            (Lines{"smtp.example.jp", "587", "pop.example.jp", "995", "user1", "pw", S("総務課"), "soumu@example.jp",
+                   "1234", "1", S("総務連絡"), S("総務連絡"), "1", S("分割:有"), "45", "1", "Kairan", "Kairan", "17"}));
 
   // Saving and loading again gives every value back, Japanese and empty ones.
   full.password.clear();
@@ -60,9 +64,9 @@ TEST(Settings, OddValues) {
     size_t field;  // index in Values()
     std::string shown;
   } cases[] = {
-      {11, "2", 9, "0"},  {11, "01", 9, "0"},        {14, "1", 14, "2"},          {14, "20000", 14, "9999"},
-      {14, "abc", 14, "30"}, {14, "-5", 14, "2"},    {16, "", 18 - 1, "MailNo"},  {17, "x", 18, "0"},
-      {2, "", 1, ""},     {10, "", 8, "999"},        {12, "", 11, S("ゼンタボ")},
+      {11, "2", 9, "0"},     {11, "01", 9, "0"},  {14, "1", 14, "2"},          {14, "20000", 14, "9999"},
+      {14, "abc", 14, "30"}, {14, "-5", 14, "2"}, {16, "", 18 - 1, "MailNo"},  {17, "x", 18, "0"},
+      {2, "", 1, ""},        {10, "", 8, "999"},  {12, "", 11, S("ゼンタボ")},
   };
   for (const auto& c : cases) {
     Lines plain = FullFile();

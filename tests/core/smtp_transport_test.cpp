@@ -37,8 +37,12 @@ const Script kDelivery = kEnvelope + kData + kText + kQueued + kQuit;
 const Script kReset = {"C: RSET", "S: 250 2.0.0 Ok"};
 // Where the server offers PIPELINING the envelope goes out in one write and
 // its replies come after it.
-const Script kGroup = {"C: RSET", "C: MAIL FROM:<office@example.test>", "C: RCPT TO:<staff1@example.test>",
-                       "C: RCPT TO:<staff2@example.test>", "S: 250 2.0.0 Ok", "S: 250 2.1.0 Ok"};
+const Script kGroup = {"C: RSET",
+                       "C: MAIL FROM:<office@example.test>",
+                       "C: RCPT TO:<staff1@example.test>",
+                       "C: RCPT TO:<staff2@example.test>",
+                       "S: 250 2.0.0 Ok",
+                       "S: 250 2.1.0 Ok"};
 const Script kPipelined = kGroup + Script{"S: 250 2.1.5 Ok", "S: 250 2.1.5 Ok"} + kData + kText + kQueued + kQuit;
 const std::string kRefused1 = "550 5.1.1 <staff1@example.test>: Recipient address rejected: User unknown";
 
@@ -72,50 +76,65 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
   std::string endless;  // "250-" lines of 100 kB in all, sent at once
   for (int i = 0; i < 1000; ++i) endless += "250-" + std::string(96, 'x') + (i < 999 ? "\r\n" : "");
   const Script upToText = kGreeting + kEhlo + kEnvelope + kData + kText;
+  // clang-format off
   const Case cases[] = {
       // In clear AUTH LOGIN when offered (also in the old AUTH= form), else
       // AUTH PLAIN; none without a user name, nor where the server offers
       // no AUTH (it relays by address); a server that offers only what this
       // program cannot use is told before it could refuse the recipients.
       {.name = "login where offered", .script = kGreeting + kEhloAuth + kAuth + kPipelined, .user = "staff1"},
-      {.name = "login in the old AUTH= form", .script = kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery, .user = "staff1"},
+      {.name = "login in the old AUTH= form",
+       .script = kGreeting + Script{"C: EHLO client.test", "S: 250 AUTH=LOGIN"} + kAuth + kDelivery, .user = "staff1"},
       {.name = "no AUTH offered: relayed by address", .script = kGreeting + kEhlo + kDelivery, .user = "staff1"},
-      {.name = "only logins it cannot use", .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250 AUTH CRAM-MD5"},
+      {.name = "only logins it cannot use",
+       .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250 AUTH CRAM-MD5"},
        .inError = "offers no login this program can use", .user = "staff1"},
-      {.name = "AUTH PLAIN without LOGIN", .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
-                                    "S: 250 X-LOGIN", "C: AUTH PLAIN AHN0YWZmMQBzM2NyZXQh", "S: 235 2.7.0 Ok"} + kDelivery,
+      {.name = "AUTH PLAIN without LOGIN",
+       .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-AUTH PLAIN CRAM-MD5 XLOGIN",
+                                    "S: 250 X-LOGIN", "C: AUTH PLAIN AHN0YWZmMQBzM2NyZXQh",
+                                    "S: 235 2.7.0 Ok"} + kDelivery,
        .user = "staff1"},
       {.name = "no user name: no login", .script = kGreeting + kEhloAuth + kPipelined},
       // Where TLS is wanted nothing of the login crosses before it: a server
       // that does not offer STARTTLS (or no longer does) is left, and one
       // that refuses it is not logged in to in clear.
-      {.name = "STARTTLS wanted, not offered", .script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS", .user = "staff1",
+      {.name = "STARTTLS wanted, not offered", .script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS",
+       .user = "staff1",
        .security = {Security::StartTls, false, ""}},
-      {.name = "held to STARTTLS, not offered", .script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS", .user = "staff1",
+      {.name = "held to STARTTLS, not offered", .script = kGreeting + kEhloAuth, .inError = "does not offer STARTTLS",
+       .user = "staff1",
        .security = {Security::Automatic, true, ""}},
-      {.name = "STARTTLS refused", .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-STARTTLS", "S: 250 AUTH LOGIN",
+      {.name = "STARTTLS refused",
+       .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-STARTTLS", "S: 250 AUTH LOGIN",
                                     "C: STARTTLS", "S: 454 4.7.0 TLS not available"},
        .inError = "STARTTLS refused: 454", .user = "staff1", .offered = true},
-      {.name = "EHLO refused where TLS is wanted", .script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"}, .inError = "does not offer STARTTLS",
+      {.name = "EHLO refused where TLS is wanted",
+       .script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"},
+       .inError = "does not offer STARTTLS",
        .user = "staff1", .security = {Security::StartTls, false, ""}},
       // EHLO refused for now: HELO, and no login (refused for good: the HELO
       // row below).
-      {.name = "EHLO refused for now: HELO", .script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"} + helo + kDelivery,
+      {.name = "EHLO refused for now: HELO",
+       .script = kGreeting + Script{"C: EHLO client.test", "S: 451 4.3.0 try HELO"} + helo + kDelivery,
        .user = "staff1"},
       // A reply is bounded in all, however it is cut into lines.
-      {.name = "endless reply", .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: " + endless},
+      {.name = "endless reply",
+       .script = kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: " + endless},
        .inError = "EHLO: reply longer than"},
       // Bytes after the answer to STARTTLS are no part of the handshake.
-      {.name = "bytes after the STARTTLS answer", .script = kGreeting + Script{"C: EHLO client.test", "S: 250 STARTTLS", "C: STARTTLS",
+      {.name = "bytes after the STARTTLS answer",
+       .script = kGreeting + Script{"C: EHLO client.test", "S: 250 STARTTLS", "C: STARTTLS",
                                     "S: 220 go ahead\r\n250 AUTH PLAIN"},
        .inError = "sent more before the TLS handshake", .offered = true},
       // To before the blind copies; 251 accepted.
-      {.name = "To before the blind copies, 251", .script = kGreeting + kEhlo + kMailFrom + Script{"C: RCPT TO:<office@example.test>", "S: 250 Ok",
+      {.name = "To before the blind copies, 251",
+       .script = kGreeting + kEhlo + kMailFrom + Script{"C: RCPT TO:<office@example.test>", "S: 250 Ok",
                  "C: RCPT TO:<b@example.test>", "S: 251 User not local; will forward", "C: RCPT TO:<a@example.test>",
                  "S: 250 Ok"} + kData + kText + kQueued + kQuit,
        .envelope = {"office@example.test", {"office@example.test", "b@example.test", "a@example.test"}}},
       // Lines starting with a dot doubled, a missing line end added.
-      {.name = "dots doubled, line end added", .script = kGreeting + kEhlo + kEnvelope + kData + Script{"C: ..top", "C: Subject: dots", "C: ", "C: ..",
+      {.name = "dots doubled, line end added",
+       .script = kGreeting + kEhlo + kEnvelope + kData + Script{"C: ..top", "C: Subject: dots", "C: ", "C: ..",
                  "C: ..x", "C: end.", "C: ...", "C:  .", "C: last", "C: ."} + kQueued + kQuit,
        .data = ".top\r\nSubject: dots\r\n\r\n.\r\n.x\r\nend.\r\n..\r\n .\r\nlast"},
       // QUIT refused or unanswered after delivery: delivered all the same.
@@ -125,19 +144,26 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {"closed after EHLO", kGreeting + Script{"C: EHLO client.test", "S: 250-mail.test", "S: 250-PIPELINING", "CLOSE"},
        "EHLO: connection closed by the server"},
       {"EHLO time-out", kGreeting + Script{"C: EHLO client.test", "STALL"}, "EHLO: time-out"},
-      {"HELO refused", kGreeting + Script{"C: EHLO client.test", "S: 500 unknown", "C: HELO client.test", "S: 501 5.5.2 bad name"},
+      {"HELO refused",
+       kGreeting + Script{"C: EHLO client.test", "S: 500 unknown", "C: HELO client.test", "S: 501 5.5.2 bad name"},
        "HELO refused: 501 5.5.2 bad name"},
       {.name = "AUTH LOGIN refused", .script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 504 5.5.4 not now"},
        .inError = "AUTH LOGIN refused: 504 5.5.4", .user = "staff1"},
-      {.name = "password refused", .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 Error: authentication failed"},
+      {.name = "password refused",
+       .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==",
+       "S: 535 5.7.8 Error: authentication failed"},
        .inError = "535 5.7.8 Error: authentication failed", .user = "staff1"},
       // No error carries the credentials, not even where the server quotes them.
-      {.name = "user name quoted back", .script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: c3RhZmYx",
+      {.name = "user name quoted back",
+       .script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: c3RhZmYx",
                                                 "S: 535 5.7.8 unknown user c3RhZmYx"},
        .inError = "535 5.7.8", .user = "staff1"},
-      {.name = "password quoted back", .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535 5.7.8 czNjcmV0IQ== (s3cret!) is wrong"},
+      {.name = "password quoted back",
+       .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==",
+       "S: 535 5.7.8 czNjcmV0IQ== (s3cret!) is wrong"},
        .inError = "535 5.7.8", .user = "staff1"},
-      {.name = "password glued to the code", .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535czNjcmV0IQ=="}, .inError = "535",
+      {.name = "password glued to the code",
+       .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535czNjcmV0IQ=="}, .inError = "535",
        .user = "staff1"},
       // Nothing begun that a reset would undo.
       {"sender refused", kGreeting + kEhlo + Script{"C: RSET", "S: 250 Ok", "C: MAIL FROM:<office@example.test>",
@@ -149,22 +175,30 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
        "RCPT TO refused: 550 5.1.1 <staff1@example.test>: Recipient address rejected: User unknown"},
       // In a pipeline too the first refusal fails the batch, once the
       // replies written after it are read; a broken connection hears no RSET.
-      {"pipelined recipient refused", kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "S: 450 4.2.0 <staff2@example.test>: busy"} + kReset,
+      {"pipelined recipient refused",
+       kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "S: 450 4.2.0 <staff2@example.test>: busy"} + kReset,
        "RCPT TO refused: " + kRefused1},
-      {"pipelined refusal, then closed", kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "CLOSE"}, "RCPT TO refused: " + kRefused1},
-      {"pipelined sender refused", kGreeting + kEhloAuth + Script(kGroup.begin(), kGroup.end() - 1) + Script{"S: 553 5.7.1 Sender address rejected"},
+      {"pipelined refusal, then closed", kGreeting + kEhloAuth + kGroup + Script{"S: " + kRefused1, "CLOSE"},
+       "RCPT TO refused: " + kRefused1},
+      {"pipelined sender refused",
+       kGreeting + kEhloAuth + Script(kGroup.begin(),
+       kGroup.end() - 1) + Script{"S: 553 5.7.1 Sender address rejected"},
        "MAIL FROM refused: 553 5.7.1"},
-      {"no valid recipients", kGreeting + kEhlo + kEnvelope + Script{"C: DATA", "S: 554 5.5.1 Error: no valid recipients"} + kReset,
+      {"no valid recipients",
+       kGreeting + kEhlo + kEnvelope + Script{"C: DATA", "S: 554 5.5.1 Error: no valid recipients"} + kReset,
        "DATA refused: 554 5.5.1 Error: no valid recipients"},
       // Too large for the socket buffers (loopback's grow to a few MB): it
       // fails while it is written, without killing the process by SIGPIPE.
-      {"too big for the socket", kGreeting + kEhlo + kEnvelope + kData + Script{"C: Subject: big", "CLOSE"}, "message: ", false, big},
-      {"message refused", upToText + Script{"S: 552 5.3.4 Message too big"} + kReset, "message refused: 552 5.3.4 Message too big",
+      {"too big for the socket", kGreeting + kEhlo + kEnvelope + kData + Script{"C: Subject: big", "CLOSE"},
+       "message: ", false, big},
+      {"message refused", upToText + Script{"S: 552 5.3.4 Message too big"} + kReset,
+       "message refused: 552 5.3.4 Message too big",
        true},
       {"closed during the message", upToText + Script{"CLOSE"}, "message: connection closed by the server", true},
       // Nobody would answer a RSET now.
       {"time-out after the message", upToText + Script{"STALL"}, "message: time-out", true},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptedServer server(c.script);
@@ -172,7 +206,9 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
     std::optional<SmtpError> error;
     SmtpAccount account = Account(server, c.user);
     account.security = c.security;
-    try { Transport(1000).Send(account, c.envelope, c.data); } catch (const SmtpError& e) { error = e; }
+    try {
+      Transport(1000).Send(account, c.envelope, c.data);
+    } catch (const SmtpError& e) { error = e; }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(server.Finish(), kKept);
     const std::string what = error ? error->what() : "went through";
@@ -194,11 +230,13 @@ TEST(SmtpSession, ClosedPortBadPortOrLineBreakInAnAddressFails) {
   const std::string port = std::to_string(listener.address().port());
   const std::string closed =  // a port that was free a moment ago and is closed again
       std::to_string(Poco::Net::ServerSocket(Poco::Net::SocketAddress("127.0.0.1", 0)).address().port());
+  // clang-format off
   const struct { std::string port; SmtpEnvelope envelope = kTwoStaff; } cases[] = {
       {""}, {"0"}, {"65536"}, {"25a"}, {" 25"}, {"+25"}, {"0x19"}, {"123456"}, {closed},
       {port, {"office@example.test\r\nRCPT TO:<x@evil.test>", {"a@example.test"}}},
       {port, {"office@example.test", {"a@example.test", "b@example.test\nDATA"}}},
   };
+  // clang-format on
   for (const auto& [portText, envelope] : cases)
     EXPECT_THROW(Transport().Send({"127.0.0.1", portText, "", "", {}}, envelope, kMessage), SmtpError) << portText;
   EXPECT_FALSE(listener.poll(Poco::Timespan(0, 100 * 1000), Poco::Net::Socket::SELECT_READ));

@@ -36,8 +36,8 @@ TEST(Staff, LoadKeepsRowNumbersAndFieldRules) {
   test::ScriptedOperator op;
   EXPECT_EQ(LoadStaff(staff, op), ReadResult::Whole);
   EXPECT_TRUE(op.messages.empty());
-  EXPECT_EQ(Rows(staff.grid), (Lines{"", "山田|yamada@x.jp|100", "佐藤|sato@x.jp|", "鈴木|suzuki@x.jp|200", "",
-                                     "表予||"}));
+  EXPECT_EQ(Rows(staff.grid),
+            (Lines{"", "山田|yamada@x.jp|100", "佐藤|sato@x.jp|", "鈴木|suzuki@x.jp|200", "", "表予||"}));
   EXPECT_EQ(staff.grid.RowCount(), 30 + 4);  // 30 rows plus one per record
 }
 

@@ -30,11 +30,10 @@ TEST(Grid, DeletingRemovesExactlyTheSelectedRows) {
     std::set<int> selected;
     Lines left;
   } cases[] = {
-      {{2, 3}, {"1", "4", "5"}},
-      {{1, 3, 5}, {"2", "4"}},          // a selection made with the control key
-      {{0, 2}, {"1", "3", "4", "5"}},   // the header row is never deleted
-      {{1, 2, 3, 4, 5}, {""}},          // every row: one empty row stays
-      {{4, 9}, {"1", "2", "3", "5"}},   // rows beyond the grid are ignored
+      {{2, 3}, {"1", "4", "5"}},      {{1, 3, 5}, {"2", "4"}},  // a selection made with the control key
+      {{0, 2}, {"1", "3", "4", "5"}},                           // the header row is never deleted
+      {{1, 2, 3, 4, 5}, {""}},                                  // every row: one empty row stays
+      {{4, 9}, {"1", "2", "3", "5"}},                           // rows beyond the grid are ignored
   };
   for (const auto& c : cases) {
     Grid g = Numbered(5);

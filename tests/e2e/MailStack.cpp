@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "oauth/HttpsPost.h"
 #include "net/MailConnection.h"
+#include "oauth/HttpsPost.h"
 
 namespace zentavo::e2e {
 
@@ -31,12 +31,31 @@ MailStack MailStack::FromEnvironment() {
   std::map<std::string, std::string> env;
   for (std::string line; std::getline(in, line);)
     if (const auto eq = line.find('='); eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
-  stack = {"", env["SMTP_HOST"], env["SMTP_PORT"], env["POP3_HOST"], env["POP3_PORT"], env["MAIL_DOMAIN"], {},
-           env["MAIL_PASSWORD"], env["SMTP_STARTTLS_PORT"], env["SMTPS_PORT"], env["SMTPS_WRONG_NAME_PORT"],
-           env["POP3S_PORT"], env["TLS_CA_FILE"], env["TLS_OTHER_CA_FILE"], env["DEAD_ADDRESS"],
-           env["OAUTH_AUTHORIZE_URL"], env["OAUTH_TOKEN_URL"], env["OAUTH_CONTROL_URL"], env["OAUTH_LOG_URL"],
-           env["OAUTH_HTTP_BASE_URL"], env["OAUTH_CLIENT_ID"], env["OAUTH_CLIENT_SECRET_CLIENT_ID"],
-           env["OAUTH_CLIENT_SECRET"], env["OAUTH_SCOPE"], env["OAUTH_DEFAULT_USER"]};
+  stack = {"",
+           env["SMTP_HOST"],
+           env["SMTP_PORT"],
+           env["POP3_HOST"],
+           env["POP3_PORT"],
+           env["MAIL_DOMAIN"],
+           {},
+           env["MAIL_PASSWORD"],
+           env["SMTP_STARTTLS_PORT"],
+           env["SMTPS_PORT"],
+           env["SMTPS_WRONG_NAME_PORT"],
+           env["POP3S_PORT"],
+           env["TLS_CA_FILE"],
+           env["TLS_OTHER_CA_FILE"],
+           env["DEAD_ADDRESS"],
+           env["OAUTH_AUTHORIZE_URL"],
+           env["OAUTH_TOKEN_URL"],
+           env["OAUTH_CONTROL_URL"],
+           env["OAUTH_LOG_URL"],
+           env["OAUTH_HTTP_BASE_URL"],
+           env["OAUTH_CLIENT_ID"],
+           env["OAUTH_CLIENT_SECRET_CLIENT_ID"],
+           env["OAUTH_CLIENT_SECRET"],
+           env["OAUTH_SCOPE"],
+           env["OAUTH_DEFAULT_USER"]};
   std::istringstream users(env["MAIL_USERS"]);
   for (std::string user; std::getline(users, user, ',');) stack.users.push_back(user);
   // A stack started by an older mailstack.sh lacks keys: start it afresh.
@@ -84,7 +103,9 @@ std::string AskAuthServer(const std::string& address, const std::string& method,
 
 }  // namespace
 
-std::string MailStack::ControlOAuth(const std::string& json) const { return AskAuthServer(oauthControlUrl, "POST", json); }
+std::string MailStack::ControlOAuth(const std::string& json) const {
+  return AskAuthServer(oauthControlUrl, "POST", json);
+}
 
 std::string MailStack::OAuthLog(const std::string& endpoint) const {
   return AskAuthServer(oauthLogUrl + "?endpoint=" + endpoint, "GET", "");

@@ -30,8 +30,7 @@ using test::S, test::U;
 // and ㈱ (outside glibc's ISO-2022-JP) and lines starting with "." that must
 // neither end the data early nor lose their dot; the marker finds its copies.
 struct Notice {
-  Notice(const MailStack& stack, const Lines& addresses, bool copyToSelf, const std::string& password)
-      : stack(stack) {
+  Notice(const MailStack& stack, const Lines& addresses, bool copyToSelf, const std::string& password) : stack(stack) {
     for (const char* dir : kDataSubdirectories) std::filesystem::create_directory(programFolder / dir);
     settings.smtpHost = stack.smtpHost;
     settings.smtpPort = stack.smtpPort;
@@ -103,13 +102,21 @@ TEST(NoticeE2E, EachMailboxGetsItsCopiesOnceOrPostfixSaysWhyNot) {
     std::vector<std::size_t> copies;  // the office's, then staff 0 to 4
   };
   const Case cases[] = {
-      {"a copy to self with each batch", {stack.staff(0), stack.staff(1), stack.staff(2)}, true, stack.password, "",
+      {"a copy to self with each batch",
+       {stack.staff(0), stack.staff(1), stack.staff(2)},
+       true,
+       stack.password,
+       "",
        {2, 1, 1, 1, 0, 0}},
       {"login refused", {stack.staff(0), stack.staff(1)}, true, stack.password + "x", "535 5.7.8", {0, 0, 0, 0, 0, 0}},
       // The recipient accepted before the unknown one must not get the
       // second batch either; the first batch stays delivered.
-      {"unknown recipient in the second batch", {stack.staff(3), stack.staff(4), stack.staff(2), nobody}, false,
-       stack.password, "550 5.1.1 <" + nobody + ">", {0, 0, 0, 0, 1, 1}},
+      {"unknown recipient in the second batch",
+       {stack.staff(3), stack.staff(4), stack.staff(2), nobody},
+       false,
+       stack.password,
+       "550 5.1.1 <" + nobody + ">",
+       {0, 0, 0, 0, 1, 1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -4,15 +4,15 @@
 // and the replies land in the notice's recipient log.
 #include <gtest/gtest.h>
 
-#include "program/Lifecycle.h"
+#include "base/Base64.h"
 #include "e2e/MailStack.h"
-#include "receive/ReceivedList.h"
-#include "history/ReplyLogs.h"
 #include "history/DeliveryRecord.h"
 #include "history/RefreshHistoryList.h"
+#include "history/ReplyLogs.h"
 #include "history/ShowReplyResults.h"
+#include "program/Lifecycle.h"
+#include "receive/ReceivedList.h"
 #include "send/SendRun.h"
-#include "base/Base64.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 #include "text/SjisToMailJis.h"
@@ -60,17 +60,18 @@ TEST(ReceptionE2E, RepliesInEveryEncodingByThreadAndTheBounceAreTiedToTheirNotic
   const std::string subjects[] = {
       "=?ISO-2022-JP?B?" + EncodeBase64(SjisToMailJis(subject)) + "?=",
       "=?UTF-8?Q?Re:_MailNo10?=\r\n =?UTF-8?Q?00_=E4=BC=9A=E8=AD=B0?=",  // the number split between two words
-      "Re: MailNo1000_会議",                                               // raw 8-bit UTF-8
+      "Re: MailNo1000_会議",                                             // raw 8-bit UTF-8
       "=?Shift_JIS?B?" + EncodeBase64(subject) + "?=",
       "=?UTF-8?B?" + EncodeBase64("自動応答: 会議") + "?=",
       "=?UTF-8?B?" + EncodeBase64("了解です") + "?="};  // retyped: only the thread says which notice
   std::vector<std::string> repliesSent;
   for (int i = 0; i < 6; ++i) {
     const int from = std::min(i, 4);
-    const std::string data = std::string(i == 4 ? "Auto-Submitted: auto-replied\r\n" : "") + "From: " +
-                             stack.staff(from) + "\r\nTo: " + stack.desk() + "\r\nSubject: " + subjects[i] +
+    const std::string data = std::string(i == 4 ? "Auto-Submitted: auto-replied\r\n" : "") +
+                             "From: " + stack.staff(from) + "\r\nTo: " + stack.desk() + "\r\nSubject: " + subjects[i] +
                              (i == 5 ? "\r\nIn-Reply-To: " + record.messageIds[0] : "") +
-                             "\r\nDate: Sun, 06 Dec 2026 09:0" + std::to_string(i) + ":00 +0900\r\n\r\n" + marker + "\r\n";
+                             "\r\nDate: Sun, 06 Dec 2026 09:0" + std::to_string(i) + ":00 +0900\r\n\r\n" + marker +
+                             "\r\n";
     PocoSmtpTransport().Send({stack.smtpHost, stack.smtpPort, stack.staff(from), stack.password, {}},
                              {stack.staff(from), {stack.desk()}}, data);
     repliesSent.push_back(data);
@@ -80,15 +81,21 @@ TEST(ReceptionE2E, RepliesInEveryEncodingByThreadAndTheBounceAreTiedToTheirNotic
 
   ReceptionState state;
   test::RecordingReceptionOperator op;
-  RunReception({folder, settings, staff, {.listOthers = true}, state, op,
-                std::make_shared<PocoPop3Transport>(Pop3Timeouts{5000, 15000}), runner});
+  RunReception({folder,
+                settings,
+                staff,
+                {.listOthers = true},
+                state,
+                op,
+                std::make_shared<PocoPop3Transport>(Pop3Timeouts{5000, 15000}),
+                runner});
   std::multiset<std::string> rows;
   for (int r = 1; r < state.received.RowCount() && !state.received.RowEmpty(r); ++r)
     rows.insert(U(state.received.Cell(kSenderColumn, r) + "|" + state.received.Cell(kStaffColumn, r) + "|" +
                   state.received.Cell(kMailNoColumn, r)));
   EXPECT_EQ(rows, (std::multiset<std::string>{"Zentavo -COPY-|○|1000", "山田|○|1000", "鈴木|○|1000", "佐藤|○|1000",
-                                               "高橋|○|1000", "田中|○|", "田中|○|1000",
-                                               "Mail Delivery System <MAILER-DAEMON@staff.test>||1000"}))
+                                              "高橋|○|1000", "田中|○|", "田中|○|1000",
+                                              "Mail Delivery System <MAILER-DAEMON@staff.test>||1000"}))
       << ::testing::PrintToString(op.script.Texts());
   EXPECT_EQ(settings.lastSeenCount, 8);
 
@@ -105,7 +112,8 @@ TEST(ReceptionE2E, RepliesInEveryEncodingByThreadAndTheBounceAreTiedToTheirNotic
   }
   Grid results(kResultColumns, 2);
   ShowReplyResults(folder, key, results);
-  EXPECT_EQ(U(results.Cell(kResultStatus, 6) + "|" + results.Cell(kResultReason, 6)), "不達|5.1.1 x-unix; user unknown");
+  EXPECT_EQ(U(results.Cell(kResultStatus, 6) + "|" + results.Cell(kResultReason, 6)),
+            "不達|5.1.1 x-unix; user unknown");
   EXPECT_EQ(U(ShowReplyStatus(key, results).countLine), "返信確認　　返信あり：5件　　返信なし：0件　　不達：1件");
 }
 

@@ -3,8 +3,8 @@
 // stand-by; at its second the clock's tick sends it over Postfix, the staff
 // find it in their mailboxes with the booked MailNo in its subject, and its
 // file records the outcome, or is gone when the editor says so.
-#include <QtWidgets>
 #include <QTest>
+#include <QtWidgets>
 
 #include "e2e/MailStack.h"
 #include "reserve/ReservationFile.h"

@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
+#include "base/Base64.h"
 #include "e2e/MailStack.h"
 #include "net/Pop3Transport.h"
 #include "net/SmtpTransport.h"
-#include "base/Base64.h"
 #include "support/RecordingRelay.h"
 
 namespace zentavo::e2e {
@@ -38,8 +38,8 @@ class TlsE2E : public ::testing::Test {
                        const std::string& to, const std::string& host = "127.0.0.1") {
     const std::string message = "From: " + stack.office() + "\r\nTo: " + to + "\r\nSubject: " + subject +
                                 "\r\nMessage-ID: <" + subject + "@" + stack.domain + ">\r\n\r\nbody\r\n";
-    return PocoSmtpTransport({5000, 15000}).Send({host, port, stack.office(), stack.password, security},
-                                                 {stack.office(), {to}}, message);
+    return PocoSmtpTransport({5000, 15000})
+        .Send({host, port, stack.office(), stack.password, security}, {stack.office(), {to}}, message);
   }
   MailStack stack;
 };
@@ -50,7 +50,8 @@ TEST_F(TlsE2E, EveryModeDeliversAndReceivesWithThePasswordNeverInClear) {
     std::string port;
     ConnectionSecurity security;
   };
-  const Mode smtp[] = {{stack.smtpStartTlsPort, {}}, {stack.smtpStartTlsPort, {Security::StartTls, false, ""}},
+  const Mode smtp[] = {{stack.smtpStartTlsPort, {}},
+                       {stack.smtpStartTlsPort, {Security::StartTls, false, ""}},
                        {stack.smtpsPort, {Security::Tls, false, ""}}};
   for (const auto& s : smtp) {
     RecordingRelay relay("127.0.0.1", s.port);
@@ -61,7 +62,8 @@ TEST_F(TlsE2E, EveryModeDeliversAndReceivesWithThePasswordNeverInClear) {
   }
   ASSERT_EQ(stack.Await(stack.staff(0), marker, 3).size(), 3u);
 
-  const Mode pop3[] = {{stack.pop3Port, {}}, {stack.pop3Port, {Security::StartTls, false, ""}},
+  const Mode pop3[] = {{stack.pop3Port, {}},
+                       {stack.pop3Port, {Security::StartTls, false, ""}},
                        {stack.pop3sPort, {Security::Tls, false, ""}}};
   for (const auto& p : pop3) {
     RecordingRelay relay("127.0.0.1", p.port);
@@ -80,15 +82,14 @@ TEST_F(TlsE2E, UnverifiedCertificatesAreRefusedUnlessTrusted) {
   std::optional<SmtpError> error;
   try {
     Send(stack.smtpsWrongNamePort, {Security::Tls, false, ""}, UniqueMarker("name"), stack.staff(1));
-  } catch (const SmtpError& e) {
-    error = e;
-  }
+  } catch (const SmtpError& e) { error = e; }
   ASSERT_TRUE(error && error->certificate) << (error ? error->what() : "went through");
   EXPECT_EQ(error->certificate->reason, "IP address mismatch");
   EXPECT_EQ(error->certificate->server, "127.0.0.1:" + stack.smtpsWrongNamePort);
   // The operator trusted exactly this certificate: it goes through.
   EXPECT_TRUE(Send(stack.smtpsWrongNamePort, {Security::Tls, false, error->certificate->fingerprint},
-                   UniqueMarker("trusted"), stack.staff(1)).tls);
+                   UniqueMarker("trusted"), stack.staff(1))
+                  .tls);
   EXPECT_THROW(Send(stack.smtpsWrongNamePort, {Security::Tls, false, "00:11"}, UniqueMarker("other"), stack.staff(1)),
                SmtpError);
 
@@ -111,14 +112,11 @@ TEST_F(TlsE2E, UnverifiedCertificatesAreRefusedUnlessTrusted) {
   std::string reasons;
   try {
     Send(stack.smtpsPort, {Security::Tls, false, ""}, UniqueMarker("ca"), stack.staff(1));
-  } catch (const SmtpError& e) {
-    reasons += e.certificate ? e.certificate->reason : e.what();
-  }
+  } catch (const SmtpError& e) { reasons += e.certificate ? e.certificate->reason : e.what(); }
   try {
-    PocoPop3Transport().Open({"127.0.0.1", stack.pop3sPort, stack.staff(1), stack.password, {Security::Tls, false, ""}});
-  } catch (const Pop3Error& e) {
-    reasons += std::string("|") + (e.certificate ? e.certificate->reason : e.what());
-  }
+    PocoPop3Transport().Open(
+        {"127.0.0.1", stack.pop3sPort, stack.staff(1), stack.password, {Security::Tls, false, ""}});
+  } catch (const Pop3Error& e) { reasons += std::string("|") + (e.certificate ? e.certificate->reason : e.what()); }
   setenv("SSL_CERT_FILE", trusted.c_str(), 1);
   EXPECT_EQ(reasons, "unable to get local issuer certificate|unable to get local issuer certificate");
 }
@@ -126,15 +124,13 @@ TEST_F(TlsE2E, UnverifiedCertificatesAreRefusedUnlessTrusted) {
 TEST_F(TlsE2E, AStrippedUpgradeEndsTheSessionBeforeTheLogin) {
   // Someone on the path drops STARTTLS (STLS) from the server's offer, to a
   // client that was told to upgrade or has seen the server offer it.
-  for (const ConnectionSecurity& security : {ConnectionSecurity{Security::StartTls, false, ""},
-                                             ConnectionSecurity{Security::Automatic, true, ""}}) {
+  for (const ConnectionSecurity& security :
+       {ConnectionSecurity{Security::StartTls, false, ""}, ConnectionSecurity{Security::Automatic, true, ""}}) {
     RecordingRelay smtp("127.0.0.1", stack.smtpStartTlsPort, RecordingRelay::DropLine("250-STARTTLS"));
     try {
       Send(smtp.port(), security, UniqueMarker("strip"), stack.staff(2));
       ADD_FAILURE() << "went through";
-    } catch (const SmtpError& e) {
-      EXPECT_FALSE(e.notice.empty()) << e.what();
-    }
+    } catch (const SmtpError& e) { EXPECT_FALSE(e.notice.empty()) << e.what(); }
     EXPECT_EQ(smtp.FromClients().find("AUTH"), std::string::npos) << smtp.FromClients();
 
     RecordingRelay pop3("127.0.0.1", stack.pop3Port, RecordingRelay::DropLine("STLS"));

@@ -12,15 +12,14 @@
 #include <cstdlib>
 
 #include "e2e/MailStack.h"
-#include "oauth/AccessTokens.h"
-#include "oauth/SignIn.h"
 #include "net/Pop3Transport.h"
 #include "net/SmtpTransport.h"
+#include "oauth/AccessTokens.h"
+#include "oauth/SignIn.h"
 #include "support/TestSupport.h"
 
 namespace zentavo::e2e {
 namespace {
-
 
 class StandInBrowser : public Browser {
  public:
@@ -40,8 +39,12 @@ class SignInE2E : public ::testing::Test {
     if (stack.unavailable.empty()) stack.ControlOAuth(R"({"reset": true})");
   }
   OAuthClient Client(bool withSecret = false) const {
-    const OAuthSettings settings{AuthMethod::Manual, withSecret ? stack.oauthSecretClientId : stack.oauthClientId, "",
-                                 withSecret ? stack.oauthClientSecret : "", stack.oauthAuthorizeUrl, stack.oauthTokenUrl,
+    const OAuthSettings settings{AuthMethod::Manual,
+                                 withSecret ? stack.oauthSecretClientId : stack.oauthClientId,
+                                 "",
+                                 withSecret ? stack.oauthClientSecret : "",
+                                 stack.oauthAuthorizeUrl,
+                                 stack.oauthTokenUrl,
                                  stack.oauthScope};
     EXPECT_EQ(OAuthSettingsProblem(settings), "");
     return ClientFor(settings);
@@ -122,9 +125,7 @@ TEST_F(SignInE2E, LongTokensRenewedTheRotatedRefreshTokenKeptARevokedSignInForgo
   const auto noticeOf = [&](bool refresh) {
     try {
       tokens.AccessToken(refresh);
-    } catch (const MailServerError& e) {
-      return U(e.notice);
-    }
+    } catch (const MailServerError& e) { return U(e.notice); }
     return std::string("no failure");
   };
   EXPECT_NE(noticeOf(true).find("サインインの有効期限が切れました"), std::string::npos);
@@ -158,12 +159,14 @@ TEST_F(SignInE2E, MailSessionsLogInWithTheTokenAndRenewARefusedOne) {
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round == 0 ? "fresh token" : "token refused");
     if (round == 1) stack.ControlOAuth(R"({"expire_access_tokens": true, "clear_log": true})");
-    const SessionSecurity sent = PocoSmtpTransport({5000, 15000}).Send(
-        {stack.smtpHost, stack.smtpStartTlsPort, stack.office(), "", {Security::StartTls, false, ""}, tokens},
-        {stack.office(), {stack.staff(2)}}, "Subject: " + marker + "\r\n\r\nbody\r\n");
+    const SessionSecurity sent =
+        PocoSmtpTransport({5000, 15000})
+            .Send({stack.smtpHost, stack.smtpStartTlsPort, stack.office(), "", {Security::StartTls, false, ""}, tokens},
+                  {stack.office(), {stack.staff(2)}}, "Subject: " + marker + "\r\n\r\nbody\r\n");
     EXPECT_TRUE(sent.tls);
-    std::unique_ptr<Mailbox> box = PocoPop3Transport({5000, 15000}).Open(
-        {stack.pop3Host, stack.pop3sPort, stack.office(), "", {Security::Tls, false, ""}, tokens});
+    std::unique_ptr<Mailbox> box =
+        PocoPop3Transport({5000, 15000})
+            .Open({stack.pop3Host, stack.pop3sPort, stack.office(), "", {Security::Tls, false, ""}, tokens});
     EXPECT_GE(box->Count(), 0);
     box->Quit();
   }

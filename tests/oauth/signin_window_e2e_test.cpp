@@ -4,16 +4,16 @@
 // in TLS, both logged in with the token, and the refresh token is in the
 // test's private keyring (with-keyring.sh) and in no file of the data
 // folder.
-#include <QtWidgets>
 #include <QTest>
+#include <QtWidgets>
 
 #include <fstream>
 #include <iterator>
 
 #include "e2e/MailStack.h"
+#include "net/SmtpTransport.h"
 #include "oauth/OAuthProvider.h"
 #include "oauth/TokenStore.h"
-#include "net/SmtpTransport.h"
 #include "support/SendDoubles.h"
 #include "support/WindowDriver.h"
 #include "ui/Application.h"
@@ -39,8 +39,8 @@ class SignInWindowE2ETest : public QObject {
     s.security.smtp = Security::StartTls;
     s.security.pop3 = Security::Tls;
     s.user = s.senderAddress = stack.office();
-    s.security.oauth = {AuthMethod::Manual, stack.oauthClientId, "", "", stack.oauthAuthorizeUrl, stack.oauthTokenUrl,
-                        stack.oauthScope};
+    s.security.oauth = {AuthMethod::Manual,  stack.oauthClientId, "", "", stack.oauthAuthorizeUrl,
+                        stack.oauthTokenUrl, stack.oauthScope};
     run.window->refreshAll();
     run.Get<QPushButton>("signInButton")->click();
     QTRY_VERIFY_WITH_TIMEOUT(run.Get<QLabel>("signInStatus")->text().startsWith(QStringLiteral("サインインしました")),

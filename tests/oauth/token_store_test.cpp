@@ -15,7 +15,6 @@
 namespace zentavo {
 namespace {
 
-
 class TokenStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -26,7 +25,8 @@ class TokenStoreTest : public ::testing::Test {
   // What the desktop's own tool finds under the account and the endpoint.
   static std::string SecretTool() {
     std::string found;
-    if (FILE* out = popen("secret-tool lookup account '事務所@staff.test' token_endpoint https://auth.test/token", "r")) {
+    if (FILE* out =
+            popen("secret-tool lookup account '事務所@staff.test' token_endpoint https://auth.test/token", "r")) {
       char buffer[256];
       for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, out)) > 0;) found.append(buffer, n);
       pclose(out);

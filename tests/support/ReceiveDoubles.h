@@ -16,11 +16,11 @@ class FakePop3Transport : public Pop3Transport {
  public:
   std::unique_ptr<Mailbox> Open(const Pop3Account& account) override;
 
-  std::vector<std::string> messages;   // the mailbox, message 1 first
-  std::vector<std::string> ids;        // their unique ids; none: a server without UIDL
-  std::vector<std::string> commands;   // "OPEN user", "STAT", "UIDL", "LIST", "RETR 2", "DELE 3", "QUIT"
-  std::string failOn;                  // the command that breaks the session ("OPEN", "RETR 3", ...)
-  std::size_t window = 1;              // RETR and DELE asked for ahead, at most (1: no PIPELINING)
+  std::vector<std::string> messages;  // the mailbox, message 1 first
+  std::vector<std::string> ids;       // their unique ids; none: a server without UIDL
+  std::vector<std::string> commands;  // "OPEN user", "STAT", "UIDL", "LIST", "RETR 2", "DELE 3", "QUIT"
+  std::string failOn;                 // the command that breaks the session ("OPEN", "RETR 3", ...)
+  std::size_t window = 1;             // RETR and DELE asked for ahead, at most (1: no PIPELINING)
 };
 
 class RecordingReceptionOperator : public ReceptionOperator {

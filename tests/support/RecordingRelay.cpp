@@ -81,8 +81,7 @@ void RecordingRelay::Run() {
       link.client.setSendTimeout(Poco::Timespan(5, 0));
       link.server.setSendTimeout(Poco::Timespan(5, 0));
       links.push_back(link);
-    } catch (const Poco::Exception&) {
-    }
+    } catch (const Poco::Exception&) {}
   }
 }
 
@@ -107,9 +106,7 @@ void RecordingRelay::Pass(Link& link, bool fromClient) {
     }
     if (!fromClient && filter_) bytes = filter_(std::move(bytes));
     if (!bytes.empty()) held.push_back({Clock::now() + delay_, std::move(bytes)});
-  } catch (const Poco::Exception&) {
-    link.clientOpen = link.serverOpen = false;
-  }
+  } catch (const Poco::Exception&) { link.clientOpen = link.serverOpen = false; }
 }
 
 // Passes on what has been held long enough.

@@ -57,9 +57,7 @@ ScriptedServer::Heard ScriptedServer::Listen(std::string& line, Clock::time_poin
       int n = client_.receiveBytes(chunk, sizeof chunk);
       if (n <= 0) return Heard::HungUp;
       buffer_.append(chunk, static_cast<std::size_t>(n));
-    } catch (const Poco::Exception&) {
-      return Heard::HungUp;
-    }
+    } catch (const Poco::Exception&) { return Heard::HungUp; }
   }
 }
 
@@ -68,9 +66,7 @@ void ScriptedServer::Say(const std::string& line) {
     // A reply line fits any socket buffer; the rare short send would leave
     // the client waiting, which fails the test all the same.
     client_.sendBytes(line.data(), static_cast<int>(line.size()), MSG_NOSIGNAL);
-  } catch (const Poco::Exception& e) {
-    failures_.push_back("could not send \"" + line + "\": " + e.displayText());
-  }
+  } catch (const Poco::Exception& e) { failures_.push_back("could not send \"" + line + "\": " + e.displayText()); }
 }
 
 // Whether the client has sent nothing beyond the lines read so far (what
@@ -79,8 +75,7 @@ bool ScriptedServer::Waiting() {
   char chunk[4096];
   try {
     if (client_.available() > 0) buffer_.append(chunk, std::max(0, client_.receiveBytes(chunk, sizeof chunk)));
-  } catch (const Poco::Exception&) {
-  }
+  } catch (const Poco::Exception&) {}
   return buffer_.empty();
 }
 

@@ -32,7 +32,10 @@
 namespace zentavo::test {
 
 using Script = std::vector<std::string>;
-inline Script operator+(Script a, const Script& b) { a.insert(a.end(), b.begin(), b.end()); return a; }
+inline Script operator+(Script a, const Script& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
 
 class ScriptedServer {
  public:

@@ -16,8 +16,7 @@ Settings FakeServerSettings(const std::string& lastMailNo) {
   return settings;
 }
 
-SessionSecurity FakeTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope,
-                                    const std::string& data) {
+SessionSecurity FakeTransport::Send(const SmtpAccount& account, const SmtpEnvelope& envelope, const std::string& data) {
   ++calls;
   if (calls == failAt) throw SmtpError("550 5.1.1 <x@example.jp>: Recipient address rejected", failHandedOver);
   batches.push_back({account, envelope, data});

@@ -30,7 +30,7 @@ class FakeTransport : public SmtpTransport {
 
   std::vector<Batch> batches;
   int calls = 0;
-  int failAt = 0;            // the call that is refused (0: none)
+  int failAt = 0;               // the call that is refused (0: none)
   bool failHandedOver = false;  // the refusal comes after the message went over
   SessionSecurity security;     // what every session reports
 
@@ -64,14 +64,15 @@ class HeldRunner : public StepRunner {
   void Start(std::function<void()> work, std::function<void()> done) override {
     pending.emplace_back(std::move(work), std::move(done));
   }
-  void After(int, std::function<void()> done) override { pending.emplace_back([] {}, std::move(done)); }
+  void After(int, std::function<void()> done) override {
+    pending.emplace_back([] {}, std::move(done));
+  }
   void Drain() override { ReleaseAll(); }
   // Runs the oldest held step; false when none is held.
   bool ReleaseOne();
   // Runs every held step, also those that released steps add.
   void ReleaseAll() {
-    while (ReleaseOne()) {
-    }
+    while (ReleaseOne()) {}
   }
   std::vector<std::pair<std::function<void()>, std::function<void()>>> pending;
 };

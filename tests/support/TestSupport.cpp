@@ -15,8 +15,8 @@ namespace zentavo::test {
 std::string S(const std::string& utf8) { return Sj(utf8); }
 std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
 
-MsgAnswer ScriptedOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                                    MsgButtons buttons, std::string_view detail) {
+MsgAnswer ScriptedOperator::Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons,
+                                    std::string_view detail) {
   messages.push_back({U(std::string(caption)), U(std::string(text)), icon, buttons, std::string(detail)});
   if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
   if (answers.empty()) return MsgAnswer::Yes;
@@ -53,8 +53,7 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() {
   std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(path_, ignored);
 }
 

@@ -22,13 +22,13 @@ struct RecordedMessage {
   std::string text;     // UTF-8, lines separated by "\r" as shown
   MsgIcon icon;
   MsgButtons buttons;
-  std::string detail;   // UTF-8
+  std::string detail;  // UTF-8
 };
 
 class ScriptedOperator : public Operator {
  public:
-  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon,
-                    MsgButtons buttons, std::string_view detail) override;
+  MsgAnswer Message(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons,
+                    std::string_view detail) override;
   void Progress(std::string_view text) override;
   std::optional<std::filesystem::path> ChooseOpenFile(const FileChoice& choice) override;
   std::optional<std::filesystem::path> ChooseSaveFile(const FileChoice& choice) override;
@@ -37,9 +37,9 @@ class ScriptedOperator : public Operator {
   std::vector<std::string> Texts() const;
 
   std::vector<RecordedMessage> messages;
-  std::vector<std::string> progress;           // UTF-8
+  std::vector<std::string> progress;  // UTF-8
   std::vector<FileChoice> fileChoices;
-  std::deque<MsgAnswer> answers;               // for Yes/No questions; Yes when empty
+  std::deque<MsgAnswer> answers;                           // for Yes/No questions; Yes when empty
   std::deque<std::optional<std::filesystem::path>> files;  // nullopt = cancelled
 };
 

@@ -38,7 +38,9 @@ struct Run {
   }
   ~Run() { window->shutDown(); }
   template <typename T>
-  T* Get(const char* name) { return Find<T>(window.get(), name); }
+  T* Get(const char* name) {
+    return Find<T>(window.get(), name);
+  }
 
   AppState state;
   ScriptedOperator op;

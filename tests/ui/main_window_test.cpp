@@ -2,15 +2,15 @@
 // data folder, driven through its controls as a person would (mouse and
 // keyboard), with a scripted operator in place of the message boxes. They
 // check the wiring; what the operations do is the core tests' business.
-#include <QtWidgets>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <QtWidgets>
 #include <future>
 #include <thread>
 
-#include "program/Lifecycle.h"
 #include "history/TransmissionLogs.h"
+#include "program/Lifecycle.h"
 #include "support/ReceiveDoubles.h"
 #include "support/SendDoubles.h"
 #include "support/WindowDriver.h"
@@ -194,7 +194,8 @@ class MainWindowTest : public QObject {
     test::TempFolder dir;
     auto server = std::make_shared<test::FakePop3Transport>();
     const auto reply = [](const char* from) {
-      return std::string("From: ") + from + "\r\nSubject: Re: MailNo1000\r\nDate: Tue, 01 May 2012 09:30:00 +0900\r\n\r\nok\r\n";
+      return std::string("From: ") + from +
+             "\r\nSubject: Re: MailNo1000\r\nDate: Tue, 01 May 2012 09:30:00 +0900\r\n\r\nok\r\n";
     };
     server->messages = {reply("yamada@example.jp")};
     test::RecordingReceptionOperator receptionOp;
@@ -309,7 +310,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!run->state.run.running);
     QCOMPARE(server->batches.size(), size_t(1));
     QCOMPARE(sendOp.script.Texts().size(), size_t(1));  // the question, and no box afterwards
-    run.reset();  // nothing may call back into the window now
+    run.reset();                                        // nothing may call back into the window now
     QTest::qWait(50);
     Settings stored;
     LoadSettings(dir / "zentavo.ini", stored);

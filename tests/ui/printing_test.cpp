@@ -2,8 +2,8 @@
 // back with pdftotext, and the windows that print: the body window's edit
 // switch and saving, the reply status window's lists.
 #include <QPrinterInfo>
-#include <QtWidgets>
 #include <QTest>
+#include <QtWidgets>
 
 #include "support/TestSupport.h"
 #include "ui/BodyWindow.h"
@@ -35,27 +35,40 @@ class PrintingTest : public QObject {
 
   // The text and the page count of the newest PDF but `older` in `pdfs`.
   static std::pair<QString, int> Pdf(const QDir& pdfs, int older) {
-    const QString text = Output("pdftotext", {"-layout", pdfs.filePath(pdfs.entryList(QDir::Files, QDir::Time).value(older)), "-"});
+    const QString text =
+        Output("pdftotext", {"-layout", pdfs.filePath(pdfs.entryList(QDir::Files, QDir::Time).value(older)), "-"});
     return {Folded(text), int(text.count('\f'))};
   }
 
  private slots:
-  void init() { ui::SetPrinterSource([this] { auto p = std::make_unique<QPrinter>(); p->setOutputFileName(pdf); return p; }); }
+  void init() {
+    ui::SetPrinterSource([this] {
+      auto p = std::make_unique<QPrinter>();
+      p->setOutputFileName(pdf);
+      return p;
+    });
+  }
 
   // Many lines take pages; a missing printer and a failing one are told
   // apart; nothing to print does not even look for a printer.
   void printedPagesAndWhatTheOperatorIsTold() {
-    QStringList lines{"[受信] 番号：001 FROM:山田 太郎 件名:会議", " ", "      出席します。本文の一行目", "  添付：資料.pdf", QString(82, '-')};
+    QStringList lines{"[受信] 番号：001 FROM:山田 太郎 件名:会議", " ", "      出席します。本文の一行目",
+                      "  添付：資料.pdf", QString(82, '-')};
     for (int i = 1; i <= 150; ++i) lines << QStringLiteral("行 %1 ｶﾅ").arg(i);
     test::ScriptedOperator op;
     ui::PrintLines(ui::LinesFromQ(lines.join('\n')), op);
     QCOMPARE(Printed(), Folded(lines.join('\n')));
-    ui::SetPrinterSource([] { auto p = std::make_unique<QPrinter>(); p->setOutputFileName("/nonexistent/x.pdf"); return p; });
+    ui::SetPrinterSource([] {
+      auto p = std::make_unique<QPrinter>();
+      p->setOutputFileName("/nonexistent/x.pdf");
+      return p;
+    });
     ui::PrintLines({"x"}, op);
     ui::SetPrinterSource([] { return nullptr; });
     ui::PrintLines({}, op);
     ui::PrintLines({"x"}, op);
-    QCOMPARE(op.Texts(), (std::vector<std::string>{"印刷時にエラーが発生しました", "プリンタが見つかりません。プリンタの設定を確認してください。"}));
+    QCOMPARE(op.Texts(), (std::vector<std::string>{"印刷時にエラーが発生しました",
+                                                   "プリンタが見つかりません。プリンタの設定を確認してください。"}));
   }
 
   // Typing counts only while editing is allowed, and the edit is kept when
@@ -79,7 +92,8 @@ class PrintingTest : public QObject {
     results.rows[1] = {test::S("山田 太郎"), "", "", "2024/05/01 10:00:00  "};
     test::ScriptedOperator op;
     ui::ReplyStatusWindow window(ShowReplyStatus(test::S("0501_MailNo0012_会議"), results), op);
-    QCOMPARE(window.findChild<QLabel*>("countLine")->text(), QStringLiteral("返信確認　　返信あり：1件　　返信なし：0件　　不達：0件"));
+    QCOMPARE(window.findChild<QLabel*>("countLine")->text(),
+             QStringLiteral("返信確認　　返信あり：1件　　返信なし：0件　　不達：0件"));
     QCOMPARE(window.findChild<QTableView*>("repliedList")->model()->index(0, 1).data(), "2024/05/01 10:00:00  ");
     window.findChild<QPushButton*>("printRepliedButton")->click();
     QCOMPARE(Printed(), Folded("<履歴> 0501_MailNo0012_会議\n \n<返信あり>\n山田 太郎,2024/05/01 10:00:00"));
@@ -93,12 +107,16 @@ class PrintingTest : public QObject {
   void printsOnTheDefaultPrinter_data() {
     const QString stack = qEnvironmentVariable("ZENTAVO_PRINTSTACK");
     if (QFile note(stack + "/unavailable"); stack.isEmpty() || note.open(QIODevice::ReadOnly))
-      QSKIP("no print stack: " + (stack.isEmpty() ? "ZENTAVO_PRINTSTACK is not set (ctest's print_e2e tests set it)" : note.readLine()));
+      QSKIP("no print stack: " +
+            (stack.isEmpty() ? "ZENTAVO_PRINTSTACK is not set (ctest's print_e2e tests set it)" : note.readLine()));
     QTest::addColumn<QString>("server");
     QTest::addColumn<QString>("told");  // at each of the two prints
-    QTest::newRow("printed") << "CUPS_SERVER" << "";
-    QTest::newRow("no printer") << "EMPTY_CUPS_SERVER" << "プリンタが見つかりません。プリンタの設定を確認してください。";
-    QTest::newRow("stopped queue") << "STOPPED_CUPS_SERVER" << "印刷時にエラーが発生しました";
+    QTest::newRow("printed") << "CUPS_SERVER"
+                             << "";
+    QTest::newRow("no printer") << "EMPTY_CUPS_SERVER"
+                                << "プリンタが見つかりません。プリンタの設定を確認してください。";
+    QTest::newRow("stopped queue") << "STOPPED_CUPS_SERVER"
+                                   << "印刷時にエラーが発生しました";
   }
 
   void printsOnTheDefaultPrinter() {
@@ -107,11 +125,13 @@ class PrintingTest : public QObject {
     const QSettings stack(qEnvironmentVariable("ZENTAVO_PRINTSTACK") + "/env", QSettings::IniFormat);
     qputenv("CUPS_SERVER", stack.value(server).toByteArray());
     ui::SetPrinterSource({});
-    const QString list = "<履歴> 0501_MailNo0012_会議\n \n<返信あり>\n山田 太郎,2024/05/01 10:00:00\n鈴木 花子,2024/05/01 11:30:00";
+    const QString list =
+        "<履歴> 0501_MailNo0012_会議\n \n<返信あり>\n山田 太郎,2024/05/01 10:00:00\n鈴木 花子,2024/05/01 11:30:00";
     // A rule line every 20 lines gives each page a line at the margin, from
     // which pdftotext measures the indents of the others.
     QStringList body{"[受信] 番号：001 FROM:山田 太郎 件名:会議", " ", "*" + QString(80, '-') + "*"};
-    for (int i = 1; i <= 150; ++i) body << (i % 20 ? QStringLiteral("      第%1行 返信の本文です。ｶﾅ").arg(i) : body[2]);
+    for (int i = 1; i <= 150; ++i)
+      body << (i % 20 ? QStringLiteral("      第%1行 返信の本文です。ｶﾅ").arg(i) : body[2]);
     test::ScriptedOperator op;
     for (const QString& text : {list, body.join('\n')}) ui::PrintLines(ui::LinesFromQ(text), op);
     QCOMPARE(op.Texts(), std::vector<std::string>(told.isEmpty() ? 0 : 2, told.toStdString()));
@@ -121,7 +141,8 @@ class PrintingTest : public QObject {
       return;
     }
     QCOMPARE(Pdf(stack.value("PDF_DIR").toString(), 1), std::pair(Folded(list), 1));
-    QCOMPARE(Pdf(stack.value("PDF_DIR").toString(), 0), std::pair(Folded(body.join('\n')), 3));  // 53 lines to an A4 page
+    QCOMPARE(Pdf(stack.value("PDF_DIR").toString(), 0),
+             std::pair(Folded(body.join('\n')), 3));  // 53 lines to an A4 page
   }
 };
 

@@ -14,7 +14,8 @@
 namespace fs = std::filesystem;
 using namespace zentavo;
 
-template <class Condition> static bool WaitFor(Condition condition) {
+template <class Condition>
+static bool WaitFor(Condition condition) {
   for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   return condition();
 }
@@ -48,8 +49,22 @@ class ProcessTest : public QObject {
     const fs::path data = home / "data" / "zentavo";
     fs::create_directories(data / "JIAN");
     fs::permissions(data, fs::perms(0755));
-    std::vector<std::string> settings = {"smtp.example.jp", "25", "dumy", "pop.example.jp", "110", "user", "pw", "",
-                                         "a@x.jp", "1500", "1", "", "0", "30", "0", "MailNo"};
+    std::vector<std::string> settings = {"smtp.example.jp",
+                                         "25",
+                                         "dumy",
+                                         "pop.example.jp",
+                                         "110",
+                                         "user",
+                                         "pw",
+                                         "",
+                                         "a@x.jp",
+                                         "1500",
+                                         "1",
+                                         "",
+                                         "0",
+                                         "30",
+                                         "0",
+                                         "MailNo"};
     for (std::string& line : settings) line = line == "dumy" ? line : EncryptLine(line);  // an old file's filler
     WriteTextLines(data / "zentavo.ini", settings);
     WriteTextLines(data / "JIAN" / "jian", {EncryptLine("G")});

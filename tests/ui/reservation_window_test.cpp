@@ -3,8 +3,8 @@
 // equal, and a booked notice sent by the clock's tick, with the main
 // window's clock moved by the test. What a booking or a run decides is the
 // core tests' business.
-#include <QtWidgets>
 #include <QTest>
+#include <QtWidgets>
 
 #include "reserve/ReservationFile.h"
 #include "support/SendDoubles.h"
@@ -96,12 +96,14 @@ class ReservationWindowTest : public QObject {
     test::TempFolder dir;
     Run run(dir.path());
     run.window->setClock([] { return LocalDateTime{2026, 12, 1, 9, 0, 0, 540}; });
-    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(run.Get<QCheckBox>("reserveCheck"))->actionInterface();
+    QAccessibleActionInterface* actions =
+        QAccessible::queryAccessibleInterface(run.Get<QCheckBox>("reserveCheck"))->actionInterface();
     for (const bool on : {true, false}) {
       actions->doAction(QAccessibleActionInterface::toggleAction());
       QCOMPARE(run.state.send.reserveOn, on);
       QCOMPARE(run.state.scheduler.watchingSince, std::string(on ? "2026/12/01 09:00:00" : ""));
-      QCOMPARE(run.Get<QFrame>("reservationPanel")->palette().color(QPalette::Window), on ? QColor(166, 202, 240) : QColor(192, 192, 192));
+      QCOMPARE(run.Get<QFrame>("reservationPanel")->palette().color(QPalette::Window),
+               on ? QColor(166, 202, 240) : QColor(192, 192, 192));
       QCOMPARE(run.Get<QCheckBox>("editorReserveCheck")->isChecked(), on);
     }
   }

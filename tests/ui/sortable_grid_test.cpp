@@ -1,6 +1,6 @@
 // A header click on a sortable view sorts the core grid and marks the column.
-#include <QtWidgets>
 #include <QTest>
+#include <QtWidgets>
 
 #include "support/TestSupport.h"
 #include "ui/SortableGrid.h"

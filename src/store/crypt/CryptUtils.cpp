@@ -10,13 +10,9 @@ namespace zentavo {
 
 void Cipher::SetKey(const std::uint8_t* /*key*/, std::size_t /*length*/) {}
 
-void Cipher::StoreBlock(const std::uint8_t* in, std::uint8_t* out) const {
-  std::memmove(out, in, BlockSize());
-}
+void Cipher::StoreBlock(const std::uint8_t* in, std::uint8_t* out) const { std::memmove(out, in, BlockSize()); }
 
-void Cipher::LoadBlock(const std::uint8_t* in, std::uint8_t* out) const {
-  std::memmove(out, in, BlockSize());
-}
+void Cipher::LoadBlock(const std::uint8_t* in, std::uint8_t* out) const { std::memmove(out, in, BlockSize()); }
 
 void Cipher::Encrypt(const std::uint8_t* in, std::uint8_t* out) const {
   LoadBlock(in, out);
@@ -41,9 +37,7 @@ Crypt::Crypt(const Cipher& keyedCipher, std::span<const std::uint8_t> iv)
   std::copy_n(iv.begin(), std::min(blockSize_, iv.size()), iv_.begin());
 }
 
-std::size_t Crypt::EncryptedSize(std::size_t length) const {
-  return (length + blockSize_) / blockSize_ * blockSize_;
-}
+std::size_t Crypt::EncryptedSize(std::size_t length) const { return (length + blockSize_) / blockSize_ * blockSize_; }
 
 std::size_t Crypt::EncryptBuffer(const std::uint8_t* in, std::uint8_t* out, std::size_t length) {
   const std::size_t bs = blockSize_;
