@@ -52,7 +52,7 @@ struct ServerAccount {
   std::string user;
   std::string password;
   ConnectionSecurity security;
-  std::shared_ptr<AccessTokenSource> tokens;  // OAuth 2.0; nullptr: the password
+  std::shared_ptr<AccessTokenSource> tokens = nullptr;  // OAuth 2.0; nullptr: the password
 };
 
 // Every wait of a session is bounded.

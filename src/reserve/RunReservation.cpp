@@ -149,8 +149,7 @@ void ShowOnSendPage(ReservationContext& c, const ReservedNotice& n) {
 // after the booking already carries it (the counter came round to it, or
 // was set back): replies to both would be tied to one notice. Then the
 // notice goes out on time with the next number, and its file says which.
-std::optional<std::string> BookedMailNo(ReservationContext& c, const std::string& fileName, Reservation& r,
-                                        ReservationFileRead& read) {
+std::optional<std::string> BookedMailNo(ReservationContext& c, const std::string& fileName, const Reservation& r) {
   std::error_code ec;
   const fs::file_time_type bookedAt = fs::last_write_time(ReservationPath(c.folder, fileName), ec);
   if (NextMailNo(r.mailNo) && (ec || !MailNoUsedSince(c.folder, r.identifier, r.mailNo, bookedAt))) return r.mailNo;
@@ -205,7 +204,7 @@ RunTask SendReservation(ReservationContext c, std::string fileName, ReservationF
     pairs = ResultPair(NotSentStatus(), Sj("　") + *failed, c.clock());
   } else if (addressed == 0) {
     record(NotSentStatus(), "伝達者が選択されていません");
-  } else if (!(taken = TakeMailNo(c.settings, c.folder, BookedMailNo(c, fileName, r, read)))) {
+  } else if (!(taken = TakeMailNo(c.settings, c.folder, BookedMailNo(c, fileName, r)))) {
     record(NotSentStatus(), "MailNoが数値ではありません");
   } else {
     if (taken->drawn) RecordDrawnMailNo(r, read, taken->mailNo);

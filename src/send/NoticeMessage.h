@@ -27,7 +27,7 @@ struct NoticeMessage {
   std::vector<std::string> bcc;   // the batch's addresses; envelope only
   std::string subject;            // Shift_JIS: identifier + MailNo + "_" + subject
   std::vector<std::string> body;  // ISO-2022-JP lines, without line ends
-  std::string messageId;          // "<...>"; a fresh one when empty
+  std::string messageId = "";     // "<...>"; a fresh one when empty
 };
 
 // A fresh message id, "<...@domain>", at the sender's domain (the machine's
