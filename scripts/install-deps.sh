@@ -10,7 +10,8 @@
 #   scripts/install-deps.sh test     the package's, plus what building and
 #                                    running every test needs (clang with its
 #                                    sanitizer and fuzzer runtime, llvm for
-#                                    llvm-symbolizer, the test libraries, the
+#                                    llvm-symbolizer, clang-format for the
+#                                    layout check, the test libraries, the
 #                                    mail servers of the end-to-end tests,
 #                                    openssl for their test CA, python3 for
 #                                    their test authorization server, a
@@ -37,7 +38,7 @@ package_packages=(
 test_packages=(
   "${package_packages[@]}"
   desktop-file-utils appstream
-  clang libclang-rt-14-dev llvm
+  clang libclang-rt-14-dev llvm clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick poppler-utils
   postfix dovecot-core dovecot-pop3d msmtp curl openssl
