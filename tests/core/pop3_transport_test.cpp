@@ -130,8 +130,8 @@ TEST(Pop3Session, KeepsToTheTranscriptAndFailsWithTheServersReply) {
       {"closed after USER", kGreeting + kCapa + Script{"C: USER staff1", "CLOSE"}, nullptr,
        "error: USER: connection closed"},
       {"PASS refused",
-       kGreeting + kCapa + Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!",
-       "S: -ERR [AUTH] Authentication failed."},
+       kGreeting + kCapa +
+           Script{"C: USER staff1", "S: +OK", "C: PASS s3cret!", "S: -ERR [AUTH] Authentication failed."},
        nullptr, "error: PASS refused: -ERR [AUTH] Authentication failed."},
       // A server quoting the password does not put it into the error.
       {"password quoted back",

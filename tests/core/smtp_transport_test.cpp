@@ -76,6 +76,9 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
   std::string endless;  // "250-" lines of 100 kB in all, sent at once
   for (int i = 0; i < 1000; ++i) endless += "250-" + std::string(96, 'x') + (i < 999 ? "\r\n" : "");
   const Script upToText = kGreeting + kEhlo + kEnvelope + kData + kText;
+  const auto passwordAnswered = [](const std::string& reply) {
+    return kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: " + reply};
+  };
   // clang-format off
   const Case cases[] = {
       // In clear AUTH LOGIN when offered (also in the old AUTH= form), else
@@ -149,21 +152,16 @@ TEST(SmtpSession, KeepsToTheTranscriptAndFailsWithTheServersReply) {
        "HELO refused: 501 5.5.2 bad name"},
       {.name = "AUTH LOGIN refused", .script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 504 5.5.4 not now"},
        .inError = "AUTH LOGIN refused: 504 5.5.4", .user = "staff1"},
-      {.name = "password refused",
-       .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==",
-       "S: 535 5.7.8 Error: authentication failed"},
+      {.name = "password refused", .script = passwordAnswered("535 5.7.8 Error: authentication failed"),
        .inError = "535 5.7.8 Error: authentication failed", .user = "staff1"},
       // No error carries the credentials, not even where the server quotes them.
       {.name = "user name quoted back",
        .script = kGreeting + kEhloAuth + Script{"C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: c3RhZmYx",
                                                 "S: 535 5.7.8 unknown user c3RhZmYx"},
        .inError = "535 5.7.8", .user = "staff1"},
-      {.name = "password quoted back",
-       .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==",
-       "S: 535 5.7.8 czNjcmV0IQ== (s3cret!) is wrong"},
+      {.name = "password quoted back", .script = passwordAnswered("535 5.7.8 czNjcmV0IQ== (s3cret!) is wrong"),
        .inError = "535 5.7.8", .user = "staff1"},
-      {.name = "password glued to the code",
-       .script = kGreeting + kEhloAuth + kAuthUser + Script{"C: czNjcmV0IQ==", "S: 535czNjcmV0IQ=="}, .inError = "535",
+      {.name = "password glued to the code", .script = passwordAnswered("535czNjcmV0IQ=="), .inError = "535",
        .user = "staff1"},
       // Nothing begun that a reset would undo.
       {"sender refused", kGreeting + kEhlo + Script{"C: RSET", "S: 250 Ok", "C: MAIL FROM:<office@example.test>",
