@@ -17,9 +17,9 @@ enum class SortOptions { Both, UpOnly, DownOnly, None };
 // is, so the arrow stays on the last sorted column until the next click.
 struct GridSortState {
   SortOptions options = SortOptions::Both;
-  int column = 0;       // column of the latest sort
-  std::string header;   // that column's header text when it was sorted (Shift_JIS)
-  bool sorted = false;  // a sort has taken place
+  int column = 0;           // column of the latest sort
+  std::string header = "";  // that column's header text when it was sorted (Shift_JIS)
+  bool sorted = false;      // a sort has taken place
   // Direction of the latest sort. It starts ascending and a "both" grid
   // flips it before sorting, so the first click on such a grid sorts
   // descending, the next ascending, whichever column is clicked.
